@@ -1,0 +1,63 @@
+# Thin wrapper over CMake. `make run` and `make test` work on a fresh Debian 12 machine.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+               libmotif-dev libxpm-dev libxt-dev libx11-dev libpulse-dev \
+               libsndfile1-dev libsamplerate0-dev libfftw3-dev \
+               xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build test unit-test asan-test bench run clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Every test, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
+test: deps
+	$(MAKE) build
+	$(MAKE) unit-test
+	$(MAKE) asan-test
+
+unit-test:
+	tests/with-services.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+asan-test:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_SANITIZE=ON -DVORDA_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  tests/with-services.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
+
+bench: deps
+	$(MAKE) build
+	@for b in $(BUILD)/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
+	done
+
+run: deps
+	$(MAKE) build
+	@echo "The modem library and tools are built in $(BUILD)/."
+	@echo "The operating window arrives with the application; until then try:"
+	@echo "  $(BUILD)/tools/vorda-modem --help"
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
