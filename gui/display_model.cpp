@@ -1,0 +1,149 @@
+#include "gui/display_model.h"
+
+#include <cmath>
+#include <cstdio>
+
+int speed_to_interval(int speed) {
+    if (speed > 100) return -1;
+    const float x = static_cast<float>((100 - speed) / 99.0 * 3.0 + 8.0);
+    return static_cast<int>(std::pow(2.0, static_cast<double>(x)));
+}
+
+void set_centre(display_geometry& g, float centre) {
+    g.centre = centre;
+    g.start_bin = static_cast<int>(centre / g.bin_width - 192.0f);
+}
+
+void set_fft_length(display_geometry& g, int fft_length) {
+    if (fft_length > 0) g.fft_length = fft_length;
+    // With no length yet the geometry stays empty rather than infinite.
+    if (g.fft_length <= 0) return;
+    g.bin_width = 8000.0f / static_cast<float>(g.fft_length);
+    set_centre(g, g.centre);
+    const int c = g.fft_length / 512;
+    g.imd_bins = {kCentreColumn + c, kCentreColumn - c, kCentreColumn + 3 * c,
+                  kCentreColumn - 3 * c};
+}
+
+void fill_columns(const display_geometry& g, const float* values,
+                  std::array<float, kDisplayColumns>& columns) {
+    const float scale = static_cast<float>(512.0 / g.fft_length);
+    for (int c = 1; c < kDisplayColumns; ++c) {
+        const int bin = g.start_bin + c;
+        const float f = static_cast<float>(c - kCentreColumn) * g.bin_width + g.centre;
+        if (bin < 2 || f > 4000.0f || bin >= g.fft_length) {
+            columns[c] = kNoData;
+        } else {
+            columns[c] = values[bin] * 5.0f * scale;
+        }
+    }
+}
+
+int find_signal(const display_geometry& g, const std::array<float, kDisplayColumns>& columns,
+                int x) {
+    if (!(g.bin_width > 0.0f)) return -1;
+    const int w = static_cast<int>(31.25f / g.bin_width);
+    const int lo = static_cast<int>(x - 1.5 * w);
+    const int hi = static_cast<int>(x + 1.5 * w);
+    auto value = [&](int c) { return (c >= 0 && c < kDisplayColumns) ? columns[c] : 0.0f; };
+    auto inside = [](int c) { return c >= 0 && c < kDisplayColumns; };
+
+    float peak = 0.0f;
+    for (int c = lo; c < hi; ++c) {
+        if (inside(c) && columns[c] > peak) peak = columns[c];
+    }
+    const float threshold = lo == hi ? 0.0f : peak * 0.25f;
+    int left = 0;
+    for (int c = lo; c < hi; ++c) {
+        if (inside(c) && value(c) >= threshold) {
+            left = c;
+            break;
+        }
+    }
+    int right = 0;
+    for (int c = hi; c > lo; --c) {
+        if (inside(c) && value(c) >= threshold) {
+            right = c;
+            break;
+        }
+    }
+    const int width = right - left;
+    if (0.5 * w < width && width < 1.5 * w) return (left + right) / 2;
+    return -1;
+}
+
+float click_frequency(const display_geometry& g,
+                      const std::array<float, kDisplayColumns>& columns, int column) {
+    const int r = find_signal(g, columns, column);
+    const int used = r == -1 ? column : r;
+    const float f = static_cast<float>(used - kCentreColumn) * g.bin_width + g.centre;
+    if (f < 0.0f) return 0.0f;
+    if (f > 4000.0f) return 4000.0f;
+    return f;
+}
+
+unsigned long grey_pixel(int level, unsigned long red_mask, unsigned long green_mask,
+                         unsigned long blue_mask) {
+    const unsigned long m = 14080ul + 512ul * static_cast<unsigned long>(level);
+    unsigned long pixel = 0;
+    for (unsigned long mask : {red_mask, green_mask, blue_mask}) {
+        if (mask == 0) continue;
+        const int shift = __builtin_ctzl(mask);
+        const int bits = __builtin_popcountl(mask);
+        // Masks wider than 16 bits take the intensity's top bits, left-aligned.
+        const unsigned long component = bits <= 16 ? (m >> (16 - bits)) : (m << (bits - 16));
+        pixel |= (component << shift) & mask;
+    }
+    return pixel;
+}
+
+int waterfall_level(float value, int brightness) {
+    if (value == kNoData) return 50;
+    if (value <= 0.0f) return 0;
+    const double level = brightness * std::log10(5.0 * value);
+    if (!(level > 0.0)) return 0;
+    if (level >= 99.0) return 99;
+    return static_cast<int>(level);
+}
+
+int trace_height(float value) {
+    const float h = 5.0f * value;
+    if (h >= 65.0f) return 65;
+    if (h <= -1.0e6f) return -1000000;  // far below the window, and no overflow
+    return static_cast<int>(h);
+}
+
+bool imd_update(imd_meter& m, const display_geometry& g, const float* values, bool dcd,
+                std::string& text) {
+    if (!dcd) {
+        if (++m.quiet_blocks >= 5) {
+            m.quiet_blocks = 0;
+            text = "---";
+            return true;
+        }
+        return false;
+    }
+    m.quiet_blocks = 0;
+    const int s = g.start_bin;
+    const int c = g.fft_length / 512;
+    const int lower3 = s + 192 - 3 * c, lower1 = s + 192 - c;
+    const int upper1 = s + 192 + c, upper3 = s + 192 + 3 * c;
+    // Near 0 Hz the lower products fall before the block, and a silent bin has no
+    // logarithm: such blocks do not count towards the average.
+    if (lower3 < 0 || upper3 >= g.fft_length) return false;
+    const float a = values[lower3], b = values[lower1], d = values[upper3], e = values[upper1];
+    if (!(a > 0.0f && b > 0.0f && d > 0.0f && e > 0.0f)) return false;
+    const double sum = static_cast<double>(20.0f * std::log10(a / b)) +
+                       static_cast<double>(20.0f * std::log10(d / e));
+    if (!std::isfinite(sum)) return false;
+    m.accumulator = static_cast<float>(m.accumulator + sum);
+    if (++m.carrier_blocks >= 20) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%2.0f ", m.accumulator / 40.0);
+        text = buffer;
+        m.carrier_blocks = 0;
+        m.accumulator = 0.0f;
+        return true;
+    }
+    return false;
+}
