@@ -1,0 +1,42 @@
+#include "server/audio_io.h"
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+namespace {
+
+void* pulse_open(audio_direction direction, int32_t rate, int* error) {
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_S16LE;
+    spec.channels = 2;
+    spec.rate = static_cast<uint32_t>(rate);
+    // 2048-byte target and fragments: 512 frames, 64 ms at 8000 frames per second.
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = 2048;
+    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = 2048;
+    const pa_stream_direction_t dir =
+        direction == audio_direction::capture ? PA_STREAM_RECORD : PA_STREAM_PLAYBACK;
+    return pa_simple_new(nullptr, "VORDA", dir, nullptr, "VORDA", &spec, nullptr, &attr, error);
+}
+
+int pulse_read(void* stream, void* data, size_t bytes, int* error) {
+    return pa_simple_read(static_cast<pa_simple*>(stream), data, bytes, error);
+}
+
+int pulse_write(void* stream, const void* data, size_t bytes, int* error) {
+    return pa_simple_write(static_cast<pa_simple*>(stream), data, bytes, error);
+}
+
+int pulse_flush(void* stream, int* error) {
+    return pa_simple_flush(static_cast<pa_simple*>(stream), error);
+}
+
+const char* pulse_error_text(int error) { return pa_strerror(error); }
+
+}  // namespace
+
+const audio_io pulse_audio_io = {pulse_open, pulse_read, pulse_write, pulse_flush,
+                                 pulse_error_text};

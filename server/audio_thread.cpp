@@ -1,0 +1,158 @@
+// The server thread: receive phases over the capture stream, transmit phases into
+// the playback stream, and the push-to-talk change-overs between them.
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "modem/receiver.h"
+#include "modem/varicode.h"
+#include "server/server_state.h"
+
+namespace {
+
+// Refills the capture block; false when the read failed (reported here).
+bool read_capture(server_state& s) {
+    int error = 0;
+    if (s.audio->read(s.capture, s.capture_block.data(), s.capture_block.size(), &error) < 0) {
+        std::fprintf(stderr, "master_handler pa_simple_read error %s\n", s.audio->error_text(error));
+        return false;
+    }
+    s.capture_frames = server_state::kCaptureFrames;
+    s.capture_next = 0;
+    return true;
+}
+
+// Left plus right of the next captured frame, wrapped to 16 bits as the sum of two
+// 16-bit samples in 16-bit arithmetic.
+int16_t next_sample(server_state& s) {
+    const uint8_t* frame = s.capture_block.data() + 4 * s.capture_next++;
+    const auto left = static_cast<int16_t>(frame[0] | frame[1] << 8);
+    const auto right = static_cast<int16_t>(frame[2] | frame[3] << 8);
+    return static_cast<int16_t>(left + right);
+}
+
+void* server_thread(void*) {
+    for (;;) master_handler();
+    return nullptr;
+}
+
+}  // namespace
+
+int32_t init_audio(server_state& s) {
+    int error = 0;
+    s.capture = s.audio->open(audio_direction::capture, server_sample_rate, &error);
+    if (s.capture == nullptr) {
+        std::fprintf(stderr, "init_audio sprx error - %d %s\n", error, s.audio->error_text(error));
+        return 0;
+    }
+    s.playback = s.audio->open(audio_direction::playback, server_sample_rate, &error);
+    if (s.playback == nullptr) {
+        std::fprintf(stderr, "init_audio sptx error - %d %s\n", error, s.audio->error_text(error));
+        return 0;
+    }
+    return 1;
+}
+
+int32_t receive_phase(server_state& s) {
+    int32_t dcd_seen = 0;  // carrier detect of the receiver that delivered last
+    {
+        std::lock_guard<std::mutex> hold(s.decoder_lock);
+        if (const psk31_receiver* main_receiver = s.channels[2].decoder) dcd_seen = main_receiver->dcd;
+    }
+    for (;;) {
+        if (s.capture_next == s.capture_frames && !read_capture(s)) return -1;
+        const int16_t sample = next_sample(s);
+
+        for (int32_t ch = 2; ch <= 6; ++ch) {
+            int result = 0;
+            int32_t dcd = 0;
+            {
+                std::lock_guard<std::mutex> hold(s.decoder_lock);
+                psk31_receiver* rx = s.channels[ch].decoder;
+                if (rx == nullptr) continue;
+                result = receive_sample(*rx, sample);
+                dcd = rx->dcd;
+            }
+            if (result == NO_CHAR) continue;
+            dcd_seen = dcd;
+            if (dcd == 0 && s.squelch.load(std::memory_order_relaxed) != -1) continue;
+            channel_write(s.channels[ch], static_cast<uint8_t>(result));
+        }
+
+        const int32_t request = s.transmit_request.load(std::memory_order_relaxed);
+        if (request == 2 || (request == 1 && dcd_seen == 0)) return 0;
+    }
+}
+
+void transmit_phase(server_state& s) {
+    s.transmitting.store(1, std::memory_order_relaxed);
+    ptt_key(*s.ptt, s.ptt_device, true);
+    {
+        std::lock_guard<std::mutex> hold(s.transmitter_lock);
+        s.transmitter.put_command(TX_BEGIN);
+    }
+    s.transmit_request.store(0, std::memory_order_relaxed);
+
+    for (;;) {
+        int32_t result = 0;
+        {
+            std::lock_guard<std::mutex> hold(s.transmitter_lock);
+            result = s.transmitter.processor();
+        }
+        if (result == static_cast<int32_t>(TX_END)) break;
+        if (result == TX_BLOCK_WRITTEN) {
+            usleep(100);  // let the main thread in between blocks
+        } else if (result == TX_ERROR) {
+            std::fputs("TX_ERROR\n", stderr);
+        } else {
+            channel_write(s.channels[0], static_cast<uint8_t>(result & 0xFF));
+        }
+    }
+
+    // Whatever is still buffered for playback belongs to the finished transmission.
+    int error = 0;
+    s.audio->flush(s.playback, &error);
+    s.transmitting.store(0, std::memory_order_relaxed);
+    ptt_key(*s.ptt, s.ptt_device, false);
+}
+
+int32_t run_master_handler(server_state& s) {
+    if (receive_phase(s) < 0) return -1;
+    transmit_phase(s);
+    return 0;
+}
+
+int32_t init_audio() { return init_audio(server_instance()); }
+
+void master_handler() {
+    // A dead capture stream leaves nothing to do; the exit status tells it was a failure.
+    if (run_master_handler(server_instance()) < 0) std::exit(1);
+}
+
+int32_t server_init(const char* ptt_device, const char* data_dir) {
+    server_setup(server_instance(), ptt_device, data_dir);
+
+    // The pthread calls return their error instead of setting errno; perror reads errno.
+    pthread_attr_t attributes;
+    if (const int rc = pthread_attr_init(&attributes); rc != 0) {
+        errno = rc;
+        std::perror("Cannot initialize pthread attributes");
+        std::exit(4);
+    }
+    pthread_t thread;
+    if (const int rc = pthread_create(&thread, &attributes, server_thread, nullptr); rc != 0) {
+        errno = rc;
+        std::perror("Cannot create IO processing thread");
+        std::exit(7);
+    }
+    pthread_setname_np(thread, "vorda-server");  // tells it apart in top -H and /proc
+    std::fputs("run_master_thread: master thread started\n", stderr);
+    if (const int rc = pthread_attr_destroy(&attributes); rc != 0) {
+        errno = rc;
+        std::perror("Failed to destroy attribute");
+    }
+    return 1;
+}

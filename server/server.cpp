@@ -1,0 +1,274 @@
+// The five server calls: channel buffers, the command table and status records.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "modem/receiver.h"
+#include "modem/varicode.h"
+#include "server/server_state.h"
+
+int32_t server_sample_rate = 8000;
+
+namespace {
+
+constexpr uint32_t kCommMode = 7;
+constexpr int32_t kCommEnable = 1;
+constexpr int32_t kCommDisable = 128;
+
+bool is_receive_channel(uint32_t channel) { return channel >= 2 && channel <= 6; }
+
+uint32_t psk_mode_word(const server_state& s) {
+    return TX_MODE_PSK + 2 * (s.tx_qpsk != 0 ? 1 : 0) + (s.tx_lsb != 0 ? 1 : 0);
+}
+
+// Only the receiver in channel 2 feeds the spectrum engine. Decoder lock held.
+void relink_spectrum(server_state& s) {
+    for (uint32_t ch = 2; ch <= 6; ++ch) {
+        if (psk31_receiver* rx = s.channels[ch].decoder) {
+            rx->spectrum = ch == 2 ? &s.spectrum : nullptr;
+        }
+    }
+}
+
+int32_t spectrum_control(server_state& s, uint32_t spec, int32_t value) {
+    if (spec != 32 && spec != 33) return -1;
+    std::lock_guard<std::mutex> hold(s.decoder_lock);
+    int32_t length = 0, interval = 0, kind = 0;
+    s.spectrum.get_config(&length, &interval, &kind);
+    if (spec == 32) {
+        s.spectrum.configure(value, interval, kind);
+    } else {
+        s.spectrum.configure(length, value, kind);
+    }
+    return 0;
+}
+
+int32_t transmitter_control(server_state& s, uint32_t spec, int32_t value) {
+    std::lock_guard<std::mutex> hold(s.transmitter_lock);
+    psk31_transmitter& tx = s.transmitter;
+    switch (spec) {
+    case 1:
+        switch (value) {
+        case 0: tx.put_command(TX_END); break;
+        case 1: s.transmit_request.store(1, std::memory_order_relaxed); break;
+        case 16: tx.put_command(TX_ABORT); break;
+        case 17: s.transmit_request.store(2, std::memory_order_relaxed); break;
+        default: break;
+        }
+        return 0;
+    case 4:
+        s.tx_qpsk = value;
+        tx.put_command(psk_mode_word(s));
+        return 0;
+    case 5:
+        s.tx_lsb = value;
+        tx.put_command(psk_mode_word(s));
+        return 0;
+    case 7:
+        tx.put_command(value == 2 ? TX_MODE_MORSE : value == 4 ? TX_MODE_TUNE : psk_mode_word(s));
+        return 0;
+    case 8:
+        tx.put_command(TX_FREQUENCY + (static_cast<uint32_t>(value) & 0xFFFFF));
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+// Swap of an active channel with `partner`. A partner without a receiver takes this
+// channel's receiver and this channel goes inactive, except that channel 2 never may.
+// Decoder lock held.
+int32_t swap_receivers(server_state& s, uint32_t channel, int32_t partner) {
+    if (!is_receive_channel(static_cast<uint32_t>(partner))) return -1;
+    psk31_receiver*& mine = s.channels[channel].decoder;
+    psk31_receiver*& theirs = s.channels[partner].decoder;
+    if (theirs == nullptr && channel == 2) return -1;
+    std::swap(mine, theirs);
+    relink_spectrum(s);
+    return 0;
+}
+
+int32_t receiver_control(server_state& s, uint32_t channel, uint32_t spec, int32_t value) {
+    channel_buffer& buffer = s.channels[channel];
+    std::unique_lock<std::mutex> hold(s.decoder_lock);
+    psk31_receiver* rx = buffer.decoder;
+
+    if (rx == nullptr) {
+        hold.unlock();
+        if (spec == kCommMode && value == kCommEnable) {
+            psk31_receiver* fresh = create_receiver();  // allocated outside the lock
+            hold.lock();
+            buffer.decoder = fresh;
+            return 0;
+        }
+        std::fprintf(stderr, "warning: rxControl on disabled RX channel\nchannel=%d spec=%d value=%d\n",
+                     static_cast<int>(channel), static_cast<int>(spec), value);
+        return -1;
+    }
+
+    switch (spec) {
+    case 2:
+        rx->dcd = value;
+        return 0;
+    case 3:
+        rx->squelch = value;
+        s.squelch.store(value, std::memory_order_relaxed);
+        return 0;
+    case 4:
+        rx->qpsk = value;
+        rx->decoder.qpsk = value;
+        rx->decoder.lsb = rx->lsb;
+        return 0;
+    case 5:
+        rx->lsb = value;
+        rx->decoder.lsb = value;
+        rx->decoder.qpsk = rx->qpsk;
+        return 0;
+    case 6:
+        rx->afc = value;
+        return 0;
+    case kCommMode:
+        if (value == kCommDisable) {
+            if (channel == 2) return -1;  // the main channel stays active
+            buffer.decoder = nullptr;
+            hold.unlock();
+            destroy_receiver(rx);
+            channel_clear(buffer);
+            return 0;
+        }
+        hold.unlock();
+        std::fprintf(stderr, "warning: active channel %d: COMM_MODE %d\n", static_cast<int>(channel),
+                     value);
+        return 0;
+    case 8:
+        set_receiver_frequency(*rx, value);
+        return 0;
+    case 64:
+        return swap_receivers(s, channel, value);
+    default:
+        return -1;
+    }
+}
+
+int32_t read_spectrum(server_state& s, void* buffer, int32_t length) {
+    std::unique_lock<std::mutex> hold(s.decoder_lock);
+    if (!s.spectrum.ready()) return 0;
+    int32_t n = 0;
+    s.spectrum.get_config(&n, nullptr, nullptr);
+    if (n <= 0) return 0;
+    if (4 * static_cast<int64_t>(n) > length) {
+        hold.unlock();
+        std::fputs("no space in buffer for FFT data\n", stderr);
+        return 0;
+    }
+    s.spectrum.compute(static_cast<float*>(buffer), 0, n, 1);
+    return n;
+}
+
+}  // namespace
+
+server_state::~server_state() {
+    for (uint32_t ch = 2; ch <= 6; ++ch) {
+        if (channels[ch].decoder != nullptr) destroy_receiver(channels[ch].decoder);
+        channels[ch].decoder = nullptr;
+    }
+}
+
+server_state& server_instance() {
+    // Never destroyed: the server thread runs until the process ends, exit included.
+    static server_state* instance = new server_state;
+    return *instance;
+}
+
+void server_setup(server_state& s, const char* ptt_device, const char* data_dir) {
+    for (channel_buffer& channel : s.channels) channel_clear(channel);
+    ptt_parse(ptt_device, s.ptt_device);
+    if (init_audio(s) == 0) std::exit(1);
+    ptt_open(*s.ptt, s.ptt_device);
+    load_code_table(data_dir);
+    s.spectrum.configure(1024, 1024, 0);
+    psk31_receiver* main_receiver = create_receiver();
+    main_receiver->spectrum = &s.spectrum;
+    {
+        std::lock_guard<std::mutex> hold(s.decoder_lock);
+        s.channels[2].decoder = main_receiver;
+    }
+    // The transmitter starts in its initial state; its blocks go to the playback stream.
+    s.transmitter.sink.context = &s;
+    s.transmitter.sink.write = [](void* context, const void* data, size_t bytes, int* error) {
+        auto* owner = static_cast<server_state*>(context);
+        return owner->audio->write(owner->playback, data, bytes, error) < 0 ? 1 : 0;
+    };
+    s.transmitter.sink.error_text = s.audio->error_text;
+}
+
+int32_t server_control(server_state& s, int32_t channel, int32_t spec, int32_t value) {
+    const auto ch = static_cast<uint32_t>(channel);
+    const auto sp = static_cast<uint32_t>(spec);
+    if (ch == 0) return 0;
+    if (ch == 1) return spectrum_control(s, sp, value);
+    if (ch == 255) return transmitter_control(s, sp, value);
+    if (is_receive_channel(ch)) return receiver_control(s, ch, sp, value);
+    return -1;
+}
+
+int32_t server_read(server_state& s, int32_t channel, void* buffer, int32_t length) {
+    const auto ch = static_cast<uint32_t>(channel);
+    if (ch >= server_state::kChannels) return -1;
+    if (ch == 1) return read_spectrum(s, buffer, length);
+    return channel_read(s.channels[ch], buffer, length);
+}
+
+int32_t server_send_text(server_state& s, const char* text, int32_t length) {
+    if (text == nullptr) return 0;
+    if (length <= 0) length = static_cast<int32_t>(std::strlen(text));
+    std::lock_guard<std::mutex> hold(s.transmitter_lock);
+    for (int32_t i = 0; i < length; ++i) {
+        s.transmitter.put_command(static_cast<unsigned char>(text[i]));
+    }
+    return length;
+}
+
+int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status, int32_t length) {
+    const auto ch = static_cast<uint32_t>(channel);
+    if (status == nullptr || length < static_cast<int32_t>(sizeof(ServerStatus))) return -1;
+    if (ch != 255 && !is_receive_channel(ch)) return -1;
+    status->transmitting = s.transmitting.load(std::memory_order_relaxed) != 0 ? 1 : 0;
+    if (ch == 255) {
+        std::lock_guard<std::mutex> hold(s.transmitter_lock);
+        const psk31_transmitter& tx = s.transmitter;
+        status->qpsk = tx.qpsk;
+        status->lsb = tx.lsb;
+        status->tx_mode = tx.tx_mode;
+        status->freq = static_cast<int32_t>(tx.frequency * 100.0);
+        return 0;
+    }
+    std::lock_guard<std::mutex> hold(s.decoder_lock);
+    const psk31_receiver* rx = s.channels[ch].decoder;
+    if (rx == nullptr) return -1;
+    status->qpsk = rx->qpsk;
+    status->lsb = rx->lsb;
+    status->squelch = rx->squelch;
+    status->afc = rx->afc;
+    status->dcd = rx->dcd;
+    status->phase = rx->phase;
+    status->strength = rx->strength;
+    status->freq = static_cast<int32_t>(rx->freq * 100.0);
+    return 0;
+}
+
+int32_t server_control(int32_t channel, int32_t spec, int32_t value) {
+    return server_control(server_instance(), channel, spec, value);
+}
+
+int32_t server_read(int32_t channel, void* buffer, int32_t length) {
+    return server_read(server_instance(), channel, buffer, length);
+}
+
+int32_t server_send_text(const char* text, int32_t length) {
+    return server_send_text(server_instance(), text, length);
+}
+
+int32_t server_get_status(int32_t channel, ServerStatus* status, int32_t length) {
+    return server_get_status(server_instance(), channel, status, length);
+}
