@@ -1,0 +1,160 @@
+// Scripted sound streams and a recording PTT line for the server tests. The server
+// reaches them through function tables, so one fake of each kind is current at a time.
+#pragma once
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "server/server_state.h"
+
+struct scripted_audio {
+    std::vector<int16_t> capture;  // left, right, left, right, ...
+    size_t capture_frame = 0;      // next frame to hand out
+    int reads = 0;
+    bool fail_capture_open = false;
+    bool fail_playback_open = false;
+
+    // At the first read starting at or after this frame, the transmit request is set.
+    server_state* target = nullptr;
+    int64_t request_at_frame = -1;
+    int32_t request_value = 0;
+
+    std::vector<int16_t> played;
+    std::atomic<int> writes{0};
+    int fail_write = -1;           // index of a write that fails
+    std::vector<int32_t> transmitting_seen;  // the server's flag at every write
+    int flushes = 0;
+
+    void add_frames(const std::vector<int16_t>& left, int16_t right = 0) {
+        for (int16_t v : left) {
+            capture.push_back(v);
+            capture.push_back(right);
+        }
+    }
+    void add_silence(size_t frames) { capture.resize(capture.size() + 2 * frames, 0); }
+};
+
+inline scripted_audio* current_audio = nullptr;
+
+inline const audio_io scripted_audio_io = {
+    [](audio_direction direction, int32_t, int* error) -> void* {
+        const bool fail = direction == audio_direction::capture ? current_audio->fail_capture_open
+                                                                : current_audio->fail_playback_open;
+        if (fail) {
+            *error = 42;
+            return nullptr;
+        }
+        return current_audio;
+    },
+    [](void* stream, void* data, size_t bytes, int* error) {
+        auto* a = static_cast<scripted_audio*>(stream);
+        ++a->reads;
+        const size_t frames = bytes / 4;
+        if (a->request_at_frame >= 0 && a->capture_frame >= static_cast<size_t>(a->request_at_frame)) {
+            a->target->transmit_request.store(a->request_value);
+            a->request_at_frame = -1;
+        }
+        if (2 * (a->capture_frame + frames) > a->capture.size()) {
+            *error = 43;
+            return -1;
+        }
+        std::memcpy(data, a->capture.data() + 2 * a->capture_frame, bytes);
+        a->capture_frame += frames;
+        return 0;
+    },
+    [](void* stream, const void* data, size_t bytes, int* error) {
+        auto* a = static_cast<scripted_audio*>(stream);
+        const int index = a->writes.load();
+        a->transmitting_seen.push_back(a->target != nullptr ? a->target->transmitting.load() : -1);
+        if (index == a->fail_write) {
+            a->writes.store(index + 1);
+            *error = 44;
+            return -1;
+        }
+        const auto* samples = static_cast<const int16_t*>(data);
+        a->played.insert(a->played.end(), samples, samples + bytes / 2);
+        a->writes.store(index + 1);
+        return 0;
+    },
+    [](void* stream, int*) {
+        ++static_cast<scripted_audio*>(stream)->flushes;
+        return 0;
+    },
+    [](int error) { return error == 43 ? "end of script" : "scripted failure"; },
+};
+
+struct recorded_ptt {
+    struct change {
+        unsigned long request;
+        int bits;
+    };
+    std::vector<std::string> opened;
+    std::vector<int> open_flags;
+    std::vector<change> changes;
+    std::vector<int> closed;
+    int open_errno = 0;          // non-zero: open fails with it
+    int first_ioctl_errno = 0;   // non-zero: the first ioctl fails with it
+};
+
+inline recorded_ptt* current_ptt = nullptr;
+
+inline const ptt_io recorded_ptt_io = {
+    [](const char* path, int flags) {
+        current_ptt->opened.emplace_back(path);
+        current_ptt->open_flags.push_back(flags);
+        if (current_ptt->open_errno != 0) {
+            errno = current_ptt->open_errno;
+            return -1;
+        }
+        return 17;
+    },
+    [](int, unsigned long request, int* bits) {
+        if (current_ptt->changes.empty() && current_ptt->first_ioctl_errno != 0) {
+            current_ptt->changes.push_back({request, *bits});
+            errno = current_ptt->first_ioctl_errno;
+            return -1;
+        }
+        current_ptt->changes.push_back({request, *bits});
+        return 0;
+    },
+    [](int fd) {
+        current_ptt->closed.push_back(fd);
+        return 0;
+    },
+};
+
+// A fresh server record on the scripted streams and the recording PTT line, set up
+// as server_init does it (without the thread).
+inline std::unique_ptr<server_state> make_server(scripted_audio& audio, recorded_ptt& ptt,
+                                                 const char* ptt_device = nullptr) {
+    current_audio = &audio;
+    current_ptt = &ptt;
+    auto s = std::make_unique<server_state>();
+    s->audio = &scripted_audio_io;
+    s->ptt = &recorded_ptt_io;
+    audio.target = s.get();
+    server_setup(*s, ptt_device, VORDA_SOURCE_DATA_DIR);
+    return s;
+}
+
+// Words waiting in the transmitter's queue, oldest first.
+inline std::vector<uint32_t> queued_words(const psk31_transmitter& tx) {
+    std::vector<uint32_t> words;
+    for (int32_t i = tx.head; i != tx.tail; i = (i + 1) % psk31_transmitter::kQueueSize) {
+        words.push_back(static_cast<uint32_t>(tx.queue[i]));
+    }
+    return words;
+}
+
+// Everything waiting in a channel, read in small pieces as the poll loop does.
+inline std::string drain(server_state& s, int32_t channel) {
+    std::string text;
+    char piece[256];
+    for (int32_t n; (n = server_read(s, channel, piece, sizeof piece)) > 0;) text.append(piece, n);
+    return text;
+}

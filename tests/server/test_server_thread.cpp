@@ -1,0 +1,310 @@
+// The server thread's phases over scripted audio: sample arithmetic, the transmit
+// request and carrier-detect rule, echo order, PTT levels and the change-overs.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fake_io.h"
+#include "modem/psk31_signal.h"
+#include "modem/receiver.h"
+
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+constexpr int32_t kChunk = server_state::kCaptureFrames;
+
+// Frames the receive phase has taken from the script so far.
+size_t frames_taken(const scripted_audio& audio, const server_state& s) {
+    return audio.capture_frame - static_cast<size_t>(s.capture_frames - s.capture_next);
+}
+
+void pad_to_chunk(scripted_audio& audio) {
+    const size_t frames = audio.capture.size() / 2;
+    audio.add_silence((kChunk - frames % kChunk) % kChunk);
+}
+
+TEST(ServerThread, InputSampleIsLeftPlusRightWrappedTo16Bits) {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    auto s = make_server(audio, ptt);
+    audio.add_frames(std::vector<int16_t>(kChunk, 20000), 20000);
+    s->transmit_request.store(2);
+    ASSERT_EQ(receive_phase(*s), 0);
+    // The main receiver hands every sample to the spectrum engine.
+    EXPECT_EQ(s->spectrum.ring[0], -25536);
+    EXPECT_EQ(s->spectrum.write_position, 1);
+}
+
+TEST(ServerThread, ImmediateRequestEndsAfterOneSampleAndKeepsTheRestForLater) {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    auto s = make_server(audio, ptt);
+    std::vector<int16_t> ramp(kChunk);
+    for (int i = 0; i < kChunk; ++i) ramp[i] = static_cast<int16_t>(i);
+    audio.add_frames(ramp);
+
+    s->transmit_request.store(2);
+    ASSERT_EQ(receive_phase(*s), 0);
+    ASSERT_EQ(receive_phase(*s), 0);
+    EXPECT_EQ(audio.reads, 1) << "the second phase starts on the frames already read";
+    EXPECT_EQ(frames_taken(audio, *s), 2u);
+    EXPECT_EQ(s->spectrum.ring[0], 0);
+    EXPECT_EQ(s->spectrum.ring[1], 1);
+}
+
+TEST(ServerThread, RequestOneOnSilenceGoesAtOnceOnlyWhenCarrierDetectIsOff) {
+    for (int32_t dcd : {0, 1}) {
+        scripted_audio audio;
+        recorded_ptt ptt;
+        auto s = make_server(audio, ptt);
+        audio.add_silence(32 * kChunk);
+        ASSERT_EQ(server_control(*s, 2, 2, dcd), 0);
+        s->transmit_request.store(1);
+        CaptureStderr();
+        const int32_t result = receive_phase(*s);
+        const std::string messages = GetCapturedStderr();
+        if (dcd == 0) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(frames_taken(audio, *s), 1u);
+        } else {
+            // Silence completes no characters, so the state last seen never turns off.
+            EXPECT_EQ(result, -1);
+            EXPECT_EQ(frames_taken(audio, *s), 32u * kChunk);
+            EXPECT_EQ(messages, "master_handler pa_simple_read error end of script\n");
+        }
+    }
+}
+
+// A station's transmission at 1000 Hz after a second of silence, then band noise.
+struct signal_script {
+    static constexpr const char* kText = "the quick brown fox jumps";
+    size_t signal_end = 0;  // frame where the noise begins
+    size_t request_frame = 0;
+
+    void build(scripted_audio& audio) {
+        psk31_signal::signal_options o;
+        o.frequency = 1000.0;
+        o.lead_in = 8000;
+        const std::vector<int16_t> pcm = psk31_signal::make_signal(kText, o);
+        audio.add_frames(pcm);
+        signal_end = pcm.size();
+        std::vector<double> noise(3 * 8000, 0.0);
+        psk31_signal::add_noise(noise, 3000.0, 7);
+        audio.add_frames(psk31_signal::to_pcm(noise));
+        pad_to_chunk(audio);
+        // Midway through the text, well after the preamble has brought carrier detect on.
+        request_frame = (8000 + 64 * 256 + signal_end) / 2 / kChunk * kChunk;
+    }
+};
+
+class TransmitRequestDuringSignal : public ::testing::Test {
+protected:
+    scripted_audio audio;
+    recorded_ptt ptt;
+    std::unique_ptr<server_state> s = make_server(audio, ptt);
+    signal_script script;
+
+    void SetUp() override {
+        script.build(audio);
+        ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+    }
+};
+
+TEST_F(TransmitRequestDuringSignal, RequestOneWaitsUntilACharacterArrivesWithCarrierDetectOff) {
+    audio.request_at_frame = static_cast<int64_t>(script.request_frame);
+    audio.request_value = 1;
+    ASSERT_EQ(receive_phase(*s), 0);
+    EXPECT_GT(frames_taken(audio, *s), script.signal_end);
+    EXPECT_NE(drain(*s, 2).find(signal_script::kText), std::string::npos);
+    EXPECT_EQ(s->channels[2].decoder->dcd, 0);
+}
+
+TEST_F(TransmitRequestDuringSignal, RequestTwoCutsTheTextShort) {
+    audio.request_at_frame = static_cast<int64_t>(script.request_frame);
+    audio.request_value = 2;
+    ASSERT_EQ(receive_phase(*s), 0);
+    EXPECT_EQ(frames_taken(audio, *s), script.request_frame + 1);
+    const std::string text = drain(*s, 2);
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text.find(signal_script::kText), std::string::npos) << text;
+}
+
+TEST(ServerThread, SquelchMinusOneDeliversCharactersDecodedWithoutCarrierDetect) {
+    for (int32_t squelch : {15, -1}) {
+        scripted_audio audio;
+        recorded_ptt ptt;
+        auto s = make_server(audio, ptt);
+        std::vector<double> noise(4 * 8000, 0.0);
+        psk31_signal::add_noise(noise, 3000.0, 11);
+        audio.add_frames(psk31_signal::to_pcm(noise));
+        ASSERT_EQ(server_control(*s, 2, 3, squelch), 0);
+        CaptureStderr();
+        EXPECT_EQ(receive_phase(*s), -1);
+        GetCapturedStderr();
+        EXPECT_EQ(s->channels[2].decoder->dcd, 0);
+        const std::string text = drain(*s, 2);
+        if (squelch == -1) {
+            EXPECT_GT(text.size(), 5u) << "noise decodes to characters";
+        } else {
+            EXPECT_EQ(text, "");
+        }
+    }
+}
+
+TEST(ServerThread, SecondaryChannelDecodesItsOwnSignal) {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    auto s = make_server(audio, ptt);
+    psk31_signal::signal_options o;
+    o.frequency = 1500.0;
+    o.lead_in = 8000;
+    audio.add_frames(psk31_signal::make_signal("secondary", o));
+    pad_to_chunk(audio);
+    ASSERT_EQ(server_control(*s, 4, 7, 1), 0);
+    ASSERT_EQ(server_control(*s, 4, 8, 150000), 0);
+    CaptureStderr();
+    EXPECT_EQ(receive_phase(*s), -1);
+    GetCapturedStderr();
+    EXPECT_NE(drain(*s, 4).find("secondary"), std::string::npos);
+    EXPECT_EQ(drain(*s, 2).find("secondary"), std::string::npos);
+}
+
+// A whole cycle on a worker thread while this thread plays the main thread.
+struct transmission {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    std::unique_ptr<server_state> s;
+    int32_t result = 99;
+    std::string stderr_text;
+
+    explicit transmission(const char* ptt_device, int fail_write = -1) {
+        s = make_server(audio, ptt, ptt_device);
+        audio.add_silence(kChunk);
+        audio.fail_write = fail_write;
+    }
+
+    void run(const char* text) {
+        server_send_text(*s, text, 0);
+        server_control(*s, 255, 1, 17);
+        CaptureStderr();
+        std::thread worker([this] { result = run_master_handler(*s); });
+        // The end may only be asked for once the transmission has begun.
+        while (audio.writes.load() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        server_control(*s, 255, 1, 0);
+        // A request made during the transmission waits for the next receive phase.
+        server_control(*s, 255, 1, 1);
+        worker.join();
+        stderr_text = GetCapturedStderr();
+    }
+};
+
+std::string decode_played(const std::vector<int16_t>& stereo, int32_t hundredths) {
+    psk31_receiver* rx = create_receiver();
+    set_receiver_frequency(*rx, hundredths);
+    std::string text;
+    for (size_t i = 0; i + 1 < stereo.size(); i += 2) {
+        const int c = receive_sample(*rx, static_cast<int16_t>(stereo[i] + stereo[i + 1]));
+        if (c != NO_CHAR) text.push_back(static_cast<char>(c));
+    }
+    destroy_receiver(rx);
+    return text;
+}
+
+TEST(ServerThread, TransmissionEchoesInOrderWhileTransmittingAndReturnsToReceive) {
+    transmission t(nullptr);
+    t.run("cq de vorda\n");
+    EXPECT_EQ(t.result, 0);
+    EXPECT_EQ(drain(*t.s, 0), "cq de vorda\n");
+    EXPECT_EQ(t.s->transmitting.load(), 0);
+    for (int32_t seen : t.audio.transmitting_seen) ASSERT_EQ(seen, 1);
+    EXPECT_EQ(t.audio.flushes, 1);
+    EXPECT_EQ(t.s->transmit_request.load(), 1);
+    EXPECT_NE(decode_played(t.audio.played, 125000).find("cq de vorda"), std::string::npos);
+    EXPECT_TRUE(t.ptt.opened.empty());
+    EXPECT_TRUE(t.ptt.changes.empty());
+    EXPECT_EQ(t.stderr_text, "");
+}
+
+TEST(ServerThread, FailedBlockWriteIsReportedAndTheTransmissionGoesOn) {
+    transmission t(nullptr, 5);
+    t.run("abc");
+    EXPECT_EQ(t.result, 0);
+    EXPECT_EQ(drain(*t.s, 0), "abc");
+    EXPECT_EQ(t.stderr_text, "TX_ERROR\n");
+}
+
+struct ptt_case {
+    const char* name;
+    const char* device;
+    const char* path;
+    unsigned long idle;
+    unsigned long keyed;
+};
+
+class PttLevels : public ::testing::TestWithParam<ptt_case> {};
+
+TEST_P(PttLevels, RtsIdleAtStartKeyedWhileTransmittingIdleAfter) {
+    const ptt_case& c = GetParam();
+    transmission t(c.device);
+    t.run("e");
+    ASSERT_EQ(t.ptt.opened, std::vector<std::string>{c.path});
+    ASSERT_EQ(t.ptt.changes.size(), 3u);
+    EXPECT_EQ(t.ptt.changes[0].request, c.idle);
+    EXPECT_EQ(t.ptt.changes[1].request, c.keyed);
+    EXPECT_EQ(t.ptt.changes[2].request, c.idle);
+    for (const auto& change : t.ptt.changes) EXPECT_EQ(change.bits, TIOCM_RTS);
+    EXPECT_TRUE(t.ptt.closed.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Polarities, PttLevels,
+                         ::testing::Values(
+                             ptt_case{"NoSuffix", "/dev/ttyS1", "/dev/ttyS1", TIOCMBIC, TIOCMBIS},
+                             ptt_case{"CommaOne", "dev,1", "dev", TIOCMBIS, TIOCMBIC},
+                             ptt_case{"CommaZero", "a,0", "a", TIOCMBIC, TIOCMBIS},
+                             ptt_case{"CommaOther", "d,x", "d", TIOCMBIS, TIOCMBIC},
+                             ptt_case{"TooShortForASuffix", ",1", ",1", TIOCMBIC, TIOCMBIS}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The main thread changing secondary channels while the server thread decodes.
+TEST(ServerThread, MainChannelKeepsDecodingWhileSecondariesComeAndGo) {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    auto s = make_server(audio, ptt);
+    psk31_signal::signal_options o;
+    o.lead_in = 8000;
+    audio.add_frames(psk31_signal::make_signal("steady copy", o));
+    pad_to_chunk(audio);
+
+    std::atomic<bool> done{false};
+    CaptureStderr();
+    std::thread worker([&] {
+        receive_phase(*s);
+        done.store(true);
+    });
+    std::vector<float> spectrum(1024);
+    char bytes[64];
+    ServerStatus status;
+    for (int round = 0; !done.load(); ++round) {
+        const int32_t ch = 3 + round % 4;
+        server_control(*s, ch, 7, 1);
+        server_control(*s, ch, 8, 50000 + 1000 * round % 200000);
+        server_control(*s, ch, 64, 3 + (round + 1) % 4);
+        server_get_status(*s, ch, &status, sizeof status);
+        server_get_status(*s, 2, &status, sizeof status);
+        server_read(*s, 1, spectrum.data(), 4096);
+        server_read(*s, ch, bytes, sizeof bytes);
+        if (round % 3 == 0) server_control(*s, ch, 7, 128);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    worker.join();
+    GetCapturedStderr();
+    EXPECT_NE(drain(*s, 2).find("steady copy"), std::string::npos);
+}
+
+}  // namespace
