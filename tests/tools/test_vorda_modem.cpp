@@ -1,0 +1,253 @@
+// vorda-modem from the command line: round trips and bad input.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "modem/transmitter.h"
+#include "modem/varicode.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kTool = VORDA_MODEM_TOOL;
+const std::string kTable = std::string(" --table ") + VORDA_SOURCE_DATA_DIR;
+
+struct Result {
+    int status = -1;  // exit status, or -1 when the tool did not exit normally
+    std::string out;
+    std::string err;
+};
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A scratch directory per test, removed afterwards.
+class Tool : public testing::Test {
+protected:
+    void SetUp() override {
+        char templ[] = "/tmp/vorda-modem-test-XXXXXX";
+        dir = mkdtemp(templ);
+        load_code_table(VORDA_SOURCE_DATA_DIR);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    Result run(const std::string& args, const std::string& stdin_file = "") const {
+        std::string command = kTool + " " + args + " > " + path("out") + " 2> " + path("err");
+        if (!stdin_file.empty()) command += " < " + stdin_file;
+        const int raw = std::system(command.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = read_file(path("out"));
+        r.err = read_file(path("err"));
+        return r;
+    }
+
+    fs::path dir;
+};
+
+// A minimal RIFF/WAVE file of 16-bit samples.
+void write_wav(const std::string& path, int rate, int channels, const std::vector<int16_t>& data) {
+    auto u32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [](uint16_t v) { return std::string(reinterpret_cast<const char*>(&v), 2); };
+    const auto bytes = static_cast<uint32_t>(data.size() * 2);
+    std::string header = "RIFF" + u32(36 + bytes) + "WAVE" + "fmt " + u32(16) + u16(1) +
+                         u16(static_cast<uint16_t>(channels)) + u32(static_cast<uint32_t>(rate)) +
+                         u32(static_cast<uint32_t>(rate * channels * 2)) +
+                         u16(static_cast<uint16_t>(channels * 2)) + u16(16) + "data" + u32(bytes);
+    std::ofstream out(path, std::ios::binary);
+    out << header;
+    out.write(reinterpret_cast<const char*>(data.data()), bytes);
+}
+
+// The sample frames of a 16-bit WAV file (channels interleaved), from its data chunk.
+std::vector<int16_t> wav_samples(const std::string& bytes, int* channels = nullptr) {
+    size_t at = 12;
+    std::vector<int16_t> samples;
+    while (at + 8 <= bytes.size()) {
+        const std::string id = bytes.substr(at, 4);
+        uint32_t size = 0;
+        std::copy_n(bytes.data() + at + 4, 4, reinterpret_cast<char*>(&size));
+        if (id == "fmt " && channels != nullptr) {
+            uint16_t c = 0;
+            std::copy_n(bytes.data() + at + 10, 2, reinterpret_cast<char*>(&c));
+            *channels = c;
+        }
+        if (id == "data") {
+            samples.resize(std::min<size_t>(size, bytes.size() - at - 8) / 2);
+            std::copy_n(bytes.data() + at + 8, samples.size() * 2,
+                        reinterpret_cast<char*>(samples.data()));
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return samples;
+}
+
+// A mono BPSK transmission at 1000 Hz straight from the transmitter.
+std::vector<int16_t> transmitted(const std::string& text) {
+    psk31_transmitter tx;
+    tx.put_command(TX_FREQUENCY + 100000);
+    tx.put_command(TX_BEGIN);
+    for (unsigned char c : text) tx.put_command(c);
+    tx.put_command(TX_END);
+    std::vector<int16_t> mono;
+    int32_t result = 0;
+    while (result != static_cast<int32_t>(TX_END)) {
+        result = tx.processor();
+        for (int f = 0; f < psk31_transmitter::kBlockFrames; ++f) mono.push_back(tx.block[2 * f]);
+    }
+    return mono;
+}
+
+}  // namespace
+
+TEST_F(Tool, EncodeThenDecodeRoundTrips) {
+    const std::string text = "cq cq de vorda: The quick brown fox 0123456789?";
+    for (const std::string flags : {"", "--qpsk --freq 1500", "--qpsk --lsb --freq 750.5",
+                                    "--lsb --freq 2222"}) {
+        const Result enc = run("encode" + kTable + " " + flags + " -o " + path("a.wav") +
+                               " '" + text + "'");
+        ASSERT_EQ(enc.status, 0) << flags << ": " << enc.err;
+        const Result dec = run("decode" + kTable + " " + flags + " " + path("a.wav"));
+        ASSERT_EQ(dec.status, 0) << flags << ": " << dec.err;
+        EXPECT_EQ(dec.out.substr(0, text.size()), text) << flags;
+        EXPECT_LE(dec.out.size(), text.size() + 2) << flags;  // at most the postamble's '~'
+    }
+
+    // Text from standard input, WAV to standard output; 8000/s stereo.
+    std::ofstream(path("in.txt")) << "line one\nline two\n";
+    const Result enc = run("encode" + kTable, path("in.txt"));
+    ASSERT_EQ(enc.status, 0) << enc.err;
+    std::ofstream(path("b.wav"), std::ios::binary) << enc.out;
+    int channels = 0;
+    const std::vector<int16_t> frames = wav_samples(enc.out, &channels);
+    EXPECT_EQ(channels, 2);
+    EXPECT_EQ(enc.out.substr(24, 4), std::string("\x40\x1f\0\0", 4));  // 8000/s
+    for (size_t i = 0; i + 1 < frames.size(); i += 2) ASSERT_EQ(frames[i], frames[i + 1]);
+    const Result dec = run("decode" + kTable + " --status " + path("b.wav"));
+    ASSERT_EQ(dec.status, 0);
+    EXPECT_EQ(dec.out, "line one\nline two\n");
+    EXPECT_NE(dec.err.find("1.0 s"), std::string::npos) << dec.err;
+    EXPECT_NE(dec.err.find("1000.00 Hz"), std::string::npos) << dec.err;
+    EXPECT_NE(dec.err.find("dcd 1"), std::string::npos) << dec.err;
+}
+
+TEST_F(Tool, MorseIdentificationFollowsTheText) {
+    const Result plain = run("encode" + kTable + " -o " + path("p.wav") + " 'hi '");
+    const Result cwid = run("encode" + kTable + " --cwid AB -o " + path("c.wav") + " 'hi '");
+    ASSERT_EQ(plain.status, 0);
+    ASSERT_EQ(cwid.status, 0);
+    // The postamble (35 symbols) gives way to " de AB" in Morse: 6 + 16 + 8 + 6 + 13 + 19
+    // symbols of elements and gaps.
+    const auto p = wav_samples(read_file(path("p.wav")));
+    const auto c = wav_samples(read_file(path("c.wav")));
+    EXPECT_EQ(static_cast<long>(c.size()) - static_cast<long>(p.size()), 2L * (68 - 35) * 256);
+    // The carrier drops with the identification's first gap, which swallows the reversal
+    // of the text's last bit: the last character before the identification is lost.
+    const Result dec = run("decode" + kTable + " " + path("c.wav"));
+    EXPECT_EQ(dec.out.substr(0, 2), "hi");
+}
+
+TEST_F(Tool, TuneIsASteadyCarrier) {
+    const Result enc = run("encode" + kTable + " --tune 2 --freq 1000 -o " + path("t.wav"));
+    ASSERT_EQ(enc.status, 0) << enc.err;
+    const auto frames = wav_samples(read_file(path("t.wav")));
+    const size_t seconds_frames = frames.size() / 2;
+    EXPECT_GE(seconds_frames, 16000u);
+    EXPECT_LE(seconds_frames, 16000u + 16 * 256);
+    int peak = 0;
+    for (size_t i = 2 * 8000; i < 2 * 12000; i += 2) peak = std::max(peak, std::abs(int{frames[i]}));
+    EXPECT_EQ(peak, 16000);
+    const Result dec = run("decode" + kTable + " " + path("t.wav"));
+    EXPECT_EQ(dec.status, 0);
+    EXPECT_EQ(dec.out, "");
+}
+
+TEST_F(Tool, ReadsMonoStereoAndOtherRates) {
+    const std::string text = "mono and resampled\n";
+    const std::vector<int16_t> mono = transmitted(text);
+    write_wav(path("mono.wav"), 8000, 1, mono);
+    Result r = run("decode" + kTable + " " + path("mono.wav"));
+    EXPECT_EQ(r.out, text) << r.err;
+
+    // 48000/s by linear interpolation; the converter's low-pass removes the images.
+    std::vector<int16_t> fast;
+    for (size_t n = 0; n + 1 < mono.size(); ++n) {
+        for (int k = 0; k < 6; ++k) {
+            fast.push_back(static_cast<int16_t>(mono[n] + (mono[n + 1] - mono[n]) * k / 6));
+        }
+    }
+    write_wav(path("fast.wav"), 48000, 1, fast);
+    r = run("decode" + kTable + " " + path("fast.wav"));
+    EXPECT_EQ(r.out, text) << r.err;
+
+    // Stereo is summed: opposite channels cancel, one silent channel does not matter.
+    std::vector<int16_t> opposite, one_sided;
+    for (int16_t s : mono) {
+        opposite.insert(opposite.end(), {s, static_cast<int16_t>(-s)});
+        one_sided.insert(one_sided.end(), {0, s});
+    }
+    write_wav(path("opposite.wav"), 8000, 2, opposite);
+    write_wav(path("one_sided.wav"), 8000, 2, one_sided);
+    EXPECT_EQ(run("decode" + kTable + " " + path("opposite.wav")).out, "");
+    EXPECT_EQ(run("decode" + kTable + " " + path("one_sided.wav")).out, text);
+}
+
+TEST_F(Tool, BadInputGivesOneLineAndFailure) {
+    std::ofstream(path("empty.wav"));
+    std::ofstream(path("text.wav")) << "this is not audio\n";
+    write_wav(path("no_frames.wav"), 8000, 1, {});
+    write_wav(path("three.wav"), 8000, 3, std::vector<int16_t>(3 * 800, 0));
+    write_wav(path("ok.wav"), 8000, 1, std::vector<int16_t>(800, 0));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"decode " + path("missing.wav"), "missing.wav"},
+        {"decode " + dir.string(), "directory"},
+        {"decode " + path("empty.wav"), "empty"},
+        {"decode " + path("text.wav"), "not an audio file"},
+        {"decode " + path("no_frames.wav"), "no audio"},
+        {"decode " + path("three.wav"), "3 channels"},
+        {"decode --freq 4000.5 " + path("ok.wav"), "frequency"},
+        {"decode --freq -1 " + path("ok.wav"), "frequency"},
+        {"encode --freq 12k x", "frequency"},
+        {"decode --bogus " + path("ok.wav"), "unknown option '--bogus'"},
+        {"encode -q x", "unknown option '-q'"},
+        {"encode --tune", "needs a value"},
+        {"encode --tune -3", "tune"},
+        {"encode --tune 1 text", "no text"},
+        {"decode --squelch loud " + path("ok.wav"), "squelch"},
+        {"decode", "no input file"},
+        {"frobnicate", "unknown command"},
+        {"encode -o " + path("no/such/dir.wav") + " x", "cannot write"},
+    };
+    for (const auto& [args, what] : cases) {
+        const size_t space = std::min(args.find(' '), args.size());
+        const Result r = run(args.substr(0, space) + kTable + args.substr(space));
+        EXPECT_GT(r.status, 0) << args;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("vorda-modem: ", 0), 0u) << args << ": " << r.err;
+        EXPECT_NE(r.err.find(what), std::string::npos) << args << ": " << r.err;
+        EXPECT_EQ(r.out, "") << args;
+    }
+
+    const Result ok = run("decode " + path("ok.wav") + kTable);
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    const Result help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("vorda-modem encode"), std::string::npos);
+    EXPECT_NE(help.out.find("--table DIR"), std::string::npos);
+}
