@@ -1,0 +1,122 @@
+// vorda: PSK31 sound-card modem and operating console.
+#include <Xm/MwmUtil.h>
+#include <Xm/Text.h>
+#include <Xm/Xm.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/error_dialog.h"
+#include "app/poll.h"
+#include "app/resources.h"
+#include "app/shutdown.h"
+#include "app/startup.h"
+#include "app/state_file.h"
+#include "gui/icon.h"
+#include "gui/main_window.h"
+#include "gui/scope.h"
+#include "gui/secondary.h"
+#include "server/server.h"
+
+#ifndef VORDA_DATA_DIR
+#error "VORDA_DATA_DIR must name the installed data directory"
+#endif
+
+extern "C" char _XmVersionString[];  // "@(#)Motif Version x.y.z" of the library in use
+
+namespace {
+
+// Source-control marker in front of Motif's version strings.
+constexpr int VERSION_MARKER = 4;
+
+std::string bugReportTail() {
+    return std::string("\n\nPlease send bug reports to\n") + contactAddress;
+}
+
+// A dialog needs a realised parent. Until the main window exists the shell
+// has no child to take its size from, so it is given one pixel and kept
+// unmapped; it is mapped with the main window.
+void realiseForDialog(Widget shell) {
+    if (XtIsRealized(shell)) return;
+    XtVaSetValues(shell, XmNwidth, 1, XmNheight, 1, XmNmappedWhenManaged, False, nullptr);
+    XtRealizeWidget(shell);
+}
+
+[[noreturn]] void fatalDialogLoop(XtAppContext app, const std::string& message,
+                                  const char* diagnostic) {
+    realiseForDialog(topLevel);
+    errorDialog(topLevel, message.c_str(), 0, 1);
+    std::fputs(diagnostic, stderr);
+    XtAppMainLoop(app);
+    std::exit(1);  // the loop does not return; OK exits with status 1
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    XtAppContext app;
+    topLevel = XtVaAppInitialize(&app, "Vorda", nullptr, 0, &argc, argv, nullptr,
+                                 XmNmwmFunctions, MWM_FUNC_ALL | MWM_FUNC_CLOSE, XmNtitle,
+                                 "VORDA", nullptr);
+    XtVaSetValues(topLevel, XmNiconPixmap, createIconPixmap(XtDisplay(topLevel)), nullptr);
+    getAppResources(topLevel, &appResources);
+    dataDirectory = VORDA_DATA_DIR;
+
+    if (appResources.buttonNames != nullptr && appResources.buttonNames[0] != nullptr &&
+        std::strcmp(appResources.buttonNames[0], "-1") == 0) {
+        fatalDialogLoop(app,
+                        "The resource file, Vorda, is missing\nThis is an installation problem.  "
+                        "Did\nyou install vorda as root?\n\nPlease send bug reports to \n" +
+                            std::string(contactAddress),
+                        "vorda: Vorda resource file missing\n");
+    }
+
+    if (iniProc('r') == 0) {
+        realiseForDialog(topLevel);
+        errorDialog(topLevel,
+                    ("iniProc failed.  Run vorda from a terminal\nto get more error information."
+                     + bugReportTail()).c_str(),
+                    0, 1);
+        std::fputs("iniProc failed. Run vorda from a terminal\n", stderr);
+    }
+
+    server_sample_rate = appResources.sampsize;
+    if (server_init(appResources.ptt != 0 ? appResources.serDev : nullptr, dataDirectory) == 0) {
+        fatalDialogLoop(app,
+                        "The server fail to initialize.\nRun vorda from a terminal to get\nmore "
+                        "error information." + bugReportTail(),
+                        "server initialization failed\n");
+    }
+
+    createMainWindow(&mainWindow, topLevel, &appResources);
+    XtSetMappedWhenManaged(topLevel, True);
+
+    const std::string report =
+        startupReport(iniReport, XmVERSION_STRING + VERSION_MARKER,
+                      _XmVersionString + VERSION_MARKER, appResources);
+    XmTextInsert(mainWindow.rxText, XmTextGetLastPosition(mainWindow.rxText),
+                 const_cast<char*>(report.c_str()));
+
+    installSignalHandlers(app);
+
+    for (SecondaryDecoder& decoder : secondaryDecoders) decoder.state = -1;
+
+    // With the callBox resource set to 1 the call box is built here once it exists.
+
+    scope_init(&mainScope, topLevel, mainWindow.scopeDA);
+
+    // The spectrum display is set up here on wfDA once it exists.
+
+    Dimension width = 0;
+    Dimension height = 0;
+    XtVaGetValues(topLevel, XmNwidth, &width, XmNheight, &height, nullptr);
+    XtVaSetValues(topLevel, XmNminWidth, width, XmNminHeight, height, nullptr);
+
+    checkDialout(topLevel);
+
+    XtRealizeWidget(topLevel);
+    XtAppAddWorkProc(app, pollProc, nullptr);
+    XtAppMainLoop(app);
+    return 0;
+}

@@ -1,0 +1,73 @@
+#include "app/poll.h"
+
+#include <Xm/TextF.h>
+#include <Xm/ToggleB.h>
+#include <Xm/Xm.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/resources.h"
+#include "gui/main_window.h"
+#include "gui/scope.h"
+#include "gui/secondary.h"
+#include "gui/text_panes.h"
+#include "server/server.h"
+
+float lastShownRxFreq = 0.0f;
+
+namespace {
+
+constexpr int32_t CHUNK = 256;  // bytes per channel and cycle
+
+// Up to CHUNK bytes of one channel into a receive pane; returns the count.
+int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
+    char buffer[CHUNK];
+    const int32_t n = server_read(channel, buffer, CHUNK);
+    for (int32_t i = 0; i < n; ++i) putRxChar(pane, buffer[i], appResources.zero, highlightMode);
+    return n;
+}
+
+}  // namespace
+
+Boolean pollProc(XtPointer) {
+    MainWindow& mw = mainWindow;
+    // A spectrum block from channel 1 goes to the tuning display here once the
+    // display exists; until then the spectrum is not computed at all.
+
+    const int32_t echoed = drainChannel(SERVER_ECHO_CHANNEL, mw.rxText, appResources.xmitHighlight);
+    drainChannel(SERVER_MAIN_CHANNEL, mw.rxText, XmHIGHLIGHT_NORMAL);
+
+    ServerStatus status{};
+    server_get_status(SERVER_MAIN_CHANNEL, &status, sizeof status);
+    appResources.rxFreq = static_cast<float>(status.freq * 0.01);
+    XtVaSetValues(mw.dcdTB, XmNset, status.dcd != 0 ? True : False, nullptr);
+
+    if (status.transmitting != 0) {
+        // Up while characters are being echoed, down between them.
+        scope_draw(&mainScope, echoed > 0 ? 0 : 128, 35, SCOPE_GREEN);
+    } else {
+        scope_draw(&mainScope, status.phase, status.strength, status.dcd);
+        const float moved = appResources.rxFreq - lastShownRxFreq;
+        if (mw.rxFreqFocused == 0 && std::fabs(static_cast<double>(moved)) > 0.05) {
+            std::snprintf(mw.freqText, sizeof mw.freqText, "%4.1f", appResources.rxFreq);
+            XmTextFieldSetString(mw.rxFreqText, mw.freqText);
+            // The display's centre follows here once the display exists.
+            lastShownRxFreq = appResources.rxFreq;
+        }
+    }
+
+    for (int slot = 0; slot < DECODER_SLOTS; ++slot) {
+        SecondaryDecoder* decoder = &secondaryDecoders[slot];
+        if (decoder->state != 1) continue;
+        drainChannel(SERVER_MAIN_CHANNEL + 1 + slot, decoder->rxText, XmHIGHLIGHT_NORMAL);
+        if (server_get_status(decoder->channel, &status, sizeof status) == 0) {
+            decoder_show_status(decoder, status.dcd, static_cast<float>(status.freq * 0.01));
+            scope_draw(&decoder->scope, status.phase, status.strength, status.dcd);
+        }
+    }
+
+    usleep(10000);
+    return False;
+}

@@ -1,0 +1,58 @@
+#include "app/resources.h"
+
+#include <X11/StringDefs.h>
+
+#include <cstddef>
+
+AppResources appResources;
+
+namespace {
+
+// Defaults of 0 come from the zeroed record: those resources have none of their own.
+XtResource resourceTable[] = {
+    {const_cast<char*>("buttonNames"), const_cast<char*>("ButtonNames"),
+     const_cast<char*>(XtRStringTable), sizeof(String*), offsetof(AppResources, buttonNames),
+     const_cast<char*>(XtRString), const_cast<char*>("-1")},
+    {const_cast<char*>("xmitHighlight"), const_cast<char*>("XmitHighlight"),
+     const_cast<char*>(XtRInt), sizeof(int), offsetof(AppResources, xmitHighlight),
+     const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("rxFreq"), const_cast<char*>("RxFreq"), const_cast<char*>(XtRFloat),
+     sizeof(float), offsetof(AppResources, rxFreq), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("txFreq"), const_cast<char*>("TxFreq"), const_cast<char*>(XtRFloat),
+     sizeof(float), offsetof(AppResources, txFreq), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("afc"), const_cast<char*>("Afc"), const_cast<char*>(XtRInt), sizeof(int),
+     offsetof(AppResources, afc), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("net"), const_cast<char*>("Net"), const_cast<char*>(XtRInt), sizeof(int),
+     offsetof(AppResources, net), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("call"), const_cast<char*>("Call"), const_cast<char*>(XtRString),
+     sizeof(String), offsetof(AppResources, call), const_cast<char*>(XtRString),
+     const_cast<char*>(" ")},
+    {const_cast<char*>("zero"), const_cast<char*>("Zero"), const_cast<char*>(XtRInt), sizeof(int),
+     offsetof(AppResources, zero), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("serDev"), const_cast<char*>("SerDev"), const_cast<char*>(XtRString),
+     sizeof(String), offsetof(AppResources, serDev), const_cast<char*>(XtRString),
+     const_cast<char*>("/dev/ttyS1")},
+    {const_cast<char*>("ptt"), const_cast<char*>("Ptt"), const_cast<char*>(XtRInt), sizeof(int),
+     offsetof(AppResources, ptt), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("callBox"), const_cast<char*>("CallBox"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, callBox), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("postamble"), const_cast<char*>("Postamble"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, postamble), const_cast<char*>(XtRImmediate),
+     reinterpret_cast<XtPointer>(1)},
+    {const_cast<char*>("sampsize"), const_cast<char*>("Sampsize"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, sampsize), const_cast<char*>(XtRImmediate),
+     reinterpret_cast<XtPointer>(8000)},
+};
+
+}  // namespace
+
+void getAppResources(Widget shell, AppResources* resources) {
+    XtGetApplicationResources(shell, resources, resourceTable, XtNumber(resourceTable), nullptr,
+                              0);
+}
+
+int countNames(const String* names) {
+    int n = 0;
+    while (names != nullptr && names[n] != nullptr) ++n;
+    return n;
+}

@@ -1,0 +1,15 @@
+// The way out: QRT (Ctrl-Q) and SIGINT or SIGQUIT save the state file and end
+// with status 0; SIGTERM is caught and ignored.
+#pragma once
+
+#include <X11/Intrinsic.h>
+
+// Activate handler of "QRT"; saves the state file and exits 0. Never returns.
+[[noreturn]] void quitCB(Widget w, XtPointer clientData, XtPointer callData);
+
+// Installed for SIGINT, SIGQUIT and SIGTERM by installSignalHandlers.
+void signalHandler(int signalNumber);
+
+// Installs signalHandler and the main-loop side of the hand-over: the handler
+// only notes the signal, and the quit sequence runs on the toolkit's thread.
+void installSignalHandlers(XtAppContext app);

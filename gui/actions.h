@@ -1,0 +1,7 @@
+// Translation actions of the transmit pane that type the other station's call,
+// the over phrase or a macro text. The resource file binds keys to them.
+#pragma once
+
+#include <X11/Intrinsic.h>
+
+void registerCallBoxActions(XtAppContext app);

@@ -1,0 +1,55 @@
+// Secondary decoder windows: up to four more receive channels (3 to 6), each
+// with a receive pane, a phase scope and its own frequency field. The poll loop
+// feeds the open ones and the shutdown saves the positions of the closed ones.
+#pragma once
+
+#include <Xm/Xm.h>
+
+#include "gui/scope.h"
+
+struct SecondaryDecoder {
+    int scrolledBack;       // receive pane's scroll hold
+    int focused;            // 1 while the frequency field has the keyboard focus
+    char freqText[64];      // "%4.1f" of the frequency field
+    PhaseScope scope;
+    float shownFrequency;   // hertz, last written into the frequency field
+    int slot;               // 0 to 3
+
+    Widget secondaryDiag;
+    Widget mainForm;
+    Widget rxTextSW;
+    Widget scrollBar;
+    Widget rxText;
+    Widget bottomForm;
+    Widget frame1;
+    Widget scopeDA;
+    Widget frame2;
+    Widget centerForm;
+    Widget frame2a;
+    Widget rxFreqLabel;
+    Widget rxFreqCombo;
+    Widget pbForm;
+    Widget swapButton;      // "<-> Main"
+    Widget closeButton;
+    Widget frame3;
+    Widget afcTB;
+    Widget dcdTB;
+    Widget qpskTB;
+    Widget modeForm;
+    Widget modesLabel;
+    Widget clrRx;
+    XmString menuStrings[3];
+    Widget rx2FreqText;
+    Widget upArrow;
+    Widget downArrow;
+
+    int state;              // -1 never built, 0 built and closed, 1 open
+    int channel;            // server receive channel, slot + 3
+};
+
+constexpr int DECODER_SLOTS = 4;
+extern SecondaryDecoder secondaryDecoders[DECODER_SLOTS];
+
+// Shows a channel's carrier detect and, unless the operator is typing into the
+// field or it moved 0.05 Hz or less, its frequency in hertz.
+void decoder_show_status(SecondaryDecoder* decoder, int dcd, float frequency);

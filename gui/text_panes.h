@@ -1,0 +1,20 @@
+// The receive and transmit panes: characters in and out, scroll hold, the
+// "Clear" pop-up menus and the display-only options (local capitals, slashed zero).
+#pragma once
+
+#include <X11/Intrinsic.h>
+
+// Appends one character to a receive pane; `mode` is a Motif text highlight mode.
+void putRxChar(Widget pane, char c, int zeroFlag, int mode);
+// Appends one character to txText as if typed, so that it is sent.
+void putTxChar(char c);
+
+void txTextCB(Widget w, XtPointer clientData, XtPointer callData);
+void localCapsCB(Widget toggle, XtPointer clientData, XtPointer callData);
+void scrollCB(Widget scrollBar, XtPointer owner, XtPointer callData);
+void popupCB(Widget w, XtPointer menu, XEvent* event, Boolean* continueDispatch);
+void clearCB(Widget item, XtPointer itemIndex, XtPointer callData);
+
+// The scroll-hold flag of a receive pane's owner (the MainWindow record or a
+// secondary decoder record).
+int* scrolledBackOf(XtPointer owner);
