@@ -13,6 +13,7 @@
 #include "app/shutdown.h"
 #include "app/startup.h"
 #include "app/state_file.h"
+#include "gui/callbox.h"
 #include "gui/icon.h"
 #include "gui/main_window.h"
 #include "gui/scope.h"
@@ -102,7 +103,11 @@ int main(int argc, char** argv) {
 
     for (SecondaryDecoder& decoder : secondaryDecoders) decoder.state = -1;
 
-    // With the callBox resource set to 1 the call box is built here once it exists.
+    if (appResources.callBox == 1) {
+        std::fputs("starting callbox\n", stderr);
+        static CallBox callBox;
+        createCallBox(&callBox, topLevel);
+    }
 
     scope_init(&mainScope, topLevel, mainWindow.scopeDA);
 

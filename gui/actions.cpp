@@ -2,15 +2,9 @@
 
 #include <iterator>
 
-namespace {
+#include "gui/callbox.h"
 
-// These actions read the other station's call from the call box's shared
-// memory, which arrives with the call box. Until then a bound key does nothing,
-// while the resource file's translations already resolve (an unknown action
-// name would draw a toolkit warning for every key press).
-void sendOver(Widget, XEvent*, String*, Cardinal*) {}
-void sendHisCall(Widget, XEvent*, String*, Cardinal*) {}
-void sendMacro(Widget, XEvent*, String*, Cardinal*) {}
+namespace {
 
 XtActionsRec callBoxActions[] = {
     {const_cast<char*>("sendOver"), sendOver},

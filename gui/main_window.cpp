@@ -25,8 +25,10 @@
 #include "app/resources.h"
 #include "app/shutdown.h"
 #include "gui/actions.h"
+#include "gui/help.h"
 #include "gui/icon.h"
 #include "gui/menus.h"
+#include "gui/qso_files.h"
 #include "gui/scope.h"
 #include "gui/text_panes.h"
 #include "server/server.h"
@@ -206,9 +208,8 @@ void buildMenus(MainWindow* mw, Widget shell) {
     }
     auto b = [&](std::size_t i) { return labels[i]; };
     auto m = [&](std::size_t i) { return static_cast<KeySym>(helpMenuEntries[i].mnemonic); };
-    // The help window connects its handler to these items when it is built.
     mw->helpMenu = XmVaCreateSimplePulldownMenu(
-        mw->menuBar, const_cast<char*>("helpMenu"), 3, nullptr,
+        mw->menuBar, const_cast<char*>("helpMenu"), 3, helpMenuCB,
         XmVaPUSHBUTTON, b(0), m(0), nullptr, nullptr, XmVaPUSHBUTTON, b(1), m(1), nullptr, nullptr,
         XmVaPUSHBUTTON, b(2), m(2), nullptr, nullptr, XmVaPUSHBUTTON, b(3), m(3), nullptr, nullptr,
         XmVaPUSHBUTTON, b(4), m(4), nullptr, nullptr, XmVaPUSHBUTTON, b(5), m(5), nullptr, nullptr,
@@ -473,7 +474,7 @@ void attachHandlers(MainWindow* mw, XtAppContext app) {
 
 }  // namespace
 
-void createFileButtons(MainWindow* mw, Widget, char** names) {
+void createFileButtons(MainWindow* mw, Widget shell, char** names) {
     const int n = countNames(names);
     if (n > 9) {
         std::fputs("Too many file names defined in Vorda\n", stderr);
@@ -487,9 +488,8 @@ void createFileButtons(MainWindow* mw, Widget, char** names) {
         std::snprintf(acceleratorText, sizeof acceleratorText, "Ctrl-%d", i);
         mw->fileButtons[i - 1] =
             createMenuButton(mw->filePulldown, names[i - 1], 0, accelerator, acceleratorText);
-        // The QSO file sender connects its handler (client data: the shell) to
-        // these buttons; the name travels as user data.
         XtVaSetValues(mw->fileButtons[i - 1], XmNuserData, names[i - 1], nullptr);
+        XtAddCallback(mw->fileButtons[i - 1], XmNactivateCallback, sendFileCB, shell);
     }
     mw->fileSeparator = XtVaCreateManagedWidget("sep", xmSeparatorWidgetClass, mw->filePulldown,
                                                 nullptr);

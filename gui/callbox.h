@@ -1,0 +1,31 @@
+// The call box, a small window whose "His Call" field is shared with the logging
+// program kesto through System V shared memory, and the transmit pane's actions
+// that type the other station's call, the over phrase and macro texts.
+#pragma once
+
+#include <X11/Intrinsic.h>
+#include <sys/types.h>
+
+struct CallBox {
+    int shmId;
+    Widget callShell;
+    Widget box;          // "callBox", a prompt-type selection box
+    Widget clearButton;  // the box's help button, labelled "Clear"
+    Widget text;         // the "His Call" field
+    char* segment;       // attached for the life of the process
+};
+
+// The segment's key; tests point it at a segment of their own.
+extern key_t callBoxKey;
+
+// Attaches (creating it if needed) the segment and shows the call box. Ends the
+// process with status 1 when the segment cannot be had.
+void createCallBox(CallBox* cb, Widget parent);
+
+// Types `text` and one space at the end of the transmit pane.
+void appendWord(const char* text);
+
+// Translation actions bound to keys of txText by the resource file.
+void sendOver(Widget w, XEvent* event, String* params, Cardinal* count);
+void sendHisCall(Widget w, XEvent* event, String* params, Cardinal* count);
+void sendMacro(Widget w, XEvent* event, String* params, Cardinal* count);

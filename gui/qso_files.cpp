@@ -1,0 +1,115 @@
+#include "gui/qso_files.h"
+
+#include <Xm/MessageB.h>
+#include <Xm/Protocols.h>
+#include <Xm/SelectioB.h>
+#include <Xm/Xm.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "gui/icon.h"
+#include "gui/qso_sender.h"
+#include "gui/text_panes.h"
+
+namespace {
+
+qso_sender sender;
+Widget dialogParent = nullptr;  // the top-level shell
+XtAppContext appContext = nullptr;
+Widget readWarning = nullptr;   // created on first use, then reused
+
+void typeChar(char c, void*) { putTxChar(c); }
+
+// A prompt closed through the window manager ends the file: without it the sender
+// would wait for an answer that never comes and swallow every later file choice.
+void promptCloseCB(Widget shell, XtPointer, XtPointer) {
+    qso_abandon(sender);
+    XtDestroyWidget(shell);
+}
+
+void askWord(const char* word, char terminator, void*) {
+    Arg args[2];
+    XmString label = XmStringCreateLocalized(const_cast<char*>(word));
+    XtSetArg(args[0], XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);
+    XtSetArg(args[1], XmNselectionLabelString, label);
+    Widget dialog = XmCreatePromptDialog(dialogParent, const_cast<char*>("promptDiag"), args, 2);
+    XmStringFree(label);
+    Widget shell = XtParent(dialog);
+    XtVaSetValues(shell, XmNtitle, "VORDA PROMPT DIALOG", XmNiconPixmap, iconPixmap, nullptr);
+    XtUnmanageChild(XmSelectionBoxGetChild(dialog, XmDIALOG_HELP_BUTTON));
+    XtUnmanageChild(XmSelectionBoxGetChild(dialog, XmDIALOG_CANCEL_BUTTON));
+    XtAddCallback(dialog, XmNokCallback, promptOkCB,
+                  reinterpret_cast<XtPointer>(static_cast<intptr_t>(
+                      static_cast<unsigned char>(terminator))));
+    Atom deleteWindow = XmInternAtom(XtDisplay(shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
+    XmAddWMProtocolCallback(shell, deleteWindow, promptCloseCB, nullptr);
+    XtManageChild(dialog);
+}
+
+void showReadWarning(const char* path, int error) {
+    if (readWarning == nullptr) {
+        readWarning = XmCreateWarningDialog(dialogParent, const_cast<char*>("fileDiag"), nullptr, 0);
+        XtVaSetValues(XtParent(readWarning), XmNtitle, "VORDA WARNING", XmNiconPixmap, iconPixmap,
+                      nullptr);
+        XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_CANCEL_BUTTON));
+        XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_HELP_BUTTON));
+    }
+    const std::string message = std::string("Can't read the QSO file\n") + path + "\n" +
+                                std::strerror(error) + "\n\nNothing was sent.";
+    XmString text = XmStringCreateLtoR(const_cast<char*>(message.c_str()),
+                                       const_cast<char*>(XmFONTLIST_DEFAULT_TAG));
+    XtVaSetValues(readWarning, XmNmessageString, text, nullptr);
+    XmStringFree(text);
+    XtManageChild(readWarning);
+}
+
+}  // namespace
+
+char* getFile(const char* path) {
+    const char* what = nullptr;
+    char* text = qso_read_file(path, &what);
+    if (text == nullptr) {
+        const int error = errno;
+        std::perror(what);
+        showReadWarning(path, error);
+    }
+    return text;
+}
+
+void sendFileCB(Widget button, XtPointer shell, XtPointer) {
+    dialogParent = static_cast<Widget>(shell);
+    appContext = XtWidgetToApplicationContext(button);
+    // A second sender on the same state would interleave two texts; a choice made
+    // while a text is still being typed is therefore not taken.
+    if (sender.started) return;
+    XtPointer name = nullptr;
+    XtVaGetValues(button, XmNuserData, &name, nullptr);
+    const char* home = std::getenv("HOME");
+    const std::string path = std::string(home ? home : "") + "/.vordaDir/" +
+                             static_cast<const char*>(name);
+    char* text = getFile(path.c_str());
+    if (text == nullptr) return;
+    sender.type = typeChar;
+    sender.ask = askWord;
+    XtAppAddWorkProc(appContext, sendFileProc, text);
+}
+
+Boolean sendFileProc(XtPointer text) {
+    return qso_send_step(sender, static_cast<char*>(text)) ? True : False;
+}
+
+void promptOkCB(Widget dialog, XtPointer terminator, XtPointer callData) {
+    auto* cbs = static_cast<XmSelectionBoxCallbackStruct*>(callData);
+    char* answer = static_cast<char*>(XmStringUnparse(cbs->value, nullptr, XmCHARSET_TEXT,
+                                                      XmCHARSET_TEXT, nullptr, 0, XmOUTPUT_ALL));
+    qso_type_answer(sender, answer ? answer : "",
+                    static_cast<char>(reinterpret_cast<intptr_t>(terminator)));
+    XtFree(answer);
+    XtAppAddWorkProc(appContext, sendFileProc, nullptr);
+    XtDestroyWidget(XtParent(dialog));
+}
