@@ -46,5 +46,13 @@ void destroy_receiver(psk31_receiver* receiver);
 // Sets freq to hundredths * 0.01 Hz and the oscillator step with it.
 void set_receiver_frequency(psk31_receiver& receiver, int32_t hundredths);
 
+// Sets the QPSK and LSB flags together with the decoder's copies of them.
+void set_receiver_mode(psk31_receiver& receiver, int32_t qpsk, int32_t lsb);
+
 // One input sample; returns a completed character 0..255 or NO_CHAR.
 int receive_sample(psk31_receiver& receiver, int16_t sample);
+
+// The once-per-symbol part of receive_sample, given the channel filter's output (s, c)
+// at the symbol instant: phase change, AFC, hard decision, carrier detect, decoding.
+// Returns a completed character 0..255 or NO_CHAR.
+int receive_symbol(psk31_receiver& receiver, float s, float c);

@@ -1,0 +1,218 @@
+#include "modem/receiver.h"
+
+#include <bit>
+#include <cmath>
+#include <new>
+#include <numbers>
+
+#include "spectrum/spectrum_engine.h"
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr int kRingMask = 63;             // all rings hold 64 entries
+constexpr int kDecimation = 16;           // 8000 -> 500 samples per second
+constexpr int32_t kSymbolPeriod = 1 << 24;
+constexpr int32_t kSymbolSixteenth = 1 << 20;
+constexpr int32_t kClockPull = 500;       // divisor of the early/late power difference
+constexpr double kAfcGain = 0.0005;       // Hz per 1/256 turn of drift per symbol
+constexpr double kStepsPerHertz = 8.192;  // 65536 / 8000
+
+// Channel filter at 500 samples per second, first half; the second half mirrors it.
+constexpr std::array<float, 32> kChannelHalf = {
+    -0.00044789f, -0.00063167f, -0.00100256f, -0.00156531f, -0.00232266f, -0.00327063f,
+    -0.00439342f, -0.00565850f, -0.00701253f, -0.00837907f, -0.00965823f, -0.01072878f,
+    -0.01145278f, -0.01168246f, -0.01126911f, -0.01007335f, -0.00797606f, -0.00488924f,
+    -0.00076591f, 0.00439171f,  0.01052660f,  0.01752432f,  0.02521404f,  0.03337329f,
+    0.04173643f,  0.05000649f,  0.05786981f,  0.06501264f,  0.07113857f,  0.07598566f,
+    0.07934199f,  0.08105860f};
+
+// Filter taps and the oscillator's sine and cosine for each of its 65536 phases. The
+// table holds exactly what sinf/cosf give for the angle of each phase, so a lookup
+// costs one cache line instead of two function calls and changes no bit.
+struct receiver_tables {
+    std::array<float, 64> decimator;  // periodic Hann, sums to 0.5
+    std::array<float, 64> channel;
+    std::array<std::array<float, 2>, 65536> oscillator;  // {sin, cos}
+
+    receiver_tables() {
+        for (int k = 0; k < 64; ++k) {
+            decimator[k] = static_cast<float>((1.0 - std::cos(2.0 * kPi * k / 64)) / 128);
+            channel[k] = k < 32 ? kChannelHalf[k] : kChannelHalf[63 - k];
+        }
+        for (int32_t p = 0; p < 65536; ++p) {
+            const float theta = static_cast<float>(p * 2.0 * kPi / 65536);
+            oscillator[p] = {std::sin(theta), std::cos(theta)};
+        }
+    }
+};
+
+const receiver_tables& tables() {
+    static const receiver_tables table;
+    return table;
+}
+
+int32_t oscillator_step(float freq) { return static_cast<int32_t>(freq * kStepsPerHertz); }
+
+// Phase of (s, c) in 1/256 turn, -128..127, with the roundings the decoder uses too.
+int32_t absolute_phase(float s, float c) {
+    const float angle = static_cast<float>(std::atan2(static_cast<double>(c), s));
+    const float scaled = angle * 32767.0f;
+    return static_cast<int32_t>(static_cast<double>(scaled) / kPi) >> 8;
+}
+
+// Base-2 logarithm of v in units of 2^-20, linear between powers of two: the exponent
+// above the 20 bits of v just below its leading one.
+int32_t log2_fixed(uint32_t v) {
+    if (v == 0) return 0;
+    const int q = std::bit_width(v) - 1;
+    const uint32_t below = v & ~(1u << q);
+    const uint32_t fraction = q >= 20 ? below >> (q - 20) : below << (20 - q);
+    return static_cast<int32_t>((static_cast<uint32_t>(q) << 20) + fraction);
+}
+
+int hard_decision(int32_t change, int32_t qpsk, int32_t lsb) {
+    int d = qpsk != 0 ? ((change + 32) >> 6) & 3 : ((change + 64) >> 6) & 2;
+    if (lsb != 0) d = (4 - d) & 3;
+    return d;
+}
+
+void carrier_detect(psk31_receiver& r, int32_t change_byte, int decision) {
+    // Doubling (BPSK) or quadrupling (QPSK) the phase change removes the modulation;
+    // what stays steady is a carrier, what wanders is noise.
+    const double angle = change_byte * 2.0 * kPi / 256 * (r.qpsk != 0 ? 4 : 2);
+    r.dcd_vector[0] = static_cast<float>(0.05 * std::cos(angle) + 0.95 * r.dcd_vector[0]);
+    r.dcd_vector[1] = static_cast<float>(0.05 * std::sin(angle) + 0.95 * r.dcd_vector[1]);
+    r.dcd_register = r.dcd_register * 4 + static_cast<uint64_t>(decision);
+
+    if (r.dcd_register == 0) {  // 32 symbols without a phase change
+        r.dcd = 0;
+        r.dcd_vector = {0.0f, 0.0f};
+    } else if (r.dcd_register == 0xAAAAAAAAu) {  // steady carrier, then idle reversals
+        r.dcd = 1;
+        r.dcd_vector = {1.0f, 0.0f};
+    } else if (r.squelch > 0) {
+        const double level = 100.0 * (r.dcd_vector[0] * r.dcd_vector[0] +
+                                      r.dcd_vector[1] * r.dcd_vector[1]);
+        // Hysteresis: half the threshold keeps a detected carrier.
+        const double threshold = r.squelch * (r.dcd != 0 ? 0.5 : 1.0);
+        r.dcd = level > threshold ? 1 : 0;
+    }
+}
+
+// 500 times a second: both filter stages, strength and the symbol clock.
+int decimated_step(psk31_receiver& r, const receiver_tables& t) {
+    // The newest first-stage output meets the last channel tap, so the other 63
+    // channel terms are summed alongside the first stage, in the same order.
+    float a = 0.0f, b = 0.0f, s = 0.0f, c = 0.0f;
+    const int in = r.in_index;
+    const int oldest_filt = (r.filt_index + 1) & kRingMask;
+    for (int k = 0; k < 63; ++k) {
+        const int i = (in + k) & kRingMask;
+        const int f = (oldest_filt + k) & kRingMask;
+        a += t.decimator[k] * r.mix_sin[i];
+        b += t.decimator[k] * r.mix_cos[i];
+        s += t.channel[k] * r.filt_sin[f];
+        c += t.channel[k] * r.filt_cos[f];
+    }
+    const int last = (in + 63) & kRingMask;
+    a += t.decimator[63] * r.mix_sin[last];
+    b += t.decimator[63] * r.mix_cos[last];
+    r.filt_sin[r.filt_index] = a;
+    r.filt_cos[r.filt_index] = b;
+    r.filt_index = oldest_filt;
+    if (r.spectrum != nullptr) r.spectrum->put_iq(a, b);
+    s += t.channel[63] * a;
+    c += t.channel[63] * b;
+
+    const float p = s * s + c * c;
+    int32_t strength = 0;
+    if (p > 0) {
+        strength = static_cast<int32_t>(10.0 * std::log10(65536.0 * p));
+        strength = strength < 0 ? 0 : (strength > 40 ? 40 : strength);
+    }
+    r.strength = strength;
+
+    // Symbol timing: the logarithmic envelope of the first half of the symbol period
+    // against the second half pulls the clock toward the envelope's peak.
+    const int32_t v = static_cast<int32_t>(65536.0f * p);
+    r.power_history[(r.symbol_clock >> 20) & 15] = log2_fixed(static_cast<uint32_t>(v));
+    int32_t early = 0, late = 0;
+    for (int k = 0; k < 8; ++k) {
+        early += r.power_history[k];
+        late += r.power_history[k + 8];
+    }
+    const int32_t difference = early - late;
+    r.symbol_clock += -difference / kClockPull + kSymbolSixteenth;
+    if (static_cast<uint32_t>(r.symbol_clock) < static_cast<uint32_t>(kSymbolPeriod)) {
+        return NO_CHAR;
+    }
+    r.symbol_clock &= kSymbolPeriod - 1;
+    return receive_symbol(r, s, c);
+}
+
+}  // namespace
+
+void init_receiver(psk31_receiver& receiver) {
+    spectrum_engine* const link = receiver.spectrum;
+    receiver = psk31_receiver{};
+    receiver.spectrum = link;
+    prime_decoder(receiver.decoder);
+    tables();  // build the tables here rather than inside the first sample
+}
+
+psk31_receiver* create_receiver() {
+    auto* receiver = new (std::nothrow) psk31_receiver{};
+    if (receiver != nullptr) init_receiver(*receiver);
+    return receiver;
+}
+
+void destroy_receiver(psk31_receiver* receiver) { delete receiver; }
+
+void set_receiver_frequency(psk31_receiver& receiver, int32_t hundredths) {
+    receiver.freq = static_cast<float>(hundredths * 0.01);
+    receiver.step = oscillator_step(receiver.freq);
+}
+
+void set_receiver_mode(psk31_receiver& receiver, int32_t qpsk, int32_t lsb) {
+    receiver.qpsk = receiver.decoder.qpsk = qpsk;
+    receiver.lsb = receiver.decoder.lsb = lsb;
+}
+
+int receive_sample(psk31_receiver& receiver, int16_t sample) {
+    const receiver_tables& t = tables();
+    psk31_receiver& r = receiver;
+    if (r.spectrum != nullptr) r.spectrum->put_sample(sample);
+
+    const float x = static_cast<float>(sample * (1.0 / 32767));
+    r.nco_phase = (r.nco_phase + r.step) & 0xFFFF;
+    const std::array<float, 2>& oscillator = t.oscillator[r.nco_phase];
+    r.mix_sin[r.in_index] = oscillator[0] * x;
+    r.mix_cos[r.in_index] = oscillator[1] * x;
+    r.in_index = (r.in_index + 1) & kRingMask;
+
+    const bool decimate = (r.sample_count & (kDecimation - 1)) == 0;
+    r.sample_count = (r.sample_count + 1) & 255;
+    return decimate ? decimated_step(r, t) : NO_CHAR;
+}
+
+int receive_symbol(psk31_receiver& receiver, float s, float c) {
+    psk31_receiver& r = receiver;
+    const int32_t phase = absolute_phase(s, c);
+    const int32_t change = phase - r.last_phase;
+    r.last_phase = phase;
+
+    if (r.dcd != 0 && r.afc != 0) {
+        // The multiplied change is the drift per symbol; a change of exactly a quarter
+        // (BPSK) or an eighth (QPSK) turn gives -128, which points nowhere.
+        int32_t e = static_cast<int8_t>(static_cast<uint8_t>(change * (r.qpsk != 0 ? 4 : 2)));
+        if (e == -128) e = 0;
+        r.freq = static_cast<float>(r.freq + e * kAfcGain);
+        r.step = oscillator_step(r.freq);
+    }
+    r.phase = change & 0xFF;
+
+    const int decision = hard_decision(change, r.qpsk, r.lsb);
+    carrier_detect(r, change & 0xFF, decision);
+    return decode_symbol(r.decoder, decision, s, c);
+}
