@@ -45,8 +45,8 @@ void BM_ProcessorBlock(benchmark::State& state) {
     const double frames = static_cast<double>(state.iterations()) * psk31_transmitter::kBlockFrames;
     state.SetItemsProcessed(static_cast<int64_t>(frames));
     // Seconds of audio made per second of work.
-    state.counters["realtime_factor"] = benchmark::Counter(frames / kSampleRate,
-                                                           benchmark::Counter::kIsRate);
+    state.counters["realtime_factor"] =
+        benchmark::Counter(frames / kSampleRate, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ProcessorBlock)->Arg(0)->Arg(1)->ArgName("qpsk");
 

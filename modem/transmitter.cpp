@@ -1,9 +1,10 @@
 // The transmitter's command queue: characters and command words in, pattern words out.
+#include "modem/transmitter.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
 
-#include "modem/transmitter.h"
 #include "modem/varicode.h"
 
 namespace {
@@ -18,7 +19,7 @@ constexpr int32_t kFrequencyBit = 0x400000;
 // Pattern words: bits 0-15 with end marker, bit 16 QPSK, bit 17 carrier on.
 constexpr int32_t kQpskFlag = 0x10000;
 constexpr int32_t kCarrierFlag = 0x20000;
-constexpr int32_t kIdleBpsk = 0x22000;      // 13 reversals
+constexpr int32_t kIdleBpsk = 0x22000;  // 13 reversals
 constexpr int32_t kIdleQpsk = 0x32000;
 constexpr int32_t kPreambleTail = 0x20040;  // 6 reversals, with 2 x 13 makes 32
 constexpr int32_t kPostambleBpsk = 0x20004;
@@ -112,7 +113,9 @@ static_assert(kMorseTable['!' - kMorseFirst] == 0x14);
 
 constexpr int32_t kQueueMask = psk31_transmitter::kQueueSize - 1;
 
-bool is_setting(int32_t word) { return (word & (kModeBit | kFrequencyBit)) != 0; }
+bool is_setting(int32_t word) {
+    return (word & (kModeBit | kFrequencyBit)) != 0;
+}
 
 // Mode and frequency words take effect here, at their place in the stream. The phase
 // is left alone, so a frequency change is phase-continuous.

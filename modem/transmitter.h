@@ -21,7 +21,8 @@ constexpr int32_t TX_ERROR = 0x800002;
 
 // Where the modulator's blocks go. The server plugs in the sound server's playback
 // stream; tests and tools plug in their own. write returns 0 on success; on failure
-// it returns non-zero with *error set, and error_text(*error) explains it.
+// it returns non-zero with *error set, and error_text(*error) explains it. Without a
+// write function each block is only left in psk31_transmitter::block.
 struct audio_sink {
     int (*write)(void* context, const void* data, size_t bytes, int* error) = nullptr;
     const char* (*error_text)(int error) = nullptr;

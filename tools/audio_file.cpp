@@ -174,7 +174,9 @@ sf_count_t memory_write(const void* ptr, sf_count_t count, void* user) {
     return count;
 }
 
-sf_count_t memory_tell(void* user) { return static_cast<wav_writer*>(user)->position; }
+sf_count_t memory_tell(void* user) {
+    return static_cast<wav_writer*>(user)->position;
+}
 
 SF_VIRTUAL_IO memory_io = {memory_length, memory_seek, memory_read, memory_write, memory_tell};
 

@@ -2,13 +2,13 @@
 // libsndfile reads and writes, other rates converted with libsamplerate.
 #pragma once
 
+#include <samplerate.h>
+#include <sndfile.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <samplerate.h>
-#include <sndfile.h>
 
 constexpr int kModemRate = 8000;
 

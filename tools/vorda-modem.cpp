@@ -99,18 +99,24 @@ bool parse_int(const char* text, int& value) {
 // (-1 for a successful --help).
 int parse_options(int argc, char** argv, bool encode, options& o, int& first_operand) {
     enum { kFreq = 256, kQpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus };
-    const option encode_options[] = {
-        {"freq", required_argument, nullptr, kFreq},  {"qpsk", no_argument, nullptr, kQpsk},
-        {"lsb", no_argument, nullptr, kLsb},          {"table", required_argument, nullptr, kTable},
-        {"cwid", required_argument, nullptr, kCwid},  {"tune", required_argument, nullptr, kTune},
-        {"output", required_argument, nullptr, 'o'},  {"help", no_argument, nullptr, 'h'},
-        {nullptr, 0, nullptr, 0}};
-    const option decode_options[] = {
-        {"freq", required_argument, nullptr, kFreq},  {"qpsk", no_argument, nullptr, kQpsk},
-        {"lsb", no_argument, nullptr, kLsb},          {"table", required_argument, nullptr, kTable},
-        {"no-afc", no_argument, nullptr, kNoAfc},     {"squelch", required_argument, nullptr, kSquelch},
-        {"status", no_argument, nullptr, kStatus},    {"help", no_argument, nullptr, 'h'},
-        {nullptr, 0, nullptr, 0}};
+    const option encode_options[] = {{"freq", required_argument, nullptr, kFreq},
+                                     {"qpsk", no_argument, nullptr, kQpsk},
+                                     {"lsb", no_argument, nullptr, kLsb},
+                                     {"table", required_argument, nullptr, kTable},
+                                     {"cwid", required_argument, nullptr, kCwid},
+                                     {"tune", required_argument, nullptr, kTune},
+                                     {"output", required_argument, nullptr, 'o'},
+                                     {"help", no_argument, nullptr, 'h'},
+                                     {nullptr, 0, nullptr, 0}};
+    const option decode_options[] = {{"freq", required_argument, nullptr, kFreq},
+                                     {"qpsk", no_argument, nullptr, kQpsk},
+                                     {"lsb", no_argument, nullptr, kLsb},
+                                     {"table", required_argument, nullptr, kTable},
+                                     {"no-afc", no_argument, nullptr, kNoAfc},
+                                     {"squelch", required_argument, nullptr, kSquelch},
+                                     {"status", no_argument, nullptr, kStatus},
+                                     {"help", no_argument, nullptr, 'h'},
+                                     {nullptr, 0, nullptr, 0}};
 
     opterr = 0;  // our own one-line messages
     optind = 1;
@@ -127,9 +133,15 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                                                  "' is not a number from 0 to 4000 Hz");
                 }
                 break;
-            case kQpsk: o.qpsk = true; break;
-            case kLsb: o.lsb = true; break;
-            case kTable: o.table = optarg; break;
+            case kQpsk:
+                o.qpsk = true;
+                break;
+            case kLsb:
+                o.lsb = true;
+                break;
+            case kTable:
+                o.table = optarg;
+                break;
             case kCwid:
                 o.cwid = true;
                 o.call = std::string(optarg).substr(0, kMaxCallLength);
@@ -141,27 +153,34 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                                                  "' is not a number of seconds above 0");
                 }
                 break;
-            case 'o': o.output = optarg; break;
-            case kNoAfc: o.afc = false; break;
+            case 'o':
+                o.output = optarg;
+                break;
+            case kNoAfc:
+                o.afc = false;
+                break;
             case kSquelch:
                 if (!parse_int(optarg, o.squelch)) {
-                    return fail(kUsageError, std::string("squelch '") + optarg +
-                                                 "' is not a whole number");
+                    return fail(kUsageError,
+                                std::string("squelch '") + optarg + "' is not a whole number");
                 }
                 break;
-            case kStatus: o.status = true; break;
-            case 'h': std::fputs(kUsage, stdout); return -1;
+            case kStatus:
+                o.status = true;
+                break;
+            case 'h':
+                std::fputs(kUsage, stdout);
+                return -1;
             case ':': {
-                const std::string name =
-                    optopt >= kFreq || optopt == 0 ? argv[optind - 1]
-                                                   : std::string("-") + static_cast<char>(optopt);
+                const std::string name = optopt >= kFreq || optopt == 0
+                                             ? argv[optind - 1]
+                                             : std::string("-") + static_cast<char>(optopt);
                 return fail(kUsageError, "option '" + name + "' needs a value");
             }
             default: {
                 const std::string name =
                     optopt != 0 ? std::string("-") + static_cast<char>(optopt) : argv[optind - 1];
-                return fail(kUsageError,
-                            "unknown option '" + name + "' (see vorda-modem --help)");
+                return fail(kUsageError, "unknown option '" + name + "' (see vorda-modem --help)");
             }
         }
     }
@@ -179,10 +198,13 @@ int sink_write(void* context, const void* data, size_t bytes, int* error) {
     return -1;
 }
 
-const char* sink_error_text(int error) { return sf_error_number(error); }
+const char* sink_error_text(int error) {
+    return sf_error_number(error);
+}
 
 int32_t frequency_word(double hz) {
-    return static_cast<int32_t>(TX_FREQUENCY) + (static_cast<int32_t>(std::lround(hz * 100)) & 0xFFFFF);
+    return static_cast<int32_t>(TX_FREQUENCY) +
+           (static_cast<int32_t>(std::lround(hz * 100)) & 0xFFFFF);
 }
 
 // One block; false when the file cannot be written.
@@ -214,8 +236,8 @@ int encode(const options& o, const std::string& text) {
         tx.put_command(TX_MODE_TUNE);
         tx.put_command(static_cast<uint32_t>(frequency_word(o.frequency)));
         tx.put_command(TX_BEGIN);
-        const long blocks = std::lround(std::ceil(o.tune_seconds * kModemRate /
-                                                  psk31_transmitter::kBlockFrames));
+        const long blocks =
+            std::lround(std::ceil(o.tune_seconds * kModemRate / psk31_transmitter::kBlockFrames));
         int32_t result = 0;
         for (long b = 0; ok && b < blocks; ++b) ok = run_block(tx, result);
     } else {
@@ -276,8 +298,7 @@ int decode(const options& o, const char* path) {
             }
             if (o.status && ++total % kModemRate == 0) {
                 std::fprintf(stderr, "%8.1f s  %7.2f Hz  dcd %d  strength %2d\n",
-                             static_cast<double>(total) / kModemRate, rx.freq, rx.dcd,
-                             rx.strength);
+                             static_cast<double>(total) / kModemRate, rx.freq, rx.dcd, rx.strength);
             }
         }
     }
@@ -329,8 +350,8 @@ int main(int argc, char** argv) {
     }
 
     if (operand_count != 1) {
-        return fail(kUsageError, operand_count == 0 ? "no input file given"
-                                                    : "decode takes one input file");
+        return fail(kUsageError,
+                    operand_count == 0 ? "no input file given" : "decode takes one input file");
     }
     return decode(o, operands[0]);
 }

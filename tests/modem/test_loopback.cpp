@@ -74,7 +74,7 @@ struct Case {
 };
 
 class Loopback : public testing::TestWithParam<Case> {
-protected:
+  protected:
     void SetUp() override { load_code_table(VORDA_SOURCE_DATA_DIR); }
 };
 
@@ -103,9 +103,8 @@ TEST_P(Loopback, TextComesBackUnchanged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ModesSidebandsFrequencies, Loopback,
-                         testing::Values(Case{0, 0, 100000}, Case{0, 1, 100000},
-                                         Case{1, 0, 100000}, Case{1, 1, 100000},
-                                         Case{0, 0, 50000}, Case{1, 0, 150000},
+                         testing::Values(Case{0, 0, 100000}, Case{0, 1, 100000}, Case{1, 0, 100000},
+                                         Case{1, 1, 100000}, Case{0, 0, 50000}, Case{1, 0, 150000},
                                          Case{1, 1, 220000}, Case{0, 1, 312345}),
                          [](const testing::TestParamInfo<Case>& info) {
                              const Case& p = info.param;

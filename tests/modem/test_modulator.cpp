@@ -31,7 +31,9 @@ struct TestSink {
         return fail ? -1 : 0;
     }
     static const char* error_text(int error) { return error == 7 ? "Broken pipe" : "?"; }
-    void attach(psk31_transmitter& tx) { tx.sink = {&TestSink::write, &TestSink::error_text, this}; }
+    void attach(psk31_transmitter& tx) {
+        tx.sink = {&TestSink::write, &TestSink::error_text, this};
+    }
 };
 
 // Runs the processor; collects the left channel (checking the right one equals it) and
@@ -101,7 +103,9 @@ std::vector<Symbol> expected_symbols(psk31_transmitter source) {
     return symbols;
 }
 
-int parity(int v) { return __builtin_popcount(static_cast<unsigned>(v)) & 1; }
+int parity(int v) {
+    return __builtin_popcount(static_cast<unsigned>(v)) & 1;
+}
 
 // The waveform computed directly in double precision: carrier amplitude A as a complex
 // number (1 is phase 0), crossfaded with cos^2 across each symbol, sample Im(A e^(i theta)).
@@ -142,7 +146,7 @@ std::vector<double> reference_waveform(const std::vector<Symbol>& symbols) {
 }
 
 class Modulator : public testing::Test {
-protected:
+  protected:
     void SetUp() override { load_code_table(VORDA_SOURCE_DATA_DIR); }
     psk31_transmitter tx;
 };
@@ -279,7 +283,9 @@ TEST_F(Modulator, FrequencyChangeIsPhaseContinuous) {
 
 namespace {
 
-int bit_count(int32_t word) { return static_cast<int>(pattern_bits(word).size()); }
+int bit_count(int32_t word) {
+    return static_cast<int>(pattern_bits(word).size());
+}
 
 // Block in which word m of a transmission is loaded: its first symbol is one after the
 // last symbol of the words before it, the empty starting pattern counted as one symbol,
@@ -294,7 +300,9 @@ std::vector<int> load_blocks(const std::vector<int32_t>& words) {
     return blocks;
 }
 
-int32_t char_pattern(char c) { return varicode_code(c) + 0x20000; }
+int32_t char_pattern(char c) {
+    return varicode_code(c) + 0x20000;
+}
 
 }  // namespace
 
@@ -302,9 +310,9 @@ TEST_F(Modulator, EchoesArriveWhenTheirPatternIsLoadedThenTheEnd) {
     tx.put_command(TX_BEGIN);
     send_text(tx, "ab");
     tx.put_command(TX_END);
-    const std::vector<int32_t> words = {0x22000,  0x22000, 0x20040, char_pattern('a'),
+    const std::vector<int32_t> words = {0x22000,           0x22000, 0x20040, char_pattern('a'),
                                         char_pattern('b'), 0x20004, 0x23FFF, 0x23FFF,
-                                        0x2007F,  0x00001, 0x00000};
+                                        0x2007F,           0x00001, 0x00000};
     const std::vector<int> at = load_blocks(words);
     const Output run = run_blocks(tx, 1000);
     ASSERT_EQ(static_cast<int>(run.results.size()), at.back() + 1);
@@ -328,9 +336,8 @@ TEST_F(Modulator, FailedWritesKeepEchoesWaitingInOrder) {
     tx.put_command(TX_BEGIN);
     send_text(tx, "e");
     tx.put_command(TX_END);
-    const std::vector<int> at = load_blocks({0x22000, 0x22000, 0x20040, char_pattern('e'),
-                                             0x20004, 0x23FFF, 0x23FFF, 0x2007F, 0x00001,
-                                             0x00000});
+    const std::vector<int> at = load_blocks({0x22000, 0x22000, 0x20040, char_pattern('e'), 0x20004,
+                                             0x23FFF, 0x23FFF, 0x2007F, 0x00001, 0x00000});
     TestSink sink;
     for (int b = at[3]; b <= at.back(); ++b) sink.failing_calls.insert(b);
     sink.attach(tx);

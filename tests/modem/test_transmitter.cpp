@@ -25,7 +25,9 @@ void send_text(psk31_transmitter& tx, const std::string& text) {
     for (unsigned char c : text) tx.put_command(c);
 }
 
-int32_t psk_char(char c) { return 0x80000 + static_cast<unsigned char>(c); }
+int32_t psk_char(char c) {
+    return 0x80000 + static_cast<unsigned char>(c);
+}
 
 const Words kPreamble = {0x22000, 0x22000, 0x20040};
 const Words kSteadyAndEnd = {0x23FFF, 0x23FFF, 0x2007F, 0x00001, 0x100002};
@@ -38,7 +40,7 @@ Words concat(Words a, const Words& b) {
 const Words kBpskPostamble = concat({0x20004}, kSteadyAndEnd);
 
 class Transmitter : public testing::Test {
-protected:
+  protected:
     // Other tests load other tables into the process-wide tables.
     void SetUp() override { load_code_table(VORDA_SOURCE_DATA_DIR); }
     psk31_transmitter tx;
@@ -186,7 +188,7 @@ TEST_F(Transmitter, MorseExpansions) {
     zero.push_back(0x00004);
     EXPECT_EQ(expand('0'), zero);
     EXPECT_EQ(expand(' '), (Words{0x00008, 0x00008}));
-    const std::initializer_list<int> no_code = {'#', '$', '%', '&', '*', ';', '<',
+    const std::initializer_list<int> no_code = {'#', '$', '%', '&',  '*', ';', '<',
                                                 '=', '>', '@', '\n', '[', 0xE9};
     for (int byte : no_code) {
         EXPECT_EQ(expand(byte), Words{0x00008}) << byte;

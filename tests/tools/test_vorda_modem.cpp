@@ -36,7 +36,7 @@ std::string read_file(const fs::path& path) {
 
 // A scratch directory per test, removed afterwards.
 class Tool : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char templ[] = "/tmp/vorda-modem-test-XXXXXX";
         dir = mkdtemp(templ);
@@ -118,10 +118,10 @@ std::vector<int16_t> transmitted(const std::string& text) {
 
 TEST_F(Tool, EncodeThenDecodeRoundTrips) {
     const std::string text = "cq cq de vorda: The quick brown fox 0123456789?";
-    for (const std::string flags : {"", "--qpsk --freq 1500", "--qpsk --lsb --freq 750.5",
-                                    "--lsb --freq 2222"}) {
-        const Result enc = run("encode" + kTable + " " + flags + " -o " + path("a.wav") +
-                               " '" + text + "'");
+    for (const std::string flags :
+         {"", "--qpsk --freq 1500", "--qpsk --lsb --freq 750.5", "--lsb --freq 2222"}) {
+        const Result enc =
+            run("encode" + kTable + " " + flags + " -o " + path("a.wav") + " '" + text + "'");
         ASSERT_EQ(enc.status, 0) << flags << ": " << enc.err;
         const Result dec = run("decode" + kTable + " " + flags + " " + path("a.wav"));
         ASSERT_EQ(dec.status, 0) << flags << ": " << dec.err;
@@ -171,7 +171,8 @@ TEST_F(Tool, TuneIsASteadyCarrier) {
     EXPECT_GE(seconds_frames, 16000u);
     EXPECT_LE(seconds_frames, 16000u + 16 * 256);
     int peak = 0;
-    for (size_t i = 2 * 8000; i < 2 * 12000; i += 2) peak = std::max(peak, std::abs(int{frames[i]}));
+    for (size_t i = 2 * 8000; i < 2 * 12000; i += 2)
+        peak = std::max(peak, std::abs(int{frames[i]}));
     EXPECT_EQ(peak, 16000);
     const Result dec = run("decode" + kTable + " " + path("t.wav"));
     EXPECT_EQ(dec.status, 0);
