@@ -2,6 +2,7 @@
 // the server thread does and writes the audio to a WAV file; `decode` runs a receiver
 // over a recording and prints the text as it comes.
 #include <getopt.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -332,6 +333,9 @@ int main(int argc, char** argv) {
     const int operand_count = argc - 1 - first;
 
     if (is_encode) {
+        if (o.output == "-" && isatty(STDOUT_FILENO)) {
+            return fail(kUsageError, "will not write audio to a terminal; give -o FILE");
+        }
         if (o.tune_seconds > 0) {
             if (operand_count > 0) return fail(kUsageError, "--tune sends no text");
             if (o.cwid) return fail(kUsageError, "--tune sends no identification");
