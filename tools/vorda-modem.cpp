@@ -54,9 +54,9 @@ const char kUsage[] =
     "      --freq HZ       audio frequency, 0 to 4000 (default 1000)\n"
     "      --qpsk          QPSK instead of BPSK\n"
     "      --lsb           lower sideband\n"
-    "      --table DIR     directory of the code table psk31.cod (default " VORDA_DATA_DIR
-    ";\n"
-    "                      then $HOME/psk31.cod, then ./psk31.cod)\n"
+    "      --table DIR     directory of the code table psk31.cod\n"
+    "                      (default " VORDA_DATA_DIR
+    "; then $HOME, then .)\n"
     "  -h, --help          this text\n";
 
 struct options {
