@@ -30,10 +30,10 @@ std::string receive(psk31_receiver& r, const std::vector<int16_t>& pcm) {
     return out;
 }
 
-std::unique_ptr<psk31_receiver, void (*)(psk31_receiver*)> new_receiver(
-    double hz, int32_t qpsk = 0, int32_t lsb = 0) {
-    std::unique_ptr<psk31_receiver, void (*)(psk31_receiver*)> r(create_receiver(),
-                                                                 destroy_receiver);
+using receiver_ptr = std::unique_ptr<psk31_receiver, void (*)(psk31_receiver*)>;
+
+receiver_ptr new_receiver(double hz, int32_t qpsk = 0, int32_t lsb = 0) {
+    receiver_ptr r(create_receiver(), destroy_receiver);
     set_receiver_frequency(*r, static_cast<int32_t>(std::lround(hz * 100)));
     set_receiver_mode(*r, qpsk, lsb);
     return r;

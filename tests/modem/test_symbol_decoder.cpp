@@ -87,19 +87,11 @@ TEST_F(SymbolDecoding, BpskBitsFollowTheHardDecision) {
     }
 }
 
-TEST_F(SymbolDecoding, PrimingSettlesOnAlternatingPhase) {
-    const symbol_decoder d = primed(0, 0);
-    // The idle state (four newest reversal bits set) is the best one, its path all
-    // reversals, and every survivor saw the last vector (-1, 0), half a turn.
-    EXPECT_EQ(d.survivors[15].metric, 0.0f);
-    EXPECT_EQ(d.survivors[15].path & 0xFFFFF, 0xFFFFFu);
-    for (const auto& s : d.survivors) EXPECT_EQ(s.phase, 127);
-    EXPECT_EQ(d.framer.shift_register, 0);
-}
-
 TEST_F(SymbolDecoding, QpskIdleStaysSilent) {
     for (int32_t lsb : {0, 1}) {
-        // Priming ended on (-1, 0); idle goes on with half a turn per symbol.
+        // Priming ended on (-1, 0); idle goes on with half a turn per symbol, and the
+        // decisions are reversals from the first step on because priming filled the
+        // paths with them.
         symbol_decoder trellis = primed(1, lsb);
         symbol_decoder framer = primed(1, lsb);
         for (int k = 0; k < 200; ++k) {
