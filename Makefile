@@ -1,6 +1,7 @@
 # Thin wrapper over CMake. `make run` and `make test` work on a fresh Debian 12 machine.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
@@ -11,7 +12,7 @@ DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test unit-test asan-test bench run clean
+.PHONY: all deps build test unit-test asan-test tsan-test bench run clean
 
 all: build
 
@@ -32,11 +33,13 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Every test, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Every test, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
+# then the server's tests (where the two threads meet) under ThreadSanitizer.
 test: deps
 	$(MAKE) build
 	$(MAKE) unit-test
 	$(MAKE) asan-test
+	$(MAKE) tsan-test
 
 unit-test:
 	tests/with-services.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -46,6 +49,13 @@ asan-test:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  tests/with-services.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
+
+tsan-test:
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_TSAN=ON -DVORDA_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target server_tests server_integration_tests
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  tests/with-services.sh ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) \
+	  -R '^server(_integration)?\.'
 
 bench: deps
 	$(MAKE) build
@@ -60,4 +70,4 @@ run: deps
 	@echo "  $(BUILD)/tools/vorda-modem --help"
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

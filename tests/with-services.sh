@@ -1,5 +1,83 @@
 #!/usr/bin/env bash
-# Runs a command with the services the integration tests need (an X server and a
-# PulseAudio daemon) once the program has them; for now it only runs the command.
-set -euo pipefail
-exec "$@"
+# Runs a command with the services the integration tests need: a private PulseAudio
+# daemon whose default sink is a null sink (its monitor is the default source) and an
+# X server (Xvfb) on a free display. Both are stopped by PID when the command ends,
+# whatever its outcome; the command's exit status is returned.
+#
+# Works as root on a machine without a session bus: the daemon gets its own runtime
+# and state directories, loads only the modules named here and never exits idle.
+set -uo pipefail
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-services.XXXXXX") || exit 1
+chmod 700 "$work"
+pulse_pid=""
+xvfb_pid=""
+
+stop_services() {
+    if [ -n "$pulse_pid" ]; then kill "$pulse_pid" 2>/dev/null; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; fi
+    for pid in $pulse_pid $xvfb_pid; do
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap stop_services EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+fail() {
+    echo "with-services: $*" >&2
+    exit 1
+}
+
+start_pulseaudio() {
+    command -v pulseaudio >/dev/null || fail "pulseaudio is not installed (make deps)"
+    local dir="$work/pulse"
+    mkdir -p "$dir/runtime" "$dir/state" "$dir/home"
+    chmod 700 "$dir/runtime"
+    # The daemon keeps its cookie and state under its own HOME, not the caller's.
+    HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" PULSE_RUNTIME_PATH="$dir/runtime" \
+    PULSE_STATE_PATH="$dir/state" XDG_CONFIG_HOME="$dir/home" DISPLAY= \
+    pulseaudio -n --daemonize=yes --use-pid-file=yes --exit-idle-time=-1 \
+        --realtime=no --high-priority=no --log-target="file:$dir/log" \
+        -L "module-null-sink sink_name=vorda_null rate=8000 channels=2" \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+        || fail "pulseaudio did not start: $(tail -n 5 "$dir/log" 2>/dev/null)"
+    pulse_pid=$(cat "$dir/runtime/pid" 2>/dev/null)
+    [ -n "$pulse_pid" ] || fail "pulseaudio left no PID file"
+
+    export PULSE_SERVER="unix:$dir/native"
+    export PULSE_RUNTIME_PATH="$dir/runtime"
+    export PULSE_COOKIE="$dir/home/cookie"
+    local ok=""
+    for _ in $(seq 50); do
+        if pactl info >/dev/null 2>&1; then ok=1; break; fi
+        sleep 0.1
+    done
+    [ -n "$ok" ] || fail "pulseaudio does not answer: $(tail -n 5 "$dir/log" 2>/dev/null)"
+    pactl set-default-sink vorda_null >/dev/null || fail "cannot set the default sink"
+    pactl set-default-source vorda_null.monitor >/dev/null || fail "cannot set the default source"
+}
+
+start_xvfb() {
+    command -v Xvfb >/dev/null || fail "Xvfb is not installed (make deps)"
+    # Xvfb picks a free display itself and writes its number to the descriptor.
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" \
+        >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    local display=""
+    for _ in $(seq 100); do
+        display=$(cat "$work/display" 2>/dev/null)
+        [ -n "$display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -n "$display" ] || fail "Xvfb did not start: $(tail -n 5 "$work/xvfb.log")"
+    export DISPLAY=":$display"
+}
+
+[ $# -gt 0 ] || fail "usage: tests/with-services.sh COMMAND [ARGS...]"
+start_pulseaudio
+start_xvfb
+"$@"
