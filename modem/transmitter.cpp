@@ -197,6 +197,7 @@ int32_t psk31_transmitter::put_command(uint32_t word) {
         return 0;
     }
     const bool mode_word = (word & kModeBit) != 0 && (word & kFrequencyBit) == 0;
+    const int32_t previous_mode = queue_mode;
     if (mode_word) queue_mode = (word & 8) ? kModeTune : (word & 4) ? kModeMorse : kModePsk;
     if (queued() >= kQueueCapacity) return -1;
 
@@ -219,8 +220,26 @@ int32_t psk31_transmitter::put_command(uint32_t word) {
         append(*this, kPskChar + byte);
         return 0;
     }
-    if (is_setting(static_cast<int32_t>(word))) append(*this, static_cast<int32_t>(word));
+    if (is_setting(static_cast<int32_t>(word))) {
+        // Leaving PSK text in the middle of a transmission: a symbol's reversal is sent
+        // in the symbol after its bit, so without carrier-on zero bits first the Morse
+        // gap would swallow the last character's gap (and QPSK's decoder delay), and
+        // that character would never reach the other station.
+        if (mode_word && previous_mode == kModePsk && queue_mode != kModePsk && state == 1) {
+            put_flush();
+        }
+        append(*this, static_cast<int32_t>(word));
+    }
     return 0;
+}
+
+void psk31_transmitter::put_flush() {
+    if (qpsk == 1) {
+        append(*this, kIdleQpsk);
+        append(*this, kPostambleQpsk);
+    } else {
+        append(*this, kPostambleBpsk);
+    }
 }
 
 void psk31_transmitter::put_morse(int byte) {
@@ -245,12 +264,7 @@ void psk31_transmitter::put_morse(int byte) {
 }
 
 void psk31_transmitter::put_postamble() {
-    if (qpsk == 1) {
-        append(*this, kIdleQpsk);
-        append(*this, kPostambleQpsk);
-    } else {
-        append(*this, kPostambleBpsk);
-    }
+    put_flush();
     append(*this, kSteady13);
     append(*this, kSteady13);
     append(*this, kSteady6);

@@ -75,5 +75,8 @@ struct psk31_transmitter {
 
     void put_morse(int byte);
     void put_postamble();
+    // Zero bits with the carrier on that complete the last PSK character: 2 in BPSK,
+    // 20 QPSK-coded in QPSK (the receiver's decoding delay).
+    void put_flush();
     int32_t queued() const { return (tail - head) & (kQueueSize - 1); }
 };

@@ -405,11 +405,12 @@ TEST_F(Modulator, MorseKeyingTimes) {
     ASSERT_EQ(run.results.back(), static_cast<int32_t>(TX_END));
 
     // Envelope: peak over one carrier period (8 samples at 1000 Hz); keyed above half.
-    // The reversals of the preamble dip in every symbol; start at its last symbol boundary.
+    // The reversals of the preamble, and of the two zero bits that close the PSK text,
+    // dip in every symbol; start at the last symbol boundary of those.
     std::vector<int> runs;  // alternating on/off lengths in samples, starting with on
     bool on = true;
     int length = 0;
-    for (size_t n = 33 * kSymbol; n + 8 <= run.samples.size(); ++n) {
+    for (size_t n = 35 * kSymbol; n + 8 <= run.samples.size(); ++n) {
         int peak = 0;
         for (size_t m = n; m < n + 8; ++m) peak = std::max(peak, std::abs(int{run.samples[m]}));
         const bool now_on = peak > 8000;

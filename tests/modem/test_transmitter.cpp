@@ -304,3 +304,27 @@ TEST_F(Transmitter, OtherWordsAreIgnored) {
     }
     EXPECT_EQ(tx.queued(), 0);
 }
+
+TEST_F(Transmitter, LeavingTextForMorseOrTuneFirstCompletesTheLastCharacter) {
+    // What the Recv control queues with CW ID chosen: the text's last character must
+    // still get its gap bits with the carrier on before the Morse keying starts.
+    tx.put_command(TX_BEGIN);
+    tx.head = tx.tail;
+    tx.put_command('a');
+    tx.put_command(TX_MODE_MORSE);
+    EXPECT_EQ(queued_words(tx), (Words{psk_char('a'), 0x20004, 0x200004}));
+
+    psk31_transmitter q;
+    q.put_command(TX_MODE_PSK + 2);
+    q.put_command(TX_BEGIN);
+    q.head = q.tail;
+    q.put_command('a');
+    q.put_command(TX_MODE_TUNE);
+    EXPECT_EQ(queued_words(q), (Words{psk_char('a'), 0x32000, 0x30080, 0x200008}));
+
+    // Idle, or already in Morse: nothing extra.
+    psk31_transmitter idle;
+    idle.put_command(TX_MODE_MORSE);
+    idle.put_command(TX_MODE_TUNE);
+    EXPECT_EQ(queued_words(idle), (Words{0x200004, 0x200008}));
+}

@@ -152,15 +152,19 @@ TEST_F(Tool, MorseIdentificationFollowsTheText) {
     const Result cwid = run("encode" + kTable + " --cwid AB -o " + path("c.wav") + " 'hi '");
     ASSERT_EQ(plain.status, 0);
     ASSERT_EQ(cwid.status, 0);
-    // The postamble (35 symbols) gives way to " de AB" in Morse: 6 + 16 + 8 + 6 + 13 + 19
-    // symbols of elements and gaps.
+    // The postamble (35 symbols) gives way to two carrier-on zero bits that complete the
+    // text's last character, then " de AB" in Morse: 6 + 16 + 8 + 6 + 13 + 19 symbols of
+    // elements and gaps.
     const auto p = wav_samples(read_file(path("p.wav")));
     const auto c = wav_samples(read_file(path("c.wav")));
-    EXPECT_EQ(static_cast<long>(c.size()) - static_cast<long>(p.size()), 2L * (68 - 35) * 256);
-    // The carrier drops with the identification's first gap, which swallows the reversal
-    // of the text's last bit: the last character before the identification is lost.
+    EXPECT_EQ(static_cast<long>(c.size()) - static_cast<long>(p.size()),
+              2L * (2 + 68 - 35) * 256);
+    // Every character of the text, the last one included, reaches the receiver.
     const Result dec = run("decode" + kTable + " " + path("c.wav"));
-    EXPECT_EQ(dec.out.substr(0, 2), "hi");
+    EXPECT_EQ(dec.out.substr(0, 3), "hi ");
+    const Result word = run("encode" + kTable + " --cwid AB -o " + path("w.wav") + " 'text'");
+    ASSERT_EQ(word.status, 0);
+    EXPECT_EQ(run("decode" + kTable + " " + path("w.wav")).out.substr(0, 4), "text");
 }
 
 TEST_F(Tool, TuneIsASteadyCarrier) {
