@@ -39,18 +39,6 @@ INSTANTIATE_TEST_SUITE_P(Strings, PttSuffix,
                                            parse_case{"", "", 0}),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST(PttOpen, NoDeviceMeansNoSystemCalls) {
-    recorded_ptt ptt;
-    current_ptt = &ptt;
-    ptt_line line;
-    ptt_parse(nullptr, line);
-    ptt_open(recorded_ptt_io, line);
-    ptt_key(recorded_ptt_io, line, true);
-    EXPECT_TRUE(ptt.opened.empty());
-    EXPECT_TRUE(ptt.changes.empty());
-    EXPECT_EQ(line.fd, -1);
-}
-
 TEST(PttOpen, OpensForReadingAndWritingWithoutBecomingTheControllingTerminal) {
     recorded_ptt ptt;
     current_ptt = &ptt;
