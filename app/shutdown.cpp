@@ -32,7 +32,8 @@ void signalInputCB(XtPointer, int* fd, XtInputId*) {
 void quitCB(Widget, XtPointer, XtPointer) {
     for (int slot = 0; slot < DECODER_SLOTS; ++slot) {
         const SecondaryDecoder& decoder = secondaryDecoders[slot];
-        if (decoder.state != 0) continue;  // never opened, or open: keep the start-up position
+        // Never opened, or open: the position read at start-up is kept.
+        if (decoder.state != 0 || decoder.secondaryDiag == nullptr) continue;
         Position x = 0;
         Position y = 0;
         XtVaGetValues(decoder.secondaryDiag, XmNx, &x, XmNy, &y, nullptr);

@@ -183,13 +183,13 @@ Widget clearMenu(Widget parent, const char* name, const char* title, Widget pane
     return menu;
 }
 
-void buildMenus(MainWindow* mw, Widget shell) {
+void buildMenus(MainWindow* mw, Widget shell, AppResources* res) {
     mw->menuBar = XmCreateMenuBar(mw->mainForm, const_cast<char*>("menuBar"), nullptr, 0);
     mw->filePulldown = pulldown(mw->menuBar, "filePulldown");
     mw->controlsPulldown = pulldown(mw->menuBar, "controlsPulldown");
     mw->seekPulldown = pulldown(mw->menuBar, "SeekPulldown");
     mw->fileCascade = cascade(mw->menuBar, "File", 'F', mw->filePulldown);
-    createFileButtons(mw, shell, appResources.buttonNames);
+    createFileButtons(mw, shell, res->buttonNames);
 
     mw->controlsCascade = cascade(mw->menuBar, "Controls", 'C', mw->controlsPulldown);
     buildMenuItems(mw, mw->controlsPulldown, controlsMenu, controlsMenuSize);
@@ -505,7 +505,7 @@ void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
                                          XmNtopAttachment, XmATTACH_FORM, XmNleftAttachment,
                                          XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
                                          nullptr);
-    buildMenus(mw, shell);
+    buildMenus(mw, shell, resources);
 
     mw->bottomForm = form("bottomForm", mw->mainForm, 4);
     XtVaSetValues(mw->bottomForm, XmNbottomAttachment, XmATTACH_FORM, XmNbottomOffset, 4,

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "gui_app.h"
+
+#include <Xm/TextP.h>
+#include <Xm/Text.h>
+#include <Xm/Xm.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "app/startup.h"
+#include "fakes/server_fake.h"
+#include "gui/icon.h"
+#include "gui/scope.h"
+
+namespace {
+
+XtAppContext appContext = nullptr;
+char programName[] = "vorda-test";
+
+void useSourceResourceFile() {
+    // The resource file as installed, and nothing from the user's environment.
+    setenv("XFILESEARCHPATH", VORDA_SOURCE_DATA_DIR "/%N", 1);
+    setenv("XUSERFILESEARCHPATH", "/nonexistent/%N", 1);
+    unsetenv("XENVIRONMENT");
+    unsetenv("XAPPLRESDIR");
+}
+
+}  // namespace
+
+std::vector<FakeCommand> buildCommands;
+
+XtAppContext guiApp() {
+    if (appContext != nullptr) return appContext;
+    useSourceResourceFile();
+    if (std::getenv("DISPLAY") == nullptr) {
+        ADD_FAILURE() << "no DISPLAY: run under tests/with-services.sh";
+        std::exit(1);
+    }
+    int argc = 1;
+    char* argv[] = {programName, nullptr};
+    topLevel = XtVaAppInitialize(&appContext, "Vorda", nullptr, 0, &argc, argv, nullptr,
+                                 XmNtitle, "VORDA", nullptr);
+    XtVaSetValues(topLevel, XmNiconPixmap, createIconPixmap(XtDisplay(topLevel)), nullptr);
+    getAppResources(topLevel, &appResources);
+    fakeServer.reset();
+    createMainWindow(&mainWindow, topLevel, &appResources);
+    buildCommands = fakeServer.commands;
+    scope_init(&mainScope, topLevel, mainWindow.scopeDA);
+    settle();
+    return appContext;
+}
+
+void settle() {
+    XtAppContext app = appContext;
+    for (int quiet = 0; quiet < 3;) {
+        XSync(XtDisplay(topLevel), False);
+        if (XtAppPending(app) != 0) {
+            quiet = 0;
+            while (XtAppPending(app) != 0) XtAppProcessEvent(app, XtIMAll);
+        } else {
+            ++quiet;
+            usleep(5000);
+        }
+    }
+}
+
+Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
+                         AppResources* resources) {
+    guiApp();
+    std::vector<std::string> storage;
+    storage.push_back(programName);
+    for (const std::string& line : xrm) {
+        storage.push_back("-xrm");
+        storage.push_back(line);
+    }
+    std::vector<char*> argv;
+    for (std::string& s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    int argc = static_cast<int>(storage.size());
+    Display* display =
+        XtOpenDisplay(appContext, nullptr, programName, "Vorda", nullptr, 0, &argc, argv.data());
+    Widget shell = XtVaAppCreateShell(programName, "Vorda", applicationShellWidgetClass, display,
+                                      nullptr);
+    getAppResources(shell, resources);
+    createMainWindow(mw, shell, resources);
+    settle();
+    return shell;
+}
+
+Widget testShell(const char* name) {
+    guiApp();
+    return XtVaAppCreateShell(name, "VordaTest", topLevelShellWidgetClass, XtDisplay(topLevel),
+                              nullptr);
+}
+
+std::string textOf(Widget text) {
+    char* value = XmTextGetString(text);
+    std::string result = value;
+    XtFree(value);
+    return result;
+}
+
+int highlightAt(Widget text, long position) {
+    const auto* tw = reinterpret_cast<XmTextWidget>(text);
+    int mode = XmHIGHLIGHT_NORMAL;
+    for (Cardinal i = 0; i < tw->text.highlight.number; ++i) {
+        if (tw->text.highlight.list[i].position <= position) mode = tw->text.highlight.list[i].mode;
+    }
+    return mode;
+}
+
+void resetPanes() {
+    guiApp();
+    XmTextSetString(mainWindow.rxText, const_cast<char*>(""));
+    XmTextSetHighlight(mainWindow.rxText, 0, 1000000, XmHIGHLIGHT_NORMAL);
+    XmTextSetString(mainWindow.txText, const_cast<char*>(""));
+    mainWindow.scrolledBack = 0;
+    mainWindow.localCaps = 0;
+    mainWindow.rxFreqFocused = 0;
+    appResources.zero = 0;
+    fakeServer.reset();
+    settle();
+}

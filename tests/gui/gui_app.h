@@ -1,0 +1,41 @@
+// The application under test: the real resource file, the real window code and
+// the stand-in server of tests/fakes, on the X display of $DISPLAY (Xvfb).
+#pragma once
+
+#include <X11/Intrinsic.h>
+
+#include <string>
+#include <vector>
+
+#include "app/resources.h"
+#include "app/startup.h"
+#include "gui/main_window.h"
+
+// Builds the main window once per process with the installed resource file
+// and returns the application context.
+XtAppContext guiApp();
+
+// The server commands the first build sent, in order.
+#include "fakes/server_fake.h"
+extern std::vector<FakeCommand> buildCommands;
+
+// Handles every pending event, then waits briefly for more, until quiet.
+void settle();
+
+// A second main window on a display connection of its own, whose resource
+// database is the resource file plus `xrm` lines (instance name "vorda-test").
+// Used for builds with other resources; handlers still serve the first window.
+Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
+                         AppResources* resources);
+
+// A plain top-level shell on the first display, for panes and drawing areas
+// that tests build themselves.
+Widget testShell(const char* name);
+
+// The text of a text widget, and its highlight mode at a position.
+std::string textOf(Widget text);
+int highlightAt(Widget text, long position);
+
+// Clears both panes and every option the handlers read, and forgets what the
+// fake server recorded.
+void resetPanes();

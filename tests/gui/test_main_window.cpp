@@ -1,0 +1,251 @@
+// The main window as the resource file and the server see it: widget names and
+// classes, what the resource file sets, the initial server settings, the File
+// menu and the layout after realisation.
+#include <gtest/gtest.h>
+
+#include <Xm/ArrowB.h>
+#include <Xm/DrawingA.h>
+#include <Xm/Form.h>
+#include <Xm/Frame.h>
+#include <Xm/Label.h>
+#include <Xm/PanedW.h>
+#include <Xm/PushB.h>
+#include <Xm/RowColumn.h>
+#include <Xm/Scale.h>
+#include <Xm/Text.h>
+#include <Xm/TextF.h>
+#include <Xm/ToggleB.h>
+
+#include <string>
+
+#include "fakes/server_fake.h"
+#include "gui_app.h"
+
+namespace {
+
+std::string labelOf(Widget w) {
+    XmString label = nullptr;
+    XtVaGetValues(w, XmNlabelString, &label, nullptr);
+    char* text = static_cast<char*>(
+        XmStringUnparse(label, nullptr, XmCHARSET_TEXT, XmCHARSET_TEXT, nullptr, 0, XmOUTPUT_ALL));
+    std::string result = text;
+    XtFree(text);
+    XmStringFree(label);
+    return result;
+}
+
+std::string fieldOf(Widget w) {
+    char* text = XmTextFieldGetString(w);
+    std::string result = text;
+    XtFree(text);
+    return result;
+}
+
+std::string acceleratorOf(Widget w) {
+    char* accelerator = nullptr;
+    XtVaGetValues(w, XmNaccelerator, &accelerator, nullptr);
+    return accelerator != nullptr ? accelerator : "";
+}
+
+}  // namespace
+
+TEST(WidgetTree, NamesAndClassesTheResourceFileAddresses) {
+    guiApp();
+    const struct {
+        const char* path;
+        WidgetClass widgetClass;
+    } expected[] = {
+        {"mainForm", xmFormWidgetClass},
+        {"mainForm.label1", xmLabelWidgetClass},
+        {"mainForm.menuBar", xmRowColumnWidgetClass},
+        {"mainForm.paneWin", xmPanedWindowWidgetClass},
+        {"mainForm.paneWin.rxTextSW.rxText", xmTextWidgetClass},
+        {"mainForm.paneWin.txTextSW.txText", xmTextWidgetClass},
+        {"mainForm.f4.wfDA", xmDrawingAreaWidgetClass},
+        {"mainForm.bottomForm.f1.displayForm.scopeDA", xmDrawingAreaWidgetClass},
+        {"mainForm.bottomForm.f1.displayForm.displayRC.displayRB.saTB", xmToggleButtonWidgetClass},
+        {"mainForm.bottomForm.f1.displayForm.displayRC.displayRB.wfTB", xmToggleButtonWidgetClass},
+        {"mainForm.bottomForm.f1.displayForm.displayRC.bwRB.M", xmToggleButtonWidgetClass},
+        {"mainForm.bottomForm.f2.controlsForm.controlsRC.genFrame.rxComboForm.rxFreqText",
+         xmTextFieldWidgetClass},
+        {"mainForm.bottomForm.f2.controlsForm.controlsRC.genFrame.txComboForm.txFreqText",
+         xmTextFieldWidgetClass},
+        {"mainForm.bottomForm.f2.controlsForm.controlsRC.genFrame.rxComboForm.AFC",
+         xmToggleButtonWidgetClass},
+        {"mainForm.bottomForm.f2.controlsForm.trRB.Tune", xmToggleButtonWidgetClass},
+        {"mainForm.bottomForm.f3.modesRC.CW ID", xmToggleButtonWidgetClass},
+        {"mainForm.bottomForm.f3.modesRC.imdFrame.imdForm.imdTF", xmTextFieldWidgetClass},
+        {"videoDiag_popup.videoDiag.videoFrame.videoForm.brightScale", xmScaleWidgetClass},
+        {"videoDiag_popup.videoDiag.videoFrame.videoForm.fftSpeedScale", xmScaleWidgetClass},
+        {"videoDiag_popup.videoDiag.Close", xmPushButtonWidgetClass},
+        {"*filePulldown.QRT", xmPushButtonWidgetClass},
+        {"*controlsPulldown.Local Caps", xmToggleButtonWidgetClass},
+        {"*controlsPulldown.Flow Up", xmToggleButtonWidgetClass},
+        {"*SeekPulldown.Halt", xmPushButtonWidgetClass},
+        {"*helpMenu", xmRowColumnWidgetClass},
+        {"*clrRx", xmRowColumnWidgetClass},
+        {"*clrTx", xmRowColumnWidgetClass},
+    };
+    for (const auto& e : expected) {
+        Widget w = XtNameToWidget(topLevel, e.path);
+        ASSERT_NE(w, nullptr) << e.path;
+        EXPECT_EQ(XtClass(w), e.widgetClass) << e.path;
+    }
+
+    // Both arrows of a combination carry the up arrow's name; only the direction differs.
+    unsigned char up = 0;
+    unsigned char down = 0;
+    XtVaGetValues(mainWindow.rxUpArrow, XmNarrowDirection, &up, nullptr);
+    XtVaGetValues(mainWindow.rxDownArrow, XmNarrowDirection, &down, nullptr);
+    EXPECT_STREQ(XtName(mainWindow.rxDownArrow), "rxUpArrow");
+    EXPECT_STREQ(XtName(mainWindow.txDownArrow), "txUpArrow");
+    EXPECT_EQ(up, XmARROW_UP);
+    EXPECT_EQ(down, XmARROW_DOWN);
+    XtPointer tag = nullptr;
+    XtVaGetValues(mainWindow.txDownArrow, XmNuserData, &tag, nullptr);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(tag), 'T');
+    XtVaGetValues(mainWindow.rxFreqText, XmNuserData, &tag, nullptr);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(tag), 'R');
+    XtPointer owner = nullptr;
+    XtVaGetValues(mainWindow.rxText, XmNuserData, &owner, nullptr);
+    EXPECT_EQ(owner, &mainWindow);
+}
+
+TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
+    guiApp();
+    EXPECT_EQ(labelOf(mainWindow.label1), "VORDA   PSK31 Operating Console");
+    EXPECT_EQ(labelOf(mainWindow.broadTB), "Broad");
+    EXPECT_EQ(labelOf(mainWindow.cwIdTB), "CW ID");
+    short rows = 0;
+    XtVaGetValues(mainWindow.rxText, XmNrows, &rows, nullptr);
+    EXPECT_EQ(rows, 14);
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.wfTB));
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.saTB));
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.broadTB));
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.cwIdTB));
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.recvTB));
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.dcdTB));
+    EXPECT_EQ(mainWindow.spanFactor, 2);
+    EXPECT_EQ(mainWindow.brightness, 40);
+    EXPECT_EQ(mainWindow.displaySpeed, 50);
+    EXPECT_EQ(mainWindow.localCaps, 0);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(fieldOf(mainWindow.imdTF), "---");
+    EXPECT_STREQ(appResources.call, "N0CALL");
+    EXPECT_EQ(appResources.sampsize, 8000);
+
+    // The File menu: one button per QSO file, Ctrl-1 upwards, then QRT.
+    const char* names[] = {"cq", "station", "closing"};
+    for (int i = 0; i < 3; ++i) {
+        Widget b = mainWindow.fileButtons[i];
+        ASSERT_NE(b, nullptr);
+        EXPECT_STREQ(XtName(b), names[i]);
+        EXPECT_EQ(acceleratorOf(b), "Ctrl<Key>" + std::to_string(i + 1));
+        char* userData = nullptr;
+        XtVaGetValues(b, XmNuserData, &userData, nullptr);
+        EXPECT_STREQ(userData, names[i]);
+    }
+    EXPECT_EQ(mainWindow.fileButtons[3], nullptr);
+    EXPECT_EQ(acceleratorOf(mainWindow.qrtButton), "Ctrl<Key>Q");
+    EXPECT_EQ(acceleratorOf(mainWindow.localCapsItem), "Ctrl<Key>L");
+    EXPECT_EQ(acceleratorOf(mainWindow.openDecoderItem), "Ctrl<Key>O");
+}
+
+TEST(InitialServerSettings, FromTheResourceFile) {
+    guiApp();
+    const std::vector<FakeCommand> expected = {
+        {2, 6, 1},      {2, 8, 100000}, {2, 6, 1}, {255, 8, 100000}, {2, 3, 15},
+        {255, 4, 0},    {2, 4, 0},      {255, 5, 0}, {2, 5, 0},
+    };
+    EXPECT_EQ(buildCommands, expected);
+    EXPECT_FLOAT_EQ(appResources.rxFreq, 1000.0f);
+    EXPECT_FLOAT_EQ(appResources.txFreq, 1000.0f);
+}
+
+TEST(InitialServerSettings, UnsetFrequenciesAndModesTakenFromToggles) {
+    MainWindow mw{};
+    AppResources res{};
+    guiApp();
+    fakeServer.reset();
+    buildSecondWindow({"vorda-test.rxFreq: 0", "vorda-test.txFreq: 0", "vorda-test.afc: 0",
+                       "vorda-test*QPSK.set: True", "vorda-test*LSB.set: True"},
+                      &mw, &res);
+    const std::vector<FakeCommand> expected = {
+        {2, 6, 0},   {2, 8, 100000}, {2, 6, 0},   {255, 8, 100000}, {2, 3, 15},
+        {255, 4, 1}, {2, 4, 1},      {255, 5, 1}, {2, 5, 1},
+    };
+    EXPECT_EQ(fakeServer.commands, expected);
+    EXPECT_FLOAT_EQ(res.rxFreq, 1000.0f);
+    EXPECT_FLOAT_EQ(res.txFreq, 1000.0f);
+    EXPECT_EQ(fieldOf(mw.rxFreqText), "1000.0");
+    EXPECT_EQ(fieldOf(mw.txFreqText), "1000.0");
+    EXPECT_EQ(mw.qpsk, 1);
+    EXPECT_EQ(mw.lsb, 1);
+}
+
+TEST(InitialServerSettings, GivenFrequenciesInHundredthsOfAHertz) {
+    MainWindow mw{};
+    AppResources res{};
+    guiApp();
+    fakeServer.reset();
+    buildSecondWindow({"vorda-test.rxFreq: 1012.5", "vorda-test.txFreq: 2125.37",
+                       "vorda-test*B.set: False"},
+                      &mw, &res);
+    EXPECT_EQ(fakeServer.last(2, 8), 101250);
+    EXPECT_EQ(fakeServer.last(255, 8), 212537);
+    EXPECT_EQ(fieldOf(mw.rxFreqText), "1012.5");
+    EXPECT_EQ(fieldOf(mw.txFreqText), "2125.4");
+    // No span chosen: the broad view is taken rather than none.
+    EXPECT_EQ(mw.spanFactor, 2);
+    EXPECT_TRUE(XmToggleButtonGetState(mw.broadTB));
+}
+
+TEST(FileMenu, NineNamesGiveCtrlOneToNine) {
+    MainWindow mw{};
+    AppResources res{};
+    buildSecondWindow({"vorda-test.buttonNames: a, b, c, d, e, f, g, h, i"}, &mw, &res);
+    for (int i = 0; i < 9; ++i) {
+        ASSERT_NE(mw.fileButtons[i], nullptr) << i;
+        EXPECT_EQ(std::string(XtName(mw.fileButtons[i])), std::string(1, static_cast<char>('a' + i)));
+        EXPECT_EQ(acceleratorOf(mw.fileButtons[i]), "Ctrl<Key>" + std::to_string(i + 1));
+    }
+}
+
+TEST(FileMenuDeathTest, TenNamesEndTheProcessWithStatusOne) {
+    guiApp();
+    char n[10][3] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    char* names[11];
+    for (int i = 0; i < 10; ++i) names[i] = n[i];
+    names[10] = nullptr;
+    MainWindow mw{};
+    EXPECT_EXIT(createFileButtons(&mw, topLevel, names), testing::ExitedWithCode(1),
+                "^Too many file names defined in Vorda\n$");
+}
+
+TEST(Layout, DisplayFrameCentredAndRecvMarked) {
+    guiApp();
+    Dimension formWidth = 0;
+    Dimension frameWidth = 0;
+    Position frameX = 0;
+    int offset = 0;
+    XtVaGetValues(mainWindow.mainForm, XmNwidth, &formWidth, nullptr);
+    XtVaGetValues(mainWindow.f4, XmNwidth, &frameWidth, XmNx, &frameX, XmNleftOffset, &offset,
+                  nullptr);
+    EXPECT_EQ(offset, (formWidth - frameWidth) / 2);
+    EXPECT_LE(std::abs(2 * frameX + frameWidth - formWidth), 1);
+
+    Pixel recv = 0;
+    XtVaGetValues(mainWindow.recvTB, XmNbackground, &recv, nullptr);
+    EXPECT_EQ(recv, markColor);
+    EXPECT_NE(markColor, plainColor);
+    EXPECT_EQ(mainWindow.trToggles[0], mainWindow.recvTB);
+    EXPECT_EQ(mainWindow.trToggles[2], mainWindow.tuneTB);
+
+    // The panes end above the frame of the spectrum display, 8 pixels apart.
+    Position paneY = 0;
+    Dimension paneHeight = 0;
+    Position f4Y = 0;
+    XtVaGetValues(mainWindow.paneWin, XmNy, &paneY, XmNheight, &paneHeight, nullptr);
+    XtVaGetValues(mainWindow.f4, XmNy, &f4Y, nullptr);
+    EXPECT_EQ(paneY + paneHeight + 8, f4Y);
+}

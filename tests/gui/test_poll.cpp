@@ -1,0 +1,168 @@
+// The poll loop: channels drained into the panes in order, the main status
+// into DCD, the frequency field and the phase scope, and the open secondary
+// decoders served.
+#include <gtest/gtest.h>
+
+#include <Xm/DrawingA.h>
+#include <Xm/Form.h>
+#include <Xm/Text.h>
+#include <Xm/TextF.h>
+#include <Xm/ToggleB.h>
+
+#include <string>
+
+#include "app/poll.h"
+#include "fakes/server_fake.h"
+#include "gui/scope.h"
+#include "gui/secondary.h"
+#include "gui_app.h"
+
+namespace {
+
+std::string fieldOf(Widget w) {
+    char* text = XmTextFieldGetString(w);
+    std::string result = text;
+    XtFree(text);
+    return result;
+}
+
+ServerStatus receiving(int32_t freq, int32_t dcd, int32_t phase, int32_t strength) {
+    ServerStatus s{};
+    s.freq = freq;
+    s.dcd = dcd;
+    s.phase = phase;
+    s.strength = strength;
+    return s;
+}
+
+class Poll : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetPanes();
+        lastShownRxFreq = 0.0f;
+        for (SecondaryDecoder& d : secondaryDecoders) d.state = -1;
+        fakeServer.status[2] = receiving(100000, 0, 0, 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(Poll, EchoComesBeforeReceivedTextOfTheSameCycle) {
+    fakeServer.queue(2, "cd");
+    fakeServer.queue(0, "ab");
+    pollProc(nullptr);
+    EXPECT_EQ(textOf(mainWindow.rxText), "abcd");
+    EXPECT_EQ(fakeServer.reads, (std::vector<int32_t>{0, 2}));
+    // Echo in the resource file's xmitHighlight mode, received text plain.
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 0), appResources.xmitHighlight);
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 1), appResources.xmitHighlight);
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 2), XmHIGHLIGHT_NORMAL);
+    EXPECT_NE(appResources.xmitHighlight, XmHIGHLIGHT_NORMAL);
+}
+
+TEST_F(Poll, DrainsAtMost256BytesPerChannelAndCycle) {
+    fakeServer.queue(2, std::string(300, 'x'));
+    pollProc(nullptr);
+    EXPECT_EQ(textOf(mainWindow.rxText).size(), 256u);
+    pollProc(nullptr);
+    EXPECT_EQ(textOf(mainWindow.rxText).size(), 300u);
+}
+
+TEST_F(Poll, StatusReachesDcdFrequencyFieldAndScope) {
+    fakeServer.status[2] = receiving(123456, 1, 64, 20);
+    pollProc(nullptr);
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.dcdTB));
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1234.6");
+    EXPECT_FLOAT_EQ(appResources.rxFreq, 1234.56f);
+    EXPECT_EQ(mainScope.previousX, mainScope.centreX - 20);  // phase 64 points left
+    EXPECT_EQ(mainScope.previousY, mainScope.centreY);
+
+    fakeServer.status[2] = receiving(123456, 0, 0, 0);
+    pollProc(nullptr);
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.dcdTB));
+}
+
+TEST_F(Poll, FrequencyFieldMovesOnlyBeyondFiveHundredthsOfAHertz) {
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    fakeServer.status[2] = receiving(100005, 0, 0, 0);  // 0.05 Hz: not shown
+    pollProc(nullptr);
+    EXPECT_FLOAT_EQ(lastShownRxFreq, 1000.0f);
+    fakeServer.status[2] = receiving(100008, 0, 0, 0);
+    pollProc(nullptr);
+    EXPECT_FLOAT_EQ(lastShownRxFreq, 1000.08f);
+    fakeServer.status[2] = receiving(100100, 0, 0, 0);
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1001.0");
+}
+
+TEST_F(Poll, FocusedFieldKeepsWhatTheOperatorTypes) {
+    pollProc(nullptr);
+    mainWindow.rxFreqFocused = 1;
+    XmTextFieldSetString(mainWindow.rxFreqText, const_cast<char*>("12"));
+    fakeServer.status[2] = receiving(150000, 0, 0, 0);
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "12");
+    EXPECT_FLOAT_EQ(appResources.rxFreq, 1500.0f);
+    mainWindow.rxFreqFocused = 0;
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1500.0");
+}
+
+TEST_F(Poll, TransmittingVectorUpWhileEchoingDownOtherwise) {
+    pollProc(nullptr);
+    ServerStatus tx = receiving(200000, 0, 64, 20);
+    tx.transmitting = 1;
+    fakeServer.status[2] = tx;
+    fakeServer.queue(0, "k");
+    pollProc(nullptr);
+    EXPECT_EQ(mainScope.previousX, mainScope.centreX);
+    EXPECT_EQ(mainScope.previousY, mainScope.centreY - 35);
+    pollProc(nullptr);
+    EXPECT_EQ(mainScope.previousY, mainScope.centreY + 35);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");  // left alone while transmitting
+}
+
+TEST_F(Poll, OpenSecondaryDecodersAreFed) {
+    guiApp();
+    Widget shell = testShell("secondary");
+    Widget form = XtVaCreateManagedWidget("mainForm", xmFormWidgetClass, shell, nullptr);
+    SecondaryDecoder& open = secondaryDecoders[1];
+    open.rxText = XtVaCreateManagedWidget("rxText", xmTextWidgetClass, form, XmNeditMode,
+                                          XmMULTI_LINE_EDIT, XmNuserData, &open, nullptr);
+    open.rx2FreqText = XtVaCreateManagedWidget("rx2FreqText", xmTextFieldWidgetClass, form,
+                                               XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget,
+                                               open.rxText, nullptr);
+    open.dcdTB = XtVaCreateManagedWidget("DCD", xmToggleButtonWidgetClass, form,
+                                         XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget,
+                                         open.rx2FreqText, nullptr);
+    open.scopeDA = XtVaCreateManagedWidget("scopeDA", xmDrawingAreaWidgetClass, form, XmNwidth,
+                                           80, XmNheight, 80, XmNtopAttachment, XmATTACH_WIDGET,
+                                           XmNtopWidget, open.dcdTB, nullptr);
+    XtRealizeWidget(shell);
+    scope_init(&open.scope, topLevel, open.scopeDA);
+    scope_clear(&open.scope);
+    open.state = 1;
+    open.channel = 4;
+    open.shownFrequency = 0.0f;
+    secondaryDecoders[0].state = 0;  // closed: not read
+
+    fakeServer.queue(4, "hi");
+    fakeServer.queue(3, "unread");
+    fakeServer.status[4] = receiving(150025, 1, 128, 30);
+    pollProc(nullptr);
+    EXPECT_EQ(textOf(open.rxText), "hi");
+    EXPECT_EQ(fieldOf(open.rx2FreqText), "1500.2");
+    EXPECT_TRUE(XmToggleButtonGetState(open.dcdTB));
+    EXPECT_EQ(open.scope.previousY, open.scope.centreY + 30);
+    EXPECT_EQ(fakeServer.reads, (std::vector<int32_t>{0, 2, 4}));
+
+    // No receiver behind the channel: the text still comes, the status stays.
+    fakeServer.status.erase(4);
+    fakeServer.queue(4, "!");
+    pollProc(nullptr);
+    EXPECT_EQ(textOf(open.rxText), "hi!");
+    EXPECT_TRUE(XmToggleButtonGetState(open.dcdTB));
+    open.state = -1;
+    XtDestroyWidget(shell);
+}

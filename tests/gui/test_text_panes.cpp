@@ -1,0 +1,216 @@
+// The receive and transmit panes: what is shown, what is sent, scroll hold,
+// the pop-up "Clear" menus.
+#include <gtest/gtest.h>
+
+#include <Xm/RowColumn.h>
+#include <Xm/ScrollBar.h>
+#include <Xm/Text.h>
+#include <Xm/ToggleB.h>
+
+#include <string>
+
+#include "app/resources.h"
+#include "fakes/server_fake.h"
+#include "gui/text_panes.h"
+#include "gui_app.h"
+
+namespace {
+
+void putAll(const std::string& text, int zero = 0, int mode = XmHIGHLIGHT_NORMAL) {
+    for (char c : text) putRxChar(mainWindow.rxText, c, zero, mode);
+}
+
+void typeInto(const std::string& text) {
+    XmTextInsert(mainWindow.txText, XmTextGetLastPosition(mainWindow.txText),
+                 const_cast<char*>(text.c_str()));
+}
+
+Pixel backgroundOf(Widget w) {
+    Pixel p = 0;
+    XtVaGetValues(w, XmNbackground, &p, nullptr);
+    return p;
+}
+
+// Sets the receive scroll bar as a drag by the operator would, with its callbacks.
+void scrollTo(int value) {
+    int sliderSize = 0;
+    int increment = 0;
+    int pageIncrement = 0;
+    int ignored = 0;
+    XmScrollBarGetValues(mainWindow.rxScrollBar, &ignored, &sliderSize, &increment,
+                         &pageIncrement);
+    XmScrollBarSetValues(mainWindow.rxScrollBar, value, sliderSize, increment, pageIncrement,
+                         True);
+    settle();
+}
+
+int scrollMaximumValue() {
+    int maximum = 0;
+    int sliderSize = 0;
+    XtVaGetValues(mainWindow.rxScrollBar, XmNmaximum, &maximum, XmNsliderSize, &sliderSize,
+                  nullptr);
+    return maximum - sliderSize;
+}
+
+class Panes : public ::testing::Test {
+protected:
+    void SetUp() override { resetPanes(); }
+};
+
+}  // namespace
+
+TEST_F(Panes, ReceivedBackspaceAndDelRemoveTheLastCharacter) {
+    putRxChar(mainWindow.rxText, 8, 0, XmHIGHLIGHT_NORMAL);  // into an empty pane
+    EXPECT_EQ(textOf(mainWindow.rxText), "");
+    putAll("ab\ncd");
+    putRxChar(mainWindow.rxText, 127, 0, XmHIGHLIGHT_NORMAL);
+    EXPECT_EQ(textOf(mainWindow.rxText), "ab\nc");
+    putAll("\b\b");
+    EXPECT_EQ(textOf(mainWindow.rxText), "ab");  // the newline went too
+    putRxChar(mainWindow.rxText, 0, 0, XmHIGHLIGHT_NORMAL);
+    EXPECT_EQ(textOf(mainWindow.rxText), "ab");  // NUL shows nothing
+}
+
+TEST_F(Panes, SlashedZeroAndLocalCapsAreDisplayOnly) {
+    putAll("a0", 1);
+    putAll("0", 2);
+    EXPECT_EQ(textOf(mainWindow.rxText), "a\xD8" "0");
+
+    XmToggleButtonSetState(mainWindow.localCapsItem, True, True);  // Ctrl-L
+    EXPECT_EQ(mainWindow.localCaps, 1);
+    putAll("de n0call");
+    EXPECT_EQ(textOf(mainWindow.rxText), "a\xD8" "0DE N0CALL");
+
+    appResources.zero = 1;
+    typeInto("cq 0");
+    EXPECT_EQ(fakeServer.sent, "cq 0");
+    EXPECT_EQ(textOf(mainWindow.txText), "CQ \xD8");
+    XmToggleButtonSetState(mainWindow.localCapsItem, False, True);
+    EXPECT_EQ(mainWindow.localCaps, 0);
+}
+
+TEST_F(Panes, EchoIsHighlightedNewlinesNever) {
+    putAll("rx");
+    putAll("TX\n", 0, XmHIGHLIGHT_SELECTED);
+    putAll("u");
+    EXPECT_EQ(textOf(mainWindow.rxText), "rxTX\nu");
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 1), XmHIGHLIGHT_NORMAL);
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 2), XmHIGHLIGHT_SELECTED);
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 3), XmHIGHLIGHT_SELECTED);
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 4), XmHIGHLIGHT_NORMAL);  // the newline
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 5), XmHIGHLIGHT_NORMAL);
+}
+
+TEST_F(Panes, ScrollHoldStopsFollowingAndMarksThePane) {
+    for (int i = 0; i < 100; ++i) putAll("line " + std::to_string(i) + "\n");
+    settle();
+    EXPECT_EQ(XmTextGetInsertionPosition(mainWindow.rxText),
+              XmTextGetLastPosition(mainWindow.rxText));
+    ASSERT_GT(scrollMaximumValue(), 0);
+
+    scrollTo(0);
+    EXPECT_EQ(mainWindow.scrolledBack, 1);
+    EXPECT_EQ(backgroundOf(mainWindow.rxText), markColor);
+    const XmTextPosition top = XmTextGetTopCharacter(mainWindow.rxText);
+    putAll("more text arriving\n");
+    settle();
+    EXPECT_EQ(XmTextGetTopCharacter(mainWindow.rxText), top);
+
+    scrollTo(scrollMaximumValue());
+    EXPECT_EQ(mainWindow.scrolledBack, 0);
+    EXPECT_EQ(backgroundOf(mainWindow.rxText), plainColor);
+    putAll("x");
+    EXPECT_EQ(XmTextGetInsertionPosition(mainWindow.rxText),
+              XmTextGetLastPosition(mainWindow.rxText));
+}
+
+TEST_F(Panes, TypedTextIsSentAtOnceAndDeletionsAsOneBackspace) {
+    typeInto("0123456789 hi");
+    EXPECT_EQ(fakeServer.sent, "0123456789 hi");
+    fakeServer.sent.clear();
+
+    XmTextReplace(mainWindow.txText, 0, 10, const_cast<char*>(""));  // ten at once
+    EXPECT_EQ(fakeServer.sent, "\b");
+    EXPECT_EQ(textOf(mainWindow.txText), " hi");
+
+    fakeServer.sent.clear();
+    XmTextReplace(mainWindow.txText, 1, 3, const_cast<char*>("yo"));  // over a selection
+    EXPECT_EQ(fakeServer.sent, "yo");
+    EXPECT_EQ(textOf(mainWindow.txText), " yo");
+
+    fakeServer.sent.clear();
+    putTxChar('!');
+    EXPECT_EQ(fakeServer.sent, "!");
+    EXPECT_EQ(textOf(mainWindow.txText), " yo!");
+}
+
+TEST_F(Panes, NulIsSentAsDelete) {
+    char typed[] = {'a', '\0', 'b'};
+    XmTextBlockRec block{typed, 3, XmFMT_8_BIT};
+    XmTextVerifyCallbackStruct verify{};
+    verify.reason = XmCR_MODIFYING_TEXT_VALUE;
+    verify.doit = True;
+    verify.text = &block;
+    txTextCB(mainWindow.txText, nullptr, &verify);
+    EXPECT_EQ(fakeServer.sent, std::string("a\x7f" "b"));
+
+    verify.reason = XmCR_ACTIVATE;
+    testing::internal::CaptureStderr();
+    txTextCB(mainWindow.txText, nullptr, &verify);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unexpected TxText callback reason\n");
+}
+
+TEST_F(Panes, CursorGoesBackOneCharacterAtMost) {
+    typeInto("hello world");
+    const XmTextPosition end = XmTextGetLastPosition(mainWindow.txText);
+    XmTextSetInsertionPosition(mainWindow.txText, end);
+    XmTextSetInsertionPosition(mainWindow.txText, end - 1);
+    EXPECT_EQ(XmTextGetInsertionPosition(mainWindow.txText), end - 1);
+    XmTextSetInsertionPosition(mainWindow.txText, 2);  // a click into sent text
+    EXPECT_EQ(XmTextGetInsertionPosition(mainWindow.txText), end - 1);
+    XmTextSetInsertionPosition(mainWindow.txText, end);
+    EXPECT_EQ(XmTextGetInsertionPosition(mainWindow.txText), end);
+}
+
+TEST_F(Panes, ButtonThreePostsTheClearMenu) {
+    XEvent event{};
+    event.xbutton.type = ButtonPress;
+    event.xbutton.display = XtDisplay(mainWindow.rxText);
+    event.xbutton.window = XtWindow(mainWindow.rxText);
+    event.xbutton.x_root = 100;
+    event.xbutton.y_root = 100;
+    Boolean goOn = True;
+    event.xbutton.button = 1;
+    popupCB(mainWindow.rxText, mainWindow.clrRx, &event, &goOn);
+    EXPECT_FALSE(XtIsManaged(mainWindow.clrRx));
+    event.xbutton.button = 3;
+    popupCB(mainWindow.rxText, mainWindow.clrRx, &event, &goOn);
+    EXPECT_TRUE(XtIsManaged(mainWindow.clrRx));
+    XtUnmanageChild(mainWindow.clrRx);
+    settle();
+}
+
+TEST_F(Panes, ClearEmptiesThePaneAndReleasesTheHold) {
+    Widget clearRx = XtNameToWidget(mainWindow.clrRx, "button_0");
+    Widget clearTx = XtNameToWidget(mainWindow.clrTx, "button_0");
+    ASSERT_NE(clearRx, nullptr);
+    ASSERT_NE(clearTx, nullptr);
+    Pixel menuForeground = 0;
+    XtVaGetValues(mainWindow.clrRx, XmNforeground, &menuForeground, nullptr);
+
+    putAll("some text\n");
+    mainWindow.scrolledBack = 1;
+    XtCallCallbacks(clearRx, XmNactivateCallback, nullptr);
+    EXPECT_EQ(textOf(mainWindow.rxText), "");
+    EXPECT_EQ(XmTextGetInsertionPosition(mainWindow.rxText), 0);
+    EXPECT_EQ(backgroundOf(mainWindow.rxText), menuForeground);
+    EXPECT_EQ(mainWindow.scrolledBack, 0);
+
+    typeInto("abc");
+    fakeServer.sent.clear();
+    mainWindow.scrolledBack = 1;
+    XtCallCallbacks(clearTx, XmNactivateCallback, nullptr);
+    EXPECT_EQ(textOf(mainWindow.txText), "");
+    EXPECT_EQ(mainWindow.scrolledBack, 0);
+    EXPECT_EQ(fakeServer.sent, "\b");  // clearing is one deletion
+}
