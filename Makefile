@@ -4,15 +4,17 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+PREFIX     ?= /usr/local
 
 DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
                libmotif-dev libxpm-dev libxt-dev libx11-dev libpulse-dev \
                libsndfile1-dev libsamplerate0-dev libfftw3-dev \
-               xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils
+               xvfb xauth x11-utils xdotool xsel pulseaudio pulseaudio-utils \
+               fonts-dejavu-core
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test unit-test asan-test tsan-test bench run clean
+.PHONY: all deps build test unit-test asan-test tsan-test bench run install uninstall clean
 
 all: build
 
@@ -63,11 +65,34 @@ bench: deps
 	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
 	done
 
+# Builds, then starts the copy staged in $(BUILD)/stage (program, code table,
+# example QSO files and the resource file) on $DISPLAY with the user's sound server.
 run: deps
 	$(MAKE) build
-	@echo "The modem library and tools are built in $(BUILD)/."
-	@echo "The operating window arrives with the application; until then try:"
-	@echo "  $(BUILD)/tools/vorda-modem --help"
+	@if [ -z "$$DISPLAY" ] || ! xdpyinfo >/dev/null 2>&1; then \
+	  echo "make run: no X display to open (DISPLAY='$$DISPLAY'); run it from a graphical session"; \
+	  exit 1; \
+	fi; \
+	if ! pactl info >/dev/null 2>&1; then \
+	  echo "make run: no PulseAudio server answers; starting one"; \
+	  pulseaudio --start --exit-idle-time=-1 >/dev/null 2>&1; \
+	  pactl info >/dev/null 2>&1 || { echo "make run: PulseAudio did not start"; exit 1; }; \
+	fi; \
+	XFILESEARCHPATH="$(CURDIR)/$(BUILD)/stage/app-defaults/%N" exec $(BUILD)/stage/bin/vorda
+
+# Installs under $(PREFIX) (data in $(PREFIX)/share/vorda, compiled into the
+# program) and the resource file where the X Toolkit looks: /etc/X11/app-defaults.
+# DESTDIR=... stages the same tree elsewhere.
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
+	  -DVORDA_DATA_DIR=$(PREFIX)/share/vorda $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	$(if $(DESTDIR),,$(SUDO)) cmake --install $(BUILD)
+
+uninstall:
+	@[ -f $(BUILD)/install_manifest.txt ] || { echo "make uninstall: nothing was installed from $(BUILD)"; exit 1; }
+	$(if $(DESTDIR),,$(SUDO)) xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	-$(if $(DESTDIR),,$(SUDO)) rmdir "$(DESTDIR)$(PREFIX)/share/vorda/vordaDir" "$(DESTDIR)$(PREFIX)/share/vorda" 2>/dev/null
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
