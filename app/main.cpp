@@ -35,11 +35,10 @@ std::string bugReportTail() {
     return std::string("\n\nPlease send bug reports to\n") + contactAddress;
 }
 
-// A dialog needs a realised parent. Until the main window exists the shell
-// has no child to take its size from, so it is given one pixel and kept
-// unmapped; it is mapped with the main window.
+// The fatal dialogs come before the main window exists, and a shell without a
+// child has no size to be realised with: it gets one pixel and stays unmapped,
+// so that only the dialog shows.
 void realiseForDialog(Widget shell) {
-    if (XtIsRealized(shell)) return;
     XtVaSetValues(shell, XmNwidth, 1, XmNheight, 1, XmNmappedWhenManaged, False, nullptr);
     XtRealizeWidget(shell);
 }
@@ -74,7 +73,7 @@ int main(int argc, char** argv) {
     }
 
     if (iniProc('r') == 0) {
-        realiseForDialog(topLevel);
+        // The dialog stays up in front of the main window, which is realised next.
         errorDialog(topLevel,
                     ("iniProc failed.  Run vorda from a terminal\nto get more error information."
                      + bugReportTail()).c_str(),
@@ -91,7 +90,6 @@ int main(int argc, char** argv) {
     }
 
     createMainWindow(&mainWindow, topLevel, &appResources);
-    XtSetMappedWhenManaged(topLevel, True);
 
     const std::string report =
         startupReport(iniReport, XmVERSION_STRING + VERSION_MARKER,

@@ -5,7 +5,7 @@
 # selected in the receive pane, exit status, the state file.
 #
 # Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate,
-#                            dialout_ok, no_resource_file)
+#                            home_unusable, dialout_ok, no_resource_file)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -120,6 +120,10 @@ starts)
     start_and_continue
     eval "$(xdotool getwindowgeometry --shell "$main_window")"
     [ "$WIDTH" -ge 400 ] && [ "$HEIGHT" -ge 400 ] || fail "window of ${WIDTH}x$HEIGHT"
+    # The window may grow but not shrink below its first size.
+    xprop -id "$main_window" WM_NORMAL_HINTS |
+        grep -q "program specified minimum size: $WIDTH by $HEIGHT" ||
+        fail "minimum size is not the first size: $(xprop -id "$main_window" WM_NORMAL_HINTS)"
     text=$(receive_pane_text)
     for line in "no $HOME/.vordaDir/.vorda.dat file yet. I'll fix that." \
                 "   Call:  N0CALL" "      cq," "      closing" \
@@ -176,6 +180,26 @@ terminate)
     [ $status -eq 0 ] || fail "SIGQUIT ended with status $status"
     grep -qx QUIT "$work/stderr" || fail "no QUIT message"
     check_state_file
+    ;;
+home_unusable)
+    # HOME is a plain file: nothing can be created below it. Each failure shows
+    # its dialog, the program runs all the same, and quits with status 0.
+    touch "$work/file"
+    export HOME=$work/file
+    start_vorda
+    visible_window VORDA >/dev/null || fail "the main window did not appear"
+    visible_window "BRIK ERROR" >/dev/null || fail "no error dialog"
+    sleep 0.5
+    dialogs=$(xdotool search --onlyvisible --name '^BRIK ERROR$' | wc -l)
+    [ "$dialogs" -eq 3 ] || fail "$dialogs dialogs instead of three (directory, state file, dialout)"
+    kill -INT "$vorda_pid"
+    exit_status_within 10
+    status=$?
+    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    for line in "brik: can't create .brikDir" "iniProc failed. Run vorda from a terminal" \
+                "Open $HOME/.vordaDir/.vorda.dat for write failed" "iniProc failed"; do
+        grep -qxF -- "$line" "$work/stderr" || fail "no message '$line'"
+    done
     ;;
 dialout_ok)
     start_vorda
