@@ -87,12 +87,22 @@ int32_t receive_phase(server_state& s) {
     }
 }
 
-void transmit_phase(server_state& s) {
-    s.transmitting.store(1, std::memory_order_relaxed);
+bool transmit_phase(server_state& s) {
+    {
+        // Decided under the transmitter lock, so that an end given meanwhile either
+        // withdraws the request or is kept for the begin word below.
+        std::lock_guard<std::mutex> hold(s.transmitter_lock);
+        if (s.transmit_request.load(std::memory_order_relaxed) == 0) return false;
+        s.changing_over = 1;
+        s.transmitting.store(1, std::memory_order_relaxed);
+    }
     ptt_key(*s.ptt, s.ptt_device, true);
     {
         std::lock_guard<std::mutex> hold(s.transmitter_lock);
         s.transmitter.put_command(TX_BEGIN);
+        if (s.end_after_begin != 0) s.transmitter.put_command(s.end_after_begin);
+        s.end_after_begin = 0;
+        s.changing_over = 0;
     }
     s.transmit_request.store(0, std::memory_order_relaxed);
 
@@ -117,6 +127,7 @@ void transmit_phase(server_state& s) {
     s.audio->flush(s.playback, &error);
     s.transmitting.store(0, std::memory_order_relaxed);
     ptt_key(*s.ptt, s.ptt_device, false);
+    return true;
 }
 
 int32_t run_master_handler(server_state& s) {

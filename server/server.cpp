@@ -49,9 +49,22 @@ int32_t transmitter_control(server_state& s, uint32_t spec, int32_t value) {
     switch (spec) {
     case 1:
         switch (value) {
-        case 0: tx.put_command(TX_END); break;
+        case 0:
+        case 16:
+            // An end asked for before anything was sent must not be lost: the
+            // transmission about to begin would otherwise key the radio and idle
+            // until somebody asked again. A request still waiting is withdrawn; a
+            // change-over already under way is ended right after its begin word.
+            if (tx.state == 0) {
+                if (s.changing_over != 0) {
+                    s.end_after_begin = value == 0 ? TX_END : TX_ABORT;
+                } else if (s.transmitting.load(std::memory_order_relaxed) == 0) {
+                    s.transmit_request.store(0, std::memory_order_relaxed);
+                }
+            }
+            tx.put_command(value == 0 ? TX_END : TX_ABORT);
+            break;
         case 1: s.transmit_request.store(1, std::memory_order_relaxed); break;
-        case 16: tx.put_command(TX_ABORT); break;
         case 17: s.transmit_request.store(2, std::memory_order_relaxed); break;
         default: break;
         }

@@ -27,6 +27,8 @@ struct server_state {
     std::mutex transmitter_lock;      // the transmitter and the two flags below
     int32_t tx_qpsk = 0;              // last value of channel 255, spec 4
     int32_t tx_lsb = 0;               // last value of channel 255, spec 5
+    int32_t changing_over = 0;        // 1 from the decision to transmit to the begin word
+    uint32_t end_after_begin = 0;     // an end asked for during the change-over, or 0
     // Shared by the two threads without a lock; a reader may see a value one sample late.
     std::atomic<int32_t> transmit_request{0};  // 0 none, 1 once carrier detect is off, 2 at once
     std::atomic<int32_t> transmitting{0};      // 1 during the transmit phase
@@ -67,7 +69,8 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
 // Reads and decodes until the transmit request says go: 0; -1 when the capture
 // read failed (the message has been printed).
 int32_t receive_phase(server_state& s);
-// Change-over, transmitter blocks until TX_END, change-over back.
-void transmit_phase(server_state& s);
+// Change-over, transmitter blocks until TX_END, change-over back. Returns false
+// without keying when the request was withdrawn before the change-over.
+bool transmit_phase(server_state& s);
 // receive_phase then transmit_phase; -1 when the capture read failed.
 int32_t run_master_handler(server_state& s);

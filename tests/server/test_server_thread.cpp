@@ -306,3 +306,38 @@ TEST(ServerThread, MainChannelKeepsDecodingWhileSecondariesComeAndGo) {
 }
 
 }  // namespace
+
+// Recv right after Xmit: the end must not be dropped, or the radio would key up later
+// and idle until somebody noticed.
+TEST(ServerThread, EndBeforeTheTransmissionBeganWithdrawsTheWaitingRequest) {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    auto s = make_server(audio, ptt, "/dev/ttyS0");
+    audio.add_silence(4 * kChunk);
+    server_send_text(*s, "hi", 0);
+    server_control(*s, 255, 1, 1);
+    server_control(*s, 255, 1, 0);
+    EXPECT_EQ(s->transmit_request.load(), 0);
+    // Nothing keys the radio; the text stays queued for the next transmission.
+    EXPECT_FALSE(transmit_phase(*s));
+    EXPECT_EQ(s->transmitting.load(), 0);
+    ASSERT_EQ(ptt.changes.size(), 1u) << "only the idle level set at start-up";
+    EXPECT_EQ(queued_words(s->transmitter), (std::vector<uint32_t>{0x80068, 0x80069}));
+}
+
+TEST(ServerThread, EndDuringTheChangeOverEndsTheTransmissionAfterItsBegin) {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    auto s = make_server(audio, ptt);
+    audio.add_silence(kChunk);
+    server_send_text(*s, "ok", 0);
+    server_control(*s, 255, 1, 17);
+    s->changing_over = 1;  // the thread has decided to transmit but not yet begun
+    server_control(*s, 255, 1, 0);
+    EXPECT_EQ(s->end_after_begin, TX_END);
+    s->changing_over = 0;
+    ASSERT_TRUE(transmit_phase(*s));  // returns only when the transmission has ended
+    EXPECT_EQ(drain(*s, 0), "ok");
+    EXPECT_EQ(s->transmitting.load(), 0);
+    EXPECT_EQ(s->end_after_begin, 0u);
+}
