@@ -5,7 +5,8 @@
 # selected in the receive pane, exit status, the state file.
 #
 # Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate,
-#                            home_unusable, dialout_ok, no_resource_file)
+#                            video_and_clear, home_unusable, dialout_ok,
+#                            no_resource_file)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -180,6 +181,30 @@ terminate)
     [ $status -eq 0 ] || fail "SIGQUIT ended with status $status"
     grep -qx QUIT "$work/stderr" || fail "no QUIT message"
     check_state_file
+    ;;
+video_and_clear)
+    start_and_continue
+    # Controls > Video (Ctrl-V) shows the video dialog; its Close button hides it.
+    press_in "$main_window" ctrl+v
+    video=$(visible_window "VORDA VIDEO") || fail "Ctrl-V did not show the video dialog"
+    eval "$(xdotool getwindowgeometry --shell "$video")"
+    xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 12)) click 1
+    sleep 0.5
+    xdotool search --onlyvisible --name '^VORDA VIDEO$' >/dev/null 2>&1 &&
+        fail "Close did not hide the video dialog"
+
+    # Right button on the receive pane, then "Clear" (the item below the title).
+    text=$(receive_pane_text)
+    grep -qF "Vorda Application Resources" <<<"$text" || fail "no report to clear: $text"
+    eval "$(xdotool getwindowgeometry --shell "$main_window")"
+    px=$((X + WIDTH / 2))
+    py=$((Y + HEIGHT / 6))
+    xdotool mousemove --sync $px $py click 3
+    sleep 0.5
+    xdotool mousemove --sync $((px + 20)) $((py + 37)) click 1
+    sleep 0.3
+    text=$(receive_pane_text)
+    [ -z "$text" ] || fail "the receive pane still holds: $text"
     ;;
 home_unusable)
     # HOME is a plain file: nothing can be created below it. Each failure shows
