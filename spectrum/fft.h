@@ -13,6 +13,7 @@ struct split_radix_fft {
     std::vector<double> work_re, work_im;         // complex transform's data
     std::vector<double> cos1, cos3, sin1, sin3;   // a = 2*pi*i/N, i = 1 .. N/8 - 1
     std::vector<int32_t> bit_reverse;             // 2^ceil(m/2) entries
+    std::vector<double> rotation;  // real transform's recurrence twiddles, all stages, 4 x N/4
 
     // Sets up for a length and mode. A length that is not a power of two of at least
     // 2, or a mode other than 0, prints "mode %d with len %d is not supported" and
@@ -22,7 +23,8 @@ struct split_radix_fft {
     void destroy();
 
     // X[k] = sum x[n] e^(-2 pi i nk/N), interleaved re/im, 2N doubles, natural order.
-    // The input of forward_real is used as work area and destroyed.
+    // The input of forward_real is used as work area and destroyed. Both return nullptr
+    // when the object is not set up.
     std::unique_ptr<double[]> forward_complex(const double* input);
     std::unique_ptr<double[]> forward_real(double* input);
 };

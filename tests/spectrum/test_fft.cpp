@@ -5,6 +5,7 @@
 #include <complex>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,92 @@ std::unique_ptr<double[]> real_transform(split_radix_fft& fft, const std::vector
     return fft.forward_real(work.data());
 }
 
+// The real transform written plainly, stage after stage, with its twiddle recurrence run
+// inside the stage. The object's version reorders loops and keeps the recurrence per
+// length; it must not change a single rounding.
+std::vector<double> plain_real_transform(std::vector<double> x) {
+    const int n = static_cast<int>(x.size());
+    int m = 0;
+    while ((1 << m) < n) ++m;
+    for (int i = 0; i < n; ++i) {
+        int r = 0;
+        for (int b = 0; b < m; ++b) r |= ((i >> b) & 1) << (m - 1 - b);
+        if (i < r) std::swap(x[i], x[r]);
+    }
+    auto groups = [n](int span, auto body) {
+        for (long start = 0, step = 2L * span; start < n; start = 2 * step - span, step *= 4) {
+            for (long i = start; i < n; i += step) body(static_cast<int>(i));
+        }
+    };
+    groups(2, [&](int i) {
+        const double a = x[i];
+        x[i] = a + x[i + 1];
+        x[i + 1] = a - x[i + 1];
+    });
+    const double h = 0.7071067811865476;
+    for (int span = 4; span <= n; span *= 2) {
+        const int q = span / 4, r = span / 8;
+        groups(span, [&](int i) {
+            const double t1 = x[i + 3 * q] + x[i + 2 * q];
+            x[i + 3 * q] -= x[i + 2 * q];
+            x[i + 2 * q] = x[i] - t1;
+            x[i] += t1;
+        });
+        if (q >= 2) {
+            groups(span, [&](int g) {
+                const int i = g + r;
+                const double t1 = (x[i + 2 * q] + x[i + 3 * q]) * h;
+                const double t2 = (x[i + 2 * q] - x[i + 3 * q]) * h;
+                x[i + 3 * q] = x[i + q] - t1;
+                x[i + 2 * q] = -x[i + q] - t1;
+                x[i + q] = x[i] - t2;
+                x[i] += t2;
+            });
+        }
+        const double e = 6.283185307179586 / span;
+        const double cd1 = std::cos(e), sd1 = std::sin(e);
+        const double cd3 = 4 * cd1 * cd1 * cd1 - 3 * cd1, sd3 = 3 * sd1 - 4 * sd1 * sd1 * sd1;
+        double cc1 = cd1, ss1 = sd1, cc3 = cd3, ss3 = sd3;
+        for (int j = 1; j < r; ++j) {
+            groups(span, [&](int i) {
+                double* a = &x[i + j];
+                double* b = &x[i + q - j];
+                const double t1 = a[2 * q] * cc1 + b[2 * q] * ss1;
+                const double t2 = b[2 * q] * cc1 - a[2 * q] * ss1;
+                double t3 = a[3 * q] * cc3 + b[3 * q] * ss3;
+                double t4 = b[3 * q] * cc3 - a[3 * q] * ss3;
+                const double t5 = t1 + t3, t6 = t2 + t4;
+                t3 = t1 - t3;
+                t4 = t2 - t4;
+                const double x1 = a[0], x2 = a[q], x5 = b[0], x6 = b[q];
+                b[3 * q] = x6 + t6;
+                a[2 * q] = t6 - x6;
+                a[3 * q] = x2 - t3;
+                b[2 * q] = -x2 - t3;
+                b[q] = x1 - t5;
+                a[0] = x1 + t5;
+                a[q] = x5 + t4;
+                b[0] = x5 - t4;
+            });
+            const double c1 = cc1 * cd1 - ss1 * sd1;
+            ss1 = cc1 * sd1 + ss1 * cd1;
+            cc1 = c1;
+            const double c3 = cc3 * cd3 - ss3 * sd3;
+            ss3 = cc3 * sd3 + ss3 * cd3;
+            cc3 = c3;
+        }
+    }
+    std::vector<double> out(2 * n);
+    out[0] = x[0];
+    out[n] = x[n / 2];
+    for (int k = 1; k < n / 2; ++k) {
+        out[2 * k] = out[2 * (n - k)] = x[k];
+        out[2 * k + 1] = x[n - k];
+        out[2 * (n - k) + 1] = -x[n - k];
+    }
+    return out;
+}
+
 class FftLength : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(FftLength, ComplexTransformMatchesDirectDft) {
@@ -123,6 +210,19 @@ TEST_P(FftLength, RealTransformMatchesDirectDftAndComplexTransform) {
     std::vector<cld> complex_result(n);
     for (int32_t k = 0; k < n; ++k) complex_result[k] = cld(as_complex[2 * k], as_complex[2 * k + 1]);
     EXPECT_LE(max_error(got.get(), complex_result), recurrence_tolerance(n, norm2(x)));
+    fft.destroy();
+}
+
+TEST_P(FftLength, RealTransformRoundsExactlyAsThePlainAlgorithm) {
+    const int32_t n = int32_t{1} << GetParam();
+    split_radix_fft fft;
+    ASSERT_EQ(fft.setup(n, 0), 0);
+    const auto x = random_signal(n, true, 3000 + n);
+    std::vector<double> input;
+    for (const auto& v : x) input.push_back(static_cast<double>(v.real()));
+    const std::vector<double> want = plain_real_transform(input);
+    const auto got = fft.forward_real(input.data());
+    for (int32_t k = 0; k < 2 * n; ++k) ASSERT_EQ(got[k], want[k]) << "index " << k;
     fft.destroy();
 }
 
