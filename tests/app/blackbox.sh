@@ -44,21 +44,46 @@ fail() {
     exit 1
 }
 
+# The instance name (a standard toolkit option) tells our windows from those of
+# other tests sharing the screen; the resource file addresses the class only.
+instance=vorda-blackbox
+
 start_vorda() {
-    "$VORDA_STAGE/bin/vorda" >"$work/stdout" 2>"$work/stderr" &
+    "$VORDA_STAGE/bin/vorda" -name $instance >"$work/stdout" 2>"$work/stderr" &
     vorda_pid=$!
 }
 
-# The id of the first visible window with this exact title, waiting up to 10 s.
+# Visible windows with this exact title whose client leader is a window of
+# the program under test (the top-level shell, mapped or not).
+leader_of() {
+    xprop -id "$1" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/.*# //p'
+}
+
+own_windows() {
+    local leaders="" w
+    for w in $(xdotool search --classname "^$instance\$" 2>/dev/null); do
+        leaders="$leaders $(leader_of "$w")"
+    done
+    for w in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+        case " $leaders " in *" $(leader_of "$w") "*) echo "$w" ;; esac
+    done
+}
+
+# The id of the first such window, waiting up to 10 s.
 visible_window() {
     local id=""
     for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        id=$(own_windows "$1" | head -n 1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         kill -0 "$vorda_pid" 2>/dev/null || return 1
         sleep 0.1
     done
     return 1
+}
+
+# Other tests may map windows on the same screen: raise ours before a click.
+click_in() {  # WINDOW X Y BUTTON
+    xdotool windowraise "$1" mousemove "$2" "$3" sleep 0.1 click "$4"
 }
 
 press_in() {  # WINDOW KEY...
@@ -91,11 +116,10 @@ start_and_continue() {
     warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
     press_in "$warning" Escape
     for _ in $(seq 50); do
-        xdotool search --onlyvisible --name '^BRIK ERROR$' >/dev/null 2>&1 || break
+        [ -z "$(own_windows "BRIK ERROR")" ] && break
         sleep 0.1
     done
-    xdotool search --onlyvisible --name '^BRIK ERROR$' >/dev/null 2>&1 &&
-        fail "Cancel did not close the warning"
+    [ -z "$(own_windows "BRIK ERROR")" ] || fail "Cancel did not close the warning"
 }
 
 # The whole text of the receive pane: click into it, select all (Ctrl-/),
@@ -103,7 +127,7 @@ start_and_continue() {
 receive_pane_text() {
     eval "$(xdotool getwindowgeometry --shell "$main_window")"
     # The receive pane fills the upper part of the window, below the menu bar.
-    xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 6)) click 1
+    click_in "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 6)) 1
     press_in "$main_window" ctrl+slash
     sleep 0.2
     xsel --output --primary 2>/dev/null
@@ -188,10 +212,9 @@ video_and_clear)
     press_in "$main_window" ctrl+v
     video=$(visible_window "VORDA VIDEO") || fail "Ctrl-V did not show the video dialog"
     eval "$(xdotool getwindowgeometry --shell "$video")"
-    xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 12)) click 1
+    click_in "$video" $((X + WIDTH / 2)) $((Y + HEIGHT - 12)) 1
     sleep 0.5
-    xdotool search --onlyvisible --name '^VORDA VIDEO$' >/dev/null 2>&1 &&
-        fail "Close did not hide the video dialog"
+    [ -z "$(own_windows "VORDA VIDEO")" ] || fail "Close did not hide the video dialog"
 
     # Right button on the receive pane, then "Clear" (the item below the title).
     text=$(receive_pane_text)
@@ -199,9 +222,9 @@ video_and_clear)
     eval "$(xdotool getwindowgeometry --shell "$main_window")"
     px=$((X + WIDTH / 2))
     py=$((Y + HEIGHT / 6))
-    xdotool mousemove --sync $px $py click 3
+    click_in "$main_window" $px $py 3
     sleep 0.5
-    xdotool mousemove --sync $((px + 20)) $((py + 37)) click 1
+    xdotool mousemove $((px + 20)) $((py + 37)) sleep 0.1 click 1
     sleep 0.3
     text=$(receive_pane_text)
     [ -z "$text" ] || fail "the receive pane still holds: $text"
@@ -215,7 +238,7 @@ home_unusable)
     visible_window VORDA >/dev/null || fail "the main window did not appear"
     visible_window "BRIK ERROR" >/dev/null || fail "no error dialog"
     sleep 0.5
-    dialogs=$(xdotool search --onlyvisible --name '^BRIK ERROR$' | wc -l)
+    dialogs=$(own_windows "BRIK ERROR" | wc -l)
     [ "$dialogs" -eq 3 ] || fail "$dialogs dialogs instead of three (directory, state file, dialout)"
     kill -INT "$vorda_pid"
     exit_status_within 10
@@ -240,7 +263,7 @@ no_resource_file)
     start_vorda
     dialog=$(visible_window "BRIK ERROR") || fail "no error dialog"
     grep -qx "vorda: Vorda resource file missing" "$work/stderr" || fail "no message"
-    xdotool search --onlyvisible --name "^VORDA$" >/dev/null 2>&1 && fail "the main window appeared"
+    [ -z "$(own_windows VORDA)" ] || fail "the main window appeared"
     press_in "$dialog" Return
     exit_status_within 10
     status=$?

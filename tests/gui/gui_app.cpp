@@ -41,8 +41,9 @@ XtAppContext guiApp() {
     }
     int argc = 1;
     char* argv[] = {programName, nullptr};
+    // Right of where the black-box tests show the program, which share the screen.
     topLevel = XtVaAppInitialize(&appContext, "Vorda", nullptr, 0, &argc, argv, nullptr,
-                                 XmNtitle, "VORDA", nullptr);
+                                 XmNtitle, "vorda under test", XmNx, 720, XmNy, 0, nullptr);
     XtVaSetValues(topLevel, XmNiconPixmap, createIconPixmap(XtDisplay(topLevel)), nullptr);
     getAppResources(topLevel, &appResources);
     fakeServer.reset();
@@ -83,7 +84,7 @@ Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
     Display* display =
         XtOpenDisplay(appContext, nullptr, programName, "Vorda", nullptr, 0, &argc, argv.data());
     Widget shell = XtVaAppCreateShell(programName, "Vorda", applicationShellWidgetClass, display,
-                                      nullptr);
+                                      XmNx, 720, XmNy, 0, nullptr);
     getAppResources(shell, resources);
     createMainWindow(mw, shell, resources);
     settle();
@@ -93,7 +94,7 @@ Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
 Widget testShell(const char* name) {
     guiApp();
     return XtVaAppCreateShell(name, "VordaTest", topLevelShellWidgetClass, XtDisplay(topLevel),
-                              nullptr);
+                              XmNx, 1100, XmNy, 0, nullptr);
 }
 
 std::string textOf(Widget text) {
