@@ -100,8 +100,12 @@ void fftw_complex_forward(benchmark::State& state, unsigned flags) {
     fftw_free(in);
 }
 
-void BM_FftwMeasureReal(benchmark::State& state) { fftw_real(state, FFTW_MEASURE); }
-void BM_FftwEstimateReal(benchmark::State& state) { fftw_real(state, FFTW_ESTIMATE); }
+void BM_FftwMeasureReal(benchmark::State& state) {
+    fftw_real(state, FFTW_MEASURE);
+}
+void BM_FftwEstimateReal(benchmark::State& state) {
+    fftw_real(state, FFTW_ESTIMATE);
+}
 void BM_FftwMeasureComplex(benchmark::State& state) {
     fftw_complex_forward(state, FFTW_MEASURE);
 }
@@ -116,7 +120,7 @@ BENCHMARK(BM_FftwMeasureComplex)->RangeMultiplier(2)->Range(1024, 4096);
 // Console output as usual, and the CPU time per call of every benchmark kept for the
 // summary (the median when repetitions are asked for).
 class SummaryReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     std::map<std::string, std::map<int64_t, double>> ns;  // name -> length -> ns per call
 
     void ReportRuns(const std::vector<Run>& runs) override {

@@ -5,8 +5,8 @@
 #include <complex>
 #include <cstdint>
 #include <random>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "spectrum/fft.h"
@@ -208,7 +208,8 @@ TEST_P(FftLength, RealTransformMatchesDirectDftAndComplexTransform) {
     const auto input = interleave(x);
     const auto as_complex = fft.forward_complex(input.data());
     std::vector<cld> complex_result(n);
-    for (int32_t k = 0; k < n; ++k) complex_result[k] = cld(as_complex[2 * k], as_complex[2 * k + 1]);
+    for (int32_t k = 0; k < n; ++k)
+        complex_result[k] = cld(as_complex[2 * k], as_complex[2 * k + 1]);
     EXPECT_LE(max_error(got.get(), complex_result), recurrence_tolerance(n, norm2(x)));
     fft.destroy();
 }
