@@ -23,17 +23,6 @@ StateValues parse(const std::string& text) {
     return values;
 }
 
-std::string format(const StateValues& values) {
-    char* buffer = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&buffer, &size);
-    writeStateValues(out, values);
-    std::fclose(out);
-    std::string text(buffer, size);
-    std::free(buffer);
-    return text;
-}
-
 std::vector<int> flatten(const StateValues& v) {
     std::vector<int> out;
     for (const WindowPosition& p : v.decoderPos) {
@@ -96,18 +85,6 @@ TEST(StateFileFormat, GarbageAndOverlongLinesDoNotShiftLaterValues) {
         parse("abc\n" + longLine + "\n-" + longLine + "\n   42   \n\n17xyz\n-5\n6\n" + longLine +
               "\n");
     EXPECT_EQ(flatten(v), (std::vector<int>{0, 32767, -32768, 42, 0, 17, -5, 6, 2147483647}));
-}
-
-TEST(StateFileFormat, WritesWhatItReads) {
-    StateValues v{};
-    v.decoderPos[0] = {-12345, 50};
-    v.decoderPos[1] = {300, -2};
-    v.decoderPos[2] = {0, 32767};
-    v.decoderPos[3] = {-32768, 1};
-    v.reserved = -7;
-    const std::string text = format(v);
-    EXPECT_EQ(text, "-12345\n50\n300\n-2\n0\n32767\n-32768\n1\n-7\n");
-    EXPECT_EQ(flatten(parse(text)), flatten(v));
 }
 
 TEST_F(IniProcTest, FirstStartCreatesAndFillsTheDirectory) {

@@ -200,17 +200,6 @@ TEST(InitialServerSettings, GivenFrequenciesInHundredthsOfAHertz) {
     EXPECT_TRUE(XmToggleButtonGetState(mw.broadTB));
 }
 
-TEST(FileMenu, NineNamesGiveCtrlOneToNine) {
-    MainWindow mw{};
-    AppResources res{};
-    buildSecondWindow({"vorda-test.buttonNames: a, b, c, d, e, f, g, h, i"}, &mw, &res);
-    for (int i = 0; i < 9; ++i) {
-        ASSERT_NE(mw.fileButtons[i], nullptr) << i;
-        EXPECT_EQ(std::string(XtName(mw.fileButtons[i])), std::string(1, static_cast<char>('a' + i)));
-        EXPECT_EQ(acceleratorOf(mw.fileButtons[i]), "Ctrl<Key>" + std::to_string(i + 1));
-    }
-}
-
 TEST(FileMenuDeathTest, TenNamesEndTheProcessWithStatusOne) {
     guiApp();
     char n[10][3] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
