@@ -144,8 +144,8 @@ template <class V>
     return __builtin_shufflevector(v, v, 1, 0);
 }
 
-// The general butterflies at j (V double) or j and j+1 (V v2d) of one group: a[j + k*q] are i1..i4
-// and b[k*q - j] are i5..i8, so the mirror side runs backwards through memory.
+// The general butterflies at j (V double) or at j and j+1 (V v2d) of one group: a[j + k*q]
+// are i1..i4 and b[k*q - j] are i5..i8, so the mirror side runs backwards through memory.
 template <class V>
 [[gnu::always_inline]] inline void real_butterflies(double* a, double* b, int32_t q, int32_t j,
                                                     const double* cc1, const double* ss1,
@@ -195,26 +195,14 @@ struct rotation_chain {
     }
 };
 
-// Twiddles of the real transform for every stage with general butterflies (L = 16 .. N,
-// R = L/8): entry R + j of each array holds stage L's value at j = 1 .. R-1. Each chain is
-// a string of dependent multiplications, so two stages run side by side to overlap their
-// latencies; every value is still exactly its own chain's.
+// The real transform's twiddles for every stage with general butterflies (L = 16 .. N,
+// R = L/8): entry R + j of each array holds stage L's value at j = 1 .. R-1.
 void real_twiddles(int32_t n, double* cc1, double* ss1, double* cc3, double* ss3) {
-    for (int32_t r = n / 8; r >= 2; r /= 4) {
-        rotation_chain big(8 * r);
-        int32_t j = 1;
-        if (r >= 4) {
-            rotation_chain small(4 * r);
-            for (; j < r / 2; ++j) {
-                big.put(cc1, ss1, cc3, ss3, r + j);
-                small.put(cc1, ss1, cc3, ss3, r / 2 + j);
-                big.step();
-                small.step();
-            }
-        }
-        for (; j < r; ++j) {
-            big.put(cc1, ss1, cc3, ss3, r + j);
-            big.step();
+    for (int32_t r = 2; r <= n / 8; r *= 2) {
+        rotation_chain chain(8 * r);
+        for (int32_t j = 1; j < r; ++j) {
+            chain.put(cc1, ss1, cc3, ss3, r + j);
+            chain.step();
         }
     }
 }
@@ -353,7 +341,7 @@ int split_radix_fft::setup(int32_t new_length, int32_t new_mode) {
     }
 
     // The real transform's recurrence twiddles depend only on the length, so its chains
-    // run here once rather than in every transform; the values are the same.
+    // run here once rather than in every transform, to the same values.
     const size_t quarter = n >= 16 ? n / 4 : 1;
     rotation.assign(4 * quarter, 0.0);
     double* r = rotation.data();
