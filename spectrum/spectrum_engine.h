@@ -19,7 +19,8 @@ struct spectrum_engine {
     std::vector<float> window;    // triangular window
 
     // Sets all three parameters. A length the FFT cannot take is refused with the
-    // FFT's message and the previous length and FFT are kept; returns 0 or -1.
+    // FFT's message and changes nothing (length, FFT, rings, interval, kind and countdown
+    // stay); returns 0 or -1.
     int configure(int32_t new_length, int32_t new_interval, int32_t new_kind);
     void get_config(int32_t* out_length, int32_t* out_interval, int32_t* out_kind) const;
 

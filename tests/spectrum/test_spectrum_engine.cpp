@@ -176,7 +176,7 @@ TEST(SpectrumEngine, ConstantZeroAndSineInputsGiveKnownMagnitudes) {
     EXPECT_LT(v[80], 0.01f);
 }
 
-TEST(SpectrumEngine, InputOfTheOtherKindIsIgnored) {
+TEST(SpectrumEngine, KindSelectsRealOrComplexSamples) {
     spectrum_engine e = make_engine(1024, 1024);
     feed(e, 100, 9);
     const std::vector<int32_t> ring = e.ring;
