@@ -3,6 +3,7 @@
 #include <Xm/MessageB.h>
 #include <Xm/Protocols.h>
 #include <Xm/SelectioB.h>
+#include <Xm/TextF.h>
 #include <Xm/Xm.h>
 
 #include <cerrno>
@@ -27,27 +28,36 @@ void typeChar(char c, void*) { putTxChar(c); }
 
 // A prompt closed through the window manager ends the file: without it the sender
 // would wait for an answer that never comes and swallow every later file choice.
-void promptCloseCB(Widget shell, XtPointer, XtPointer) {
-    qso_abandon(sender);
-    XtDestroyWidget(shell);
-}
+void promptCloseCB(Widget, XtPointer, XtPointer) { qso_abandon(sender); }
 
-void askWord(const char* word, char terminator, void*) {
-    Arg args[2];
-    XmString label = XmStringCreateLocalized(const_cast<char*>(word));
+// One prompt dialog serves every field; it is only relabelled, so that it is never
+// destroyed from inside its own OK callback.
+Widget promptDialog() {
+    static Widget dialog = nullptr;
+    if (dialog != nullptr) return dialog;
+    Arg args[1];
     XtSetArg(args[0], XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);
-    XtSetArg(args[1], XmNselectionLabelString, label);
-    Widget dialog = XmCreatePromptDialog(dialogParent, const_cast<char*>("promptDiag"), args, 2);
-    XmStringFree(label);
+    dialog = XmCreatePromptDialog(dialogParent, const_cast<char*>("promptDiag"), args, 1);
     Widget shell = XtParent(dialog);
     XtVaSetValues(shell, XmNtitle, "VORDA PROMPT DIALOG", XmNiconPixmap, iconPixmap, nullptr);
     XtUnmanageChild(XmSelectionBoxGetChild(dialog, XmDIALOG_HELP_BUTTON));
     XtUnmanageChild(XmSelectionBoxGetChild(dialog, XmDIALOG_CANCEL_BUTTON));
+    Atom deleteWindow =
+        XmInternAtom(XtDisplay(shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
+    XmAddWMProtocolCallback(shell, deleteWindow, promptCloseCB, nullptr);
+    return dialog;
+}
+
+void askWord(const char* word, char terminator, void*) {
+    Widget dialog = promptDialog();
+    XmString label = XmStringCreateLocalized(const_cast<char*>(word));
+    XtVaSetValues(dialog, XmNselectionLabelString, label, nullptr);
+    XmStringFree(label);
+    XmTextFieldSetString(XmSelectionBoxGetChild(dialog, XmDIALOG_TEXT), const_cast<char*>(""));
+    XtRemoveAllCallbacks(dialog, XmNokCallback);
     XtAddCallback(dialog, XmNokCallback, promptOkCB,
                   reinterpret_cast<XtPointer>(static_cast<intptr_t>(
                       static_cast<unsigned char>(terminator))));
-    Atom deleteWindow = XmInternAtom(XtDisplay(shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
-    XmAddWMProtocolCallback(shell, deleteWindow, promptCloseCB, nullptr);
     XtManageChild(dialog);
 }
 
@@ -103,7 +113,7 @@ Boolean sendFileProc(XtPointer text) {
     return qso_send_step(sender, static_cast<char*>(text)) ? True : False;
 }
 
-void promptOkCB(Widget dialog, XtPointer terminator, XtPointer callData) {
+void promptOkCB(Widget, XtPointer terminator, XtPointer callData) {
     auto* cbs = static_cast<XmSelectionBoxCallbackStruct*>(callData);
     char* answer = static_cast<char*>(XmStringUnparse(cbs->value, nullptr, XmCHARSET_TEXT,
                                                       XmCHARSET_TEXT, nullptr, 0, XmOUTPUT_ALL));
@@ -111,5 +121,4 @@ void promptOkCB(Widget dialog, XtPointer terminator, XtPointer callData) {
                     static_cast<char>(reinterpret_cast<intptr_t>(terminator)));
     XtFree(answer);
     XtAppAddWorkProc(appContext, sendFileProc, nullptr);
-    XtDestroyWidget(XtParent(dialog));
 }
