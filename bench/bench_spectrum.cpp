@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "spectrum/spectrum_engine.h"
+#include "summary_reporter.h"
 
 namespace {
 
@@ -96,31 +97,9 @@ BENCHMARK(BM_ComputeFftw)->RangeMultiplier(2)->Range(1024, 4096);
 
 // Console output as usual; the CPU time per call kept for the closing table (the median
 // when repetitions are asked for).
-class SummaryReporter : public benchmark::ConsoleReporter {
-  public:
-    std::map<std::string, std::map<int64_t, double>> ns;  // name -> length -> ns per call
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const std::string& args = run.run_name.args;
-            if (run.error_occurred || !(single || median) || args.empty()) continue;
-            const int64_t n = std::stoll(args.substr(args.find_last_of('/') + 1));
-            ns[run.run_name.function_name][n] =
-                run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-    }
-};
 
 void print_summary(const SummaryReporter& r) {
-    auto at = [&](const char* name, int64_t n) {
-        const auto f = r.ns.find(name);
-        if (f == r.ns.end()) return -1.0;
-        const auto g = f->second.find(n);
-        return g == f->second.end() ? -1.0 : g->second;
-    };
+    auto at = [&](const char* name, int64_t n) { return r.at(name, n); };
     std::printf("\nwhole spectrum, ns per call\n%6s %10s %10s %7s\n", "N", "compute", "FFTW",
                 "ratio");
     for (int64_t n : {1024, 2048, 4096}) {
@@ -135,12 +114,7 @@ void print_summary(const SummaryReporter& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    print_summary(reporter);
-    benchmark::Shutdown();
+    const int status = run_with_summary(argc, argv, print_summary);
     fftw_cleanup();
-    return 0;
+    return status;
 }
