@@ -20,8 +20,8 @@ std::array<int32_t, kReceiveEntries> receive_table{};
 // Directories are cut to their first 1000 characters, as a fixed path buffer would.
 std::string cut_directory(const char* dir) { return std::string(dir, strnlen(dir, kMaxPathPrefix)); }
 
-[[noreturn]] void refuse(const char* what, int line) {
-    std::fprintf(stderr, "Bad code table file 'psk31.cod': %s at line %d\n", what, line);
+[[noreturn]] void refuse(const std::string& path, const char* what, int line) {
+    std::fprintf(stderr, "Bad code table file '%s': %s at line %d\n", path.c_str(), what, line);
     std::exit(1);
 }
 
@@ -29,17 +29,23 @@ std::string cut_directory(const char* dir) { return std::string(dir, strnlen(dir
 
 int load_code_table(const char* data_dir) {
     FILE* file = nullptr;
+    std::string path;
     if (data_dir != nullptr) {
-        std::string path = cut_directory(data_dir);
+        path = cut_directory(data_dir);
         if (path.empty() || path.back() != '/') path += '/';
-        file = std::fopen((path + "psk31.cod").c_str(), "r");
+        path += "psk31.cod";
+        file = std::fopen(path.c_str(), "r");
     }
     if (file == nullptr) {
         if (const char* home = std::getenv("HOME")) {
-            file = std::fopen((cut_directory(home) + "/psk31.cod").c_str(), "r");
+            path = cut_directory(home) + "/psk31.cod";
+            file = std::fopen(path.c_str(), "r");
         }
     }
-    if (file == nullptr) file = std::fopen("psk31.cod", "r");
+    if (file == nullptr) {
+        path = "psk31.cod";
+        file = std::fopen(path.c_str(), "r");
+    }
     if (file == nullptr) {
         std::fputs("Can't open code table file 'psk31.cod'\n", stderr);
         std::exit(1);
@@ -51,7 +57,7 @@ int load_code_table(const char* data_dir) {
         char line[15];
         if (std::fgets(line, sizeof line, file) == nullptr) {
             std::fclose(file);
-            refuse("fewer than 256 lines", k + 1);
+            refuse(path, "fewer than 256 lines", k + 1);
         }
         int p = static_cast<int>(std::strlen(line)) - 1;
         while (p > 0 && line[p] != '0' && line[p] != '1') --p;
@@ -59,7 +65,7 @@ int load_code_table(const char* data_dir) {
         const int n = p + 1;
         if (n > kMaxCodeBits) {
             std::fclose(file);
-            refuse("a code longer than 12 bits", k + 1);
+            refuse(path, "a code longer than 12 bits", k + 1);
         }
         int32_t word = 1 << (n + 2);
         for (int j = 0; j < n; ++j) {

@@ -190,7 +190,7 @@ TEST(CodeTableLoadingDeathTest, MissingOrMalformedTablesEndTheProcess) {
 
     dir.write("psk31.cod", "");
     EXPECT_EXIT(load_with_home("/nonexistent"), ::testing::ExitedWithCode(1),
-                "fewer than 256 lines at line 1");
+                "Bad code table file '/.*/psk31.cod': fewer than 256 lines at line 1\n");
 
     auto lines = read_lines(kInstalled);
     lines.resize(200);
