@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Black-box test of sending a QSO file with the staged program, on the X server
+# of $DISPLAY and the PulseAudio daemon of $PULSE_SERVER (tests/with-services.sh):
+# Ctrl-1 sends the first QSO file and its field is answered in the prompt.
+#
+# Usage: blackbox_qso.sh CASE
+#   pane   the transmit pane then holds the file's text with the answer in place
+#   audio  Xmit and Recv transmit it, and the audio taken from the sink's monitor
+#          decodes to that text (needs the Xmit and Recv controls)
+# Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
+# VORDA_SOURCE_DATA_DIR (the code table for the decoder).
+set -uo pipefail
+
+case_name=${1:?usage: blackbox_qso.sh pane|audio}
+
+: "${VORDA_STAGE:?}" "${VORDA_MODEM:?}" "${VORDA_SOURCE_DATA_DIR:?}"
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run under tests/with-services.sh"; exit 1; }
+for tool in xdotool xprop xsel parecord; do
+    command -v $tool >/dev/null || { echo "$tool is not installed (make deps)"; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-qso.XXXXXX")
+export HOME=$work/home
+mkdir -p "$HOME"
+export LOGNAME=vorda-test-operator  # not in dialout: the warning appears, Cancel goes on
+export XFILESEARCHPATH="$VORDA_STAGE/app-defaults/%N"
+export XUSERFILESEARCHPATH="$work/none/%N"
+unset XENVIRONMENT XAPPLRESDIR
+instance=vorda-qso  # tells our windows from those of other tests on the screen
+vorda_pid=""
+recorder_pid=""
+
+cleanup() {
+    for pid in $recorder_pid $vorda_pid; do
+        kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL ($case_name): $*"
+    echo "--- standard error of vorda:"
+    cat "$work/stderr" 2>/dev/null
+    exit 1
+}
+
+leader_of() { xprop -id "$1" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/.*# //p'; }
+
+# Visible windows titled $1 that belong to the program under test.
+own_windows() {
+    local leaders="" w
+    for w in $(xdotool search --classname "^$instance\$" 2>/dev/null); do
+        leaders="$leaders $(leader_of "$w")"
+    done
+    for w in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+        case " $leaders " in *" $(leader_of "$w") "*) echo "$w" ;; esac
+    done
+}
+
+visible_window() {
+    local id=""
+    for _ in $(seq 100); do
+        id=$(own_windows "$1" | head -n 1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        kill -0 "$vorda_pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+press_in() {  # WINDOW KEY...
+    local window=$1
+    shift
+    xdotool windowraise "$window" windowfocus --sync "$window" 2>/dev/null || return 1
+    xdotool key "$@"
+}
+
+"$VORDA_STAGE/bin/vorda" -name $instance >"$work/stdout" 2>"$work/stderr" &
+vorda_pid=$!
+main_window=$(visible_window VORDA) || fail "the main window did not appear"
+warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+press_in "$warning" Escape
+sleep 0.5
+# The operator works in the transmit pane, below the receive pane in the middle
+# of the window.
+eval "$(xdotool getwindowgeometry --shell "$main_window")"
+xdotool windowraise "$main_window" mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) \
+    sleep 0.1 click 1
+sleep 0.3
+
+# The first QSO file as installed: the CQ call with the field ~MYCALL.
+expected_file="$VORDA_STAGE/share/vorda/vordaDir/cq"
+[ -f "$HOME/.vordaDir/cq" ] || fail "the QSO files were not copied"
+grep -q '~MYCALL' "$HOME/.vordaDir/cq" || fail "the first QSO file has no ~MYCALL field"
+
+expected=$(sed 's/~MYCALL/K2XYZ/' "$expected_file")
+
+if [ "$case_name" = audio ]; then
+    parecord --device=@DEFAULT_MONITOR@ --rate=8000 --channels=2 --format=s16le \
+        --file-format=wav "$work/air.wav" &
+    recorder_pid=$!
+    # Xmit first: the transmitter starts once the channel is clear and sends
+    # the text as the file is typed; Recv then ends after everything queued.
+    press_in "$main_window" ctrl+x
+fi
+
+press_in "$main_window" ctrl+1
+prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "Ctrl-1 asked for no field"
+press_in "$prompt" K 2 X Y Z Return
+sleep 0.5
+[ -z "$(own_windows "VORDA PROMPT DIALOG")" ] || fail "the prompt stayed after Enter"
+
+case $case_name in
+pane)
+    # The keyboard focus is back in the transmit pane: select all, read PRIMARY.
+    press_in "$main_window" ctrl+slash
+    sleep 0.3
+    typed=$(xsel --output --primary 2>/dev/null)
+    [ "$typed" = "$expected" ] || fail "transmit pane holds '$typed', expected '$expected'"
+    ;;
+audio)
+    press_in "$main_window" ctrl+r
+    # About 40 characters of Varicode and the Morse identification: under 30 s.
+    sleep 30
+    kill -INT "$recorder_pid"
+    wait "$recorder_pid" 2>/dev/null
+    recorder_pid=""
+    decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/air.wav") ||
+        fail "vorda-modem decode failed"
+    case $decoded in
+    *"$expected"*) ;;
+    *) fail "decoded '$decoded', expected '$expected'" ;;
+    esac
+    ;;
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+
+press_in "$main_window" ctrl+q
+for _ in $(seq 100); do kill -0 "$vorda_pid" 2>/dev/null || break; sleep 0.1; done
+wait "$vorda_pid"
+status=$?
+vorda_pid=""
+[ $status -eq 0 ] || fail "Ctrl-Q ended with status $status"
+echo "PASS ($case_name)"
