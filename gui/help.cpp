@@ -162,6 +162,7 @@ void helpMenuCB(Widget item, XtPointer index, XtPointer) {
 }
 
 void showAbout() {
+    if (parentShell == nullptr) return;  // nothing to hang the box on yet
     if (helpWindow.aboutDiag == nullptr) {
         helpWindow.aboutDiag = createInfoBox(parentShell, "aboutDiag", "ABOUT VORDA", kAboutText);
     }
@@ -169,7 +170,9 @@ void showAbout() {
 }
 
 void showHelp(int section) {
-    if (section < kHelpFirstSection || section > kHelpLastSection) return;
+    if (section < kHelpFirstSection || section > kHelpLastSection || parentShell == nullptr) {
+        return;
+    }
     if (helpWindow.helpDiag == nullptr) buildHelpWindow();
     help_open_section(search, section);
     showSection(section);
