@@ -11,6 +11,8 @@ int speed_to_interval(int speed) {
 
 void set_centre(display_geometry& g, float centre) {
     g.centre = centre;
+    // Without a length there are no bins yet; set_fft_length places the centre later.
+    if (!(g.bin_width > 0.0f)) return;
     g.start_bin = static_cast<int>(centre / g.bin_width - 192.0f);
 }
 
@@ -95,6 +97,88 @@ unsigned long grey_pixel(int level, unsigned long red_mask, unsigned long green_
         pixel |= (component << shift) & mask;
     }
     return pixel;
+}
+
+namespace {
+
+constexpr int kPseudoColor = 3;
+constexpr int kTrueColor = 4;
+constexpr int kDirectColor = 5;
+
+bool has_masks(const visual_desc& v) {
+    return v.visual_class == kTrueColor || v.visual_class == kDirectColor;
+}
+
+grey_choice default_fallback(const visual_desc* visuals, int count, int found) {
+    grey_choice choice;
+    choice.found = found;
+    for (int i = 0; i < count; ++i) {
+        if (visuals[i].is_default && has_masks(visuals[i])) {
+            choice.method = grey_method::true_colour;
+            choice.red_mask = visuals[i].red_mask;
+            choice.green_mask = visuals[i].green_mask;
+            choice.blue_mask = visuals[i].blue_mask;
+            return choice;
+        }
+    }
+    choice.method = grey_method::read_only_cells;
+    return choice;
+}
+
+}  // namespace
+
+grey_choice choose_grey_method(const visual_desc* visuals, int count) {
+    const struct {
+        int depth;
+        int visual_class;
+    } wanted[5] = {{8, kPseudoColor}, {15, kTrueColor}, {16, kTrueColor}, {24, kTrueColor},
+                   {32, kTrueColor}};
+    for (int w = 0; w < 5; ++w) {
+        // Prefer the default visual among those that match.
+        const visual_desc* match = nullptr;
+        for (int i = 0; i < count; ++i) {
+            const visual_desc& v = visuals[i];
+            if (v.depth != wanted[w].depth || v.visual_class != wanted[w].visual_class) continue;
+            if (match == nullptr || v.is_default) match = &v;
+        }
+        if (match == nullptr) continue;
+        if (w == 0) {
+            // Cells of another visual's colormap would not show in our windows.
+            if (match->is_default) {
+                grey_choice choice;
+                choice.method = grey_method::read_write_cells;
+                choice.found = 0;
+                return choice;
+            }
+            return default_fallback(visuals, count, 0);
+        }
+        grey_choice choice;
+        choice.method = grey_method::true_colour;
+        choice.found = w;
+        choice.red_mask = match->red_mask;
+        choice.green_mask = match->green_mask;
+        choice.blue_mask = match->blue_mask;
+        return choice;
+    }
+    return default_fallback(visuals, count, -1);
+}
+
+const char* grey_choice_message(const grey_choice& choice) {
+    static const char* const found[5] = {
+        "find_visual_info: Using 8 bpp Pseudo Color\n", "find_visual_info: Using 15 bpp True Color\n",
+        "find_visual_info: Using 16 bpp True Color\n", "find_visual_info: Using 24 bpp True Color\n",
+        "find_visual_info: Using 32 bpp True Color\n"};
+    if (choice.found >= 0) return found[choice.found];
+    if (choice.method == grey_method::true_colour) {
+        return "find_visual_info: no 8 bpp Pseudo Color or True Color visual, using the "
+               "default visual's colour masks\n";
+    }
+    return "find_visual_info: no 8 bpp Pseudo Color or True Color visual, using shared "
+           "grey cells\n";
+}
+
+unsigned short grey_intensity(int level) {
+    return static_cast<unsigned short>(14080 + 512 * level);
 }
 
 int waterfall_level(float value, int brightness) {

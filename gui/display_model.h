@@ -43,6 +43,34 @@ float click_frequency(const display_geometry& g,
 // TrueColor pixel of grey level 0..99 for the visual's channel masks.
 unsigned long grey_pixel(int level, unsigned long red_mask, unsigned long green_mask,
                          unsigned long blue_mask);
+// How the grey ramp is made on a screen, decided from its visuals without X.
+// Class numbers are X's: 3 PseudoColor, 4 TrueColor, 5 DirectColor.
+struct visual_desc {
+    int depth;
+    int visual_class;
+    unsigned long red_mask, green_mask, blue_mask;
+    bool is_default;  // the screen's default visual, whose colormap and depth we draw in
+};
+enum class grey_method {
+    true_colour,      // pixel values computed from the masks, nothing allocated
+    read_write_cells, // 100 cells allocated and stored in the default colormap
+    read_only_cells,  // 100 shared cells asked for by colour in the default colormap
+};
+struct grey_choice {
+    grey_method method = grey_method::read_only_cells;
+    int found = -1;   // 0 8-bit PseudoColor, 1..4 15-, 16-, 24-, 32-bit TrueColor; -1 none
+    unsigned long red_mask = 0, green_mask = 0, blue_mask = 0;
+};
+// The first of 8-bit PseudoColor, 15-, 16-, 24- and 32-bit TrueColor the screen
+// offers decides. Cells are only allocated read-write when that PseudoColor visual
+// is the default one; otherwise, and when none of the five is offered, the default
+// visual's masks serve if it has any (True- or DirectColor), else shared cells.
+grey_choice choose_grey_method(const visual_desc* visuals, int count);
+// "find_visual_info: Using ..." for choice.found, or the fallback's message.
+const char* grey_choice_message(const grey_choice& choice);
+// Intensity of grey level 0..99 (16 bits) for the shared read-only cells.
+unsigned short grey_intensity(int level);
+
 // Waterfall grey level of a column value.
 int waterfall_level(float value, int brightness);
 // Height in pixels of the spectrum trace for a column value (at most 65).
