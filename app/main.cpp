@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "app/state_file.h"
 #include "gui/callbox.h"
+#include "gui/display.h"
 #include "gui/icon.h"
 #include "gui/main_window.h"
 #include "gui/scope.h"
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
 
     scope_init(&mainScope, topLevel, mainWindow.scopeDA);
 
-    // The spectrum display is set up here on wfDA once it exists.
+    display_init(&vordaDisplay, mainWindow.wfDA);
 
     Dimension width = 0;
     Dimension height = 0;

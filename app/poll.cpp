@@ -1,6 +1,5 @@
 #include "app/poll.h"
 
-#include <Xm/TextF.h>
 #include <Xm/ToggleB.h>
 #include <Xm/Xm.h>
 #include <unistd.h>
@@ -9,6 +8,8 @@
 #include <cstdio>
 
 #include "app/resources.h"
+#include "gui/controls.h"
+#include "gui/display.h"
 #include "gui/main_window.h"
 #include "gui/scope.h"
 #include "gui/secondary.h"
@@ -20,6 +21,10 @@ float lastShownRxFreq = 0.0f;
 namespace {
 
 constexpr int32_t CHUNK = 256;  // bytes per channel and cycle
+constexpr int32_t MAX_FFT_LENGTH = 4096;
+
+// One spectrum block, reused by every cycle.
+float spectrumBlock[MAX_FFT_LENGTH];
 
 // Up to CHUNK bytes of one channel into a receive pane; returns the count.
 int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
@@ -33,8 +38,17 @@ int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
 
 Boolean pollProc(XtPointer) {
     MainWindow& mw = mainWindow;
-    // A spectrum block from channel 1 goes to the tuning display here once the
-    // display exists; until then the spectrum is not computed at all.
+    const int32_t n = vordaDisplay.geometry.fft_length;
+    if (n > 0 && n <= MAX_FFT_LENGTH) {
+        const int32_t l = server_read(SERVER_SPECTRUM_CHANNEL, spectrumBlock,
+                                      n * static_cast<int32_t>(sizeof(float)));
+        if (l > 0 && l != n) {
+            // Right after a length change: the rest of the block is not valid.
+            std::fprintf(stderr, "FFT len mismatch: l=%d N=%d\n", l, n);
+        } else if (l > 0) {
+            display_new_data(&vordaDisplay, spectrumBlock, n);
+        }
+    }
 
     const int32_t echoed = drainChannel(SERVER_ECHO_CHANNEL, mw.rxText, appResources.xmitHighlight);
     drainChannel(SERVER_MAIN_CHANNEL, mw.rxText, XmHIGHLIGHT_NORMAL);
@@ -52,8 +66,8 @@ Boolean pollProc(XtPointer) {
         const float moved = appResources.rxFreq - lastShownRxFreq;
         if (mw.rxFreqFocused == 0 && std::fabs(static_cast<double>(moved)) > 0.05) {
             std::snprintf(mw.freqText, sizeof mw.freqText, "%4.1f", appResources.rxFreq);
-            XmTextFieldSetString(mw.rxFreqText, mw.freqText);
-            // The display's centre follows here once the display exists.
+            setFrequencyText(mw.rxFreqText, mw.freqText);
+            display_set_rx_freq(&vordaDisplay, appResources.rxFreq);
             lastShownRxFreq = appResources.rxFreq;
         }
     }

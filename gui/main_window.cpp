@@ -25,6 +25,9 @@
 #include "app/resources.h"
 #include "app/shutdown.h"
 #include "gui/actions.h"
+#include "gui/controls.h"
+#include "gui/display.h"
+#include "gui/display_controls.h"
 #include "gui/help.h"
 #include "gui/icon.h"
 #include "gui/menus.h"
@@ -193,8 +196,7 @@ void buildMenus(MainWindow* mw, Widget shell, AppResources* res) {
 
     mw->controlsCascade = cascade(mw->menuBar, "Controls", 'C', mw->controlsPulldown);
     buildMenuItems(mw, mw->controlsPulldown, controlsMenu, controlsMenuSize);
-    // The display's flow-up flag takes the state of "Flow Up" here once the
-    // spectrum display exists.
+    vordaDisplay.flowUp = toggleSet(mw->flowUpItem) ? 1 : 0;
     mw->localCaps = toggleSet(mw->localCapsItem) ? 1 : 0;
 
     mw->seekCascade = cascade(mw->menuBar, "Seek", 'S', mw->seekPulldown);
@@ -252,7 +254,7 @@ void buildDisplayControls(MainWindow* mw) {
     mw->wfTB = XtVaCreateManagedWidget("wfTB", xmToggleButtonWidgetClass, mw->displayRB,
                                        XmNshadowThickness, 3, XmNlabelType, XmPIXMAP,
                                        XmNlabelPixmap, mw->waterfallPicture, nullptr);
-    // The display's mode takes the state of wfTB here once the spectrum display exists.
+    vordaDisplay.mode = toggleSet(mw->wfTB) ? 1 : 0;
 
     mw->bwRB = radioBox("bwRB", mw->displayRC, 3);
     XtVaSetValues(mw->bwRB, XmNmarginWidth, 0, nullptr);
@@ -445,7 +447,7 @@ void buildVideoDialog(MainWindow* mw, Widget shell) {
         XmNrightAttachment, XmATTACH_FORM, XmNrightOffset, 20, nullptr);
 
     XmScaleGetValue(mw->brightScale, &mw->brightness);
-    // The display's brightness takes this value here once the spectrum display exists.
+    vordaDisplay.brightness = mw->brightness;
     XmScaleGetValue(mw->fftSpeedScale, &mw->displaySpeed);
 }
 
@@ -465,10 +467,53 @@ void attachHandlers(MainWindow* mw, XtAppContext app) {
     XtAddEventHandler(mw->rxTextSW, ButtonPressMask, False, popupCB, mw->clrRx);
     XtAddEventHandler(mw->txText, ButtonPressMask, False, popupCB, mw->clrTx);
     XtAddEventHandler(mw->txTextSW, ButtonPressMask, False, popupCB, mw->clrTx);
-    // The operating controls (T/R buttons and menu items, frequency fields and
-    // arrows, AFC, NET, DCD, QPSK, LSB), the display controls (saTB, wfTB, the
-    // span toggles, Flow Up, the scales, wfDA), Seek, Open Decoder and the File
-    // buttons get their handlers from the code that implements them.
+    XtAddCallback(mw->flowUpItem, XmNvalueChangedCallback, flowUpCB, nullptr);
+    const struct {
+        Widget item;
+        Widget toggle;
+    } menuToggles[] = {{mw->recvItem, mw->recvTB},     {mw->xmitItem, mw->xmitTB},
+                       {mw->tuneItem, mw->tuneTB},     {mw->broadItem, mw->broadTB},
+                       {mw->mediumItem, mw->mediumTB}, {mw->narrowItem, mw->narrowTB},
+                       {mw->spectrumItem, mw->saTB},   {mw->waterfallItem, mw->wfTB}};
+    for (const auto& m : menuToggles) {
+        XtAddCallback(m.item, XmNactivateCallback, setToggleCB, m.toggle);
+        // Clicking the set toggle of a radio group leaves it set.
+        XtAddCallback(m.toggle, XmNdisarmCallback, setToggleCB, m.toggle);
+    }
+    XtAddCallback(mw->saTB, XmNvalueChangedCallback, modeCB, reinterpret_cast<XtPointer>(0));
+    XtAddCallback(mw->wfTB, XmNvalueChangedCallback, modeCB, reinterpret_cast<XtPointer>(1));
+    XtAddCallback(mw->broadTB, XmNvalueChangedCallback, spanCB, reinterpret_cast<XtPointer>(2));
+    XtAddCallback(mw->mediumTB, XmNvalueChangedCallback, spanCB, reinterpret_cast<XtPointer>(4));
+    XtAddCallback(mw->narrowTB, XmNvalueChangedCallback, spanCB, reinterpret_cast<XtPointer>(8));
+    XtAddCallback(mw->recvTB, XmNvalueChangedCallback, recvCB, nullptr);
+    XtAddCallback(mw->xmitTB, XmNvalueChangedCallback, xmitCB, nullptr);
+    XtAddCallback(mw->tuneTB, XmNvalueChangedCallback, tuneCB, nullptr);
+    for (Widget arrow : {mw->rxUpArrow, mw->rxDownArrow}) {
+        XtAddCallback(arrow, XmNactivateCallback, freqArrowCB, mw->rxFreqText);
+    }
+    for (Widget arrow : {mw->txUpArrow, mw->txDownArrow}) {
+        XtAddCallback(arrow, XmNactivateCallback, freqArrowCB, mw->txFreqText);
+    }
+    XtAddCallback(mw->rxFreqText, XmNfocusCallback, rxFreqFocusCB, mw);
+    XtAddCallback(mw->rxFreqText, XmNlosingFocusCallback, rxFreqFocusCB, mw);
+    for (Widget field : {mw->rxFreqText, mw->txFreqText}) {
+        XtAddCallback(field, XmNmodifyVerifyCallback, freqTextCB, nullptr);
+        XtAddCallback(field, XmNactivateCallback, freqTextCB, nullptr);
+    }
+    XtAddCallback(mw->afcTB, XmNvalueChangedCallback, afcCB, nullptr);
+    XtAddCallback(mw->netTB, XmNvalueChangedCallback, netCB, nullptr);
+    XtAddCallback(mw->qpskTB, XmNvalueChangedCallback, qpskCB, nullptr);
+    XtAddCallback(mw->lsbTB, XmNvalueChangedCallback, lsbCB, nullptr);
+    XtAddCallback(mw->dcdTB, XmNvalueChangedCallback, dcdCB, nullptr);
+    XtAddCallback(mw->brightScale, XmNvalueChangedCallback, brightCB, nullptr);
+    XtAddCallback(mw->brightScale, XmNdragCallback, brightCB, nullptr);
+    XtAddCallback(mw->fftSpeedScale, XmNvalueChangedCallback, speedCB, nullptr);
+    XtAddCallback(mw->fftSpeedScale, XmNdragCallback, speedCB, nullptr);
+    XtAddCallback(mw->wfDA, XmNinputCallback, wfInputCB, nullptr);
+    XtAddCallback(mw->seekUpItem, XmNactivateCallback, seekCB, reinterpret_cast<XtPointer>('U'));
+    XtAddCallback(mw->seekDownItem, XmNactivateCallback, seekCB, reinterpret_cast<XtPointer>('D'));
+    XtAddCallback(mw->haltItem, XmNactivateCallback, haltCB, nullptr);
+    // Open Decoder gets its handler with the secondary decoder windows.
     registerCallBoxActions(app);
 }
 

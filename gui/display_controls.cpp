@@ -1,0 +1,125 @@
+#include "gui/display_controls.h"
+
+#include <Xm/DrawingA.h>
+#include <Xm/Scale.h>
+#include <Xm/TextF.h>
+#include <Xm/ToggleB.h>
+#include <Xm/Xm.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "gui/controls.h"
+#include "gui/display.h"
+#include "gui/main_window.h"
+#include "server/server.h"
+
+int seeking = 0;
+int seekStopRequest = 0;
+int seekFirstStep = 1;
+
+namespace {
+
+constexpr unsigned long SEEK_INTERVAL_MS = 5;
+
+void tuneMain(float frequency) {
+    server_control(SERVER_MAIN_CHANNEL, 8, frequencyHundredths(frequency));
+}
+
+void setFieldForeground(Pixel pixel) {
+    XtVaSetValues(mainWindow.rxFreqText, XmNforeground, pixel, nullptr);
+}
+
+void endSeek() {
+    seekFirstStep = 1;
+    seeking = 0;
+    setFieldForeground(BlackPixelOfScreen(XtScreen(mainWindow.rxFreqText)));
+}
+
+void nextSeekStep(XtPointer direction) {
+    XtAppAddTimeOut(XtWidgetToApplicationContext(mainWindow.rxFreqText),
+                                SEEK_INTERVAL_MS, seekStep, direction);
+}
+
+}  // namespace
+
+void spanCB(Widget, XtPointer factor, XtPointer callData) {
+    if (static_cast<XmToggleButtonCallbackStruct*>(callData)->set == 0) return;
+    fft_setup(&vordaDisplay, 512 * static_cast<int>(reinterpret_cast<intptr_t>(factor)), -1);
+}
+
+// Runs for the toggle that is unset and then for the one that is set, so the
+// second call leaves the mode of the chosen toggle.
+void modeCB(Widget, XtPointer mode, XtPointer) {
+    vordaDisplay.mode = static_cast<int>(reinterpret_cast<intptr_t>(mode));
+}
+
+void flowUpCB(Widget, XtPointer, XtPointer callData) {
+    vordaDisplay.flowUp = static_cast<XmToggleButtonCallbackStruct*>(callData)->set != 0 ? 1 : 0;
+}
+
+void brightCB(Widget, XtPointer, XtPointer callData) {
+    vordaDisplay.brightness = static_cast<XmScaleCallbackStruct*>(callData)->value;
+}
+
+void speedCB(Widget, XtPointer, XtPointer callData) {
+    fft_setup(&vordaDisplay, -1, static_cast<XmScaleCallbackStruct*>(callData)->value);
+}
+
+void wfInputCB(Widget, XtPointer, XtPointer callData) {
+    const XEvent* event = static_cast<XmDrawingAreaCallbackStruct*>(callData)->event;
+    if (event == nullptr || event->type != ButtonPress) return;
+    // Button 3 is for the secondary decoder windows, which open on the column.
+    if (event->xbutton.button != Button1) return;
+    const float f = display_click_freq(&vordaDisplay, event->xbutton.x);
+    char text[16];
+    std::snprintf(text, sizeof text, "%4.1f", f);
+    setFrequencyText(mainWindow.rxFreqText, text);
+    tuneMain(f);
+}
+
+void seekCB(Widget, XtPointer direction, XtPointer) {
+    if (seeking != 0) {
+        // Up and Down both stop a running seek; neither reverses it.
+        seekStopRequest = 1;
+        return;
+    }
+    seekFirstStep = 1;
+    seeking = 1;
+    setFieldForeground(WhitePixelOfScreen(XtScreen(mainWindow.rxFreqText)));
+    nextSeekStep(direction);
+}
+
+void haltCB(Widget, XtPointer, XtPointer) {
+    if (seeking != 0) seekStopRequest = 1;
+}
+
+void seekStep(XtPointer direction, XtIntervalId*) {
+    float step = 50.0f;  // the first step leaves the signal the receiver sits on
+    if (seekFirstStep == 0) {
+        const int r = display_find_signal(&vordaDisplay, kCentreColumn);
+        if (r != -1) {
+            // The poll loop writes the new frequency into the field.
+            tuneMain(display_click_freq(&vordaDisplay, r));
+            endSeek();
+            return;
+        }
+        step = 5.0f;
+    }
+    seekFirstStep = 0;
+
+    char* text = XmTextFieldGetString(mainWindow.rxFreqText);
+    float f = static_cast<float>(std::atof(text));
+    XtFree(text);
+    f += reinterpret_cast<intptr_t>(direction) == 'U' ? step : -step;
+    if (f > 4000.0f || seekStopRequest != 0 || f < 0.0f) {
+        seekStopRequest = 0;
+        endSeek();
+        return;
+    }
+    char shown[16];
+    std::snprintf(shown, sizeof shown, "%4.1f", f);
+    setFrequencyText(mainWindow.rxFreqText, shown);
+    tuneMain(f);
+    nextSeekStep(direction);
+}
