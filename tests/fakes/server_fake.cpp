@@ -30,7 +30,16 @@ int32_t server_control(int32_t channel, int32_t spec, int32_t value) {
 
 int32_t server_read(int32_t channel, void* buffer, int32_t length) {
     fakeServer.reads.push_back(channel);
-    if (channel == 1 || channel > 6) return channel == 1 ? 0 : -1;
+    if (channel == 1) {
+        if (fakeServer.spectra.empty()) return 0;
+        const std::vector<float> block = fakeServer.spectra.front();
+        fakeServer.spectra.pop_front();
+        // Like the server: a block that does not fit is not handed out.
+        if (static_cast<int64_t>(block.size()) * 4 > length) return 0;
+        std::copy(block.begin(), block.end(), static_cast<float*>(buffer));
+        return static_cast<int32_t>(block.size());
+    }
+    if (channel > 6) return -1;
     auto& data = fakeServer.channelData[channel];
     const int32_t n = std::min<int32_t>(length, static_cast<int32_t>(data.size()));
     auto* out = static_cast<char*>(buffer);
@@ -43,6 +52,7 @@ int32_t server_read(int32_t channel, void* buffer, int32_t length) {
 
 int32_t server_send_text(const char* text, int32_t length) {
     if (length <= 0) length = static_cast<int32_t>(std::strlen(text));
+    fakeServer.sentAfter.push_back(fakeServer.commands.size());
     fakeServer.sent.append(text, static_cast<size_t>(length));
     return length;
 }

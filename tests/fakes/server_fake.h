@@ -21,6 +21,8 @@ struct FakeCommand {
 struct FakeServer {
     std::vector<FakeCommand> commands;
     std::string sent;                                 // bytes given to server_send_text
+    std::vector<size_t> sentAfter;                    // commands.size() at each of those calls
+    std::deque<std::vector<float>> spectra;           // blocks served by server_read(1, ...)
     std::map<int32_t, std::deque<char>> channelData;  // served by server_read
     std::map<int32_t, ServerStatus> status;           // served by server_get_status
     std::vector<int32_t> reads;                       // channels in the order read
