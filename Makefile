@@ -2,6 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+PKG_BUILD  ?= build-pkg
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 PREFIX     ?= /usr/local
@@ -10,11 +11,12 @@ DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-
                libmotif-dev libxpm-dev libxt-dev libx11-dev libpulse-dev \
                libsndfile1-dev libsamplerate0-dev libfftw3-dev \
                xvfb xauth x11-utils xdotool xsel pulseaudio pulseaudio-utils \
-               fonts-dejavu-core
+               fonts-dejavu-core dpkg-dev groff-base desktop-file-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test unit-test asan-test tsan-test bench run install uninstall clean
+.PHONY: all deps build test unit-test asan-test tsan-test bench run install uninstall \
+        package package-test clean
 
 all: build
 
@@ -36,12 +38,14 @@ build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Every test, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the server's tests (where the two threads meet) under ThreadSanitizer.
+# then the server's tests (where the two threads meet) under ThreadSanitizer, and last
+# the Debian package installed into this machine, started and removed again.
 test: deps
 	$(MAKE) build
 	$(MAKE) unit-test
 	$(MAKE) asan-test
 	$(MAKE) tsan-test
+	$(MAKE) package-test
 
 unit-test:
 	tests/with-services.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -91,8 +95,22 @@ install:
 
 uninstall:
 	@[ -f $(BUILD)/install_manifest.txt ] || { echo "make uninstall: nothing was installed from $(BUILD)"; exit 1; }
-	$(if $(DESTDIR),,$(SUDO)) xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | $(if $(DESTDIR),,$(SUDO)) xargs -d '\n' rm -f
 	-$(if $(DESTDIR),,$(SUDO)) rmdir "$(DESTDIR)$(PREFIX)/share/vorda/vordaDir" "$(DESTDIR)$(PREFIX)/share/vorda" 2>/dev/null
 
+# The Debian package $(PKG_BUILD)/vorda_<version>_<arch>.deb: installs under /usr, with
+# the data directory /usr/share/vorda compiled in; no tests or benchmarks built.
+package: deps
+	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DVORDA_DATA_DIR=/usr/share/vorda -DVORDA_TESTS=OFF -DVORDA_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	rm -f $(PKG_BUILD)/vorda_*.deb
+	cmake --build $(PKG_BUILD) --target package
+
+# Installs the package into this machine with apt-get, starts it under Xvfb with a
+# PulseAudio daemon, then removes and purges it (needs root or sudo).
+package-test: package
+	tests/with-services.sh tests/package/install_test.sh $(PKG_BUILD)/vorda_*.deb
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PKG_BUILD)
