@@ -12,6 +12,7 @@
 #include "gui/controls.h"
 #include "gui/display.h"
 #include "gui/main_window.h"
+#include "gui/secondary.h"
 #include "server/server.h"
 
 int seeking = 0;
@@ -69,7 +70,11 @@ void speedCB(Widget, XtPointer, XtPointer callData) {
 void wfInputCB(Widget, XtPointer, XtPointer callData) {
     const XEvent* event = static_cast<XmDrawingAreaCallbackStruct*>(callData)->event;
     if (event == nullptr || event->type != ButtonPress) return;
-    // Button 3 is for the secondary decoder windows, which open on the column.
+    // Button 3 opens a secondary decoder window on the column.
+    if (event->xbutton.button == Button3) {
+        decoder_open(event->xbutton.x);
+        return;
+    }
     if (event->xbutton.button != Button1) return;
     const float f = display_click_freq(&vordaDisplay, event->xbutton.x);
     char text[16];

@@ -33,6 +33,7 @@
 #include "gui/menus.h"
 #include "gui/qso_files.h"
 #include "gui/scope.h"
+#include "gui/secondary.h"
 #include "gui/text_panes.h"
 #include "server/server.h"
 
@@ -513,7 +514,7 @@ void attachHandlers(MainWindow* mw, XtAppContext app) {
     XtAddCallback(mw->seekUpItem, XmNactivateCallback, seekCB, reinterpret_cast<XtPointer>('U'));
     XtAddCallback(mw->seekDownItem, XmNactivateCallback, seekCB, reinterpret_cast<XtPointer>('D'));
     XtAddCallback(mw->haltItem, XmNactivateCallback, haltCB, nullptr);
-    // Open Decoder gets its handler with the secondary decoder windows.
+    XtAddCallback(mw->openDecoderItem, XmNactivateCallback, openDecoderCB, nullptr);
     registerCallBoxActions(app);
 }
 

@@ -38,7 +38,7 @@ struct SecondaryDecoder {
     Widget modeForm;
     Widget modesLabel;
     Widget clrRx;
-    XmString menuStrings[3];
+    XmString menuStrings[3];  // title, "Clear" and its accelerator text
     Widget rx2FreqText;
     Widget upArrow;
     Widget downArrow;
@@ -50,6 +50,20 @@ struct SecondaryDecoder {
 constexpr int DECODER_SLOTS = 4;
 extern SecondaryDecoder secondaryDecoders[DECODER_SLOTS];
 
+// Opens a window on the signal at a column of the tuning display (snapped to a
+// signal nearby) in the first slot that is not open, building it on first use.
+// Returns the slot, or -1 with a message when all four are open.
+int decoder_open(int column);
+
+// "Open Decoder": a window on the main receive frequency, holding a copy of the
+// main receive text, so that the main window is free to tune elsewhere.
+void openDecoderCB(Widget w, XtPointer clientData, XtPointer callData);
+
 // Shows a channel's carrier detect and, unless the operator is typing into the
 // field or it moved 0.05 Hz or less, its frequency in hertz.
 void decoder_show_status(SecondaryDecoder* decoder, int dcd, float frequency);
+
+// The frequency an arrow of a secondary window moves its field to: 1 Hz a
+// click, 8 Hz with Shift, 7 Hz more on the second click of a double click.
+// Not limited to 0 to 4000 Hz. The text is read as a decimal number.
+float decoder_arrow_frequency(const char* fieldText, bool up, int clickCount, bool shift);
