@@ -1,0 +1,478 @@
+// Secondary decoder windows: which slot opens, what the server is told when a
+// window opens, closes and swaps with the main window, the frequency arrows and
+// field, the shared pane handlers, and where the windows are kept across runs.
+#include <gtest/gtest.h>
+
+#include <Xm/ArrowB.h>
+#include <Xm/DrawingA.h>
+#include <Xm/PushB.h>
+#include <Xm/ScrollBar.h>
+#include <Xm/Text.h>
+#include <Xm/TextF.h>
+#include <Xm/ToggleB.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/poll.h"
+#include "app/shutdown.h"
+#include "app/state_file.h"
+#include "fakes/server_fake.h"
+#include "gui/display.h"
+#include "gui/secondary.h"
+#include "gui/text_panes.h"
+#include "gui_app.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string fieldOf(Widget w) {
+    char* text = XmTextFieldGetString(w);
+    std::string result = text;
+    XtFree(text);
+    return result;
+}
+
+std::string titleOf(Widget shell) {
+    char* title = nullptr;
+    XtVaGetValues(shell, XmNtitle, &title, nullptr);
+    return title != nullptr ? title : "";
+}
+
+bool viewable(Widget shell) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(XtDisplay(shell), XtWindow(shell), &attributes);
+    return attributes.map_state == IsViewable;
+}
+
+Pixel backgroundOf(Widget w) {
+    Pixel p = 0;
+    XtVaGetValues(w, XmNbackground, &p, nullptr);
+    return p;
+}
+
+// Where the window really is on the screen.
+WindowPosition screenPosition(Widget shell) {
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    Display* display = XtDisplay(shell);
+    XTranslateCoordinates(display, XtWindow(shell), DefaultRootWindow(display), 0, 0, &x, &y,
+                          &child);
+    return {static_cast<int16_t>(x), static_cast<int16_t>(y)};
+}
+
+// A button press the way the toolkit delivers it, with the modifier state given.
+XEvent buttonEvent(Widget w, unsigned int state) {
+    XEvent event{};
+    event.xbutton.type = ButtonPress;
+    event.xbutton.display = XtDisplay(w);
+    event.xbutton.window = XtWindow(w);
+    event.xbutton.button = 1;
+    event.xbutton.state = state;
+    event.xbutton.time = CurrentTime;
+    return event;
+}
+
+void press(Widget button) {
+    XEvent event = buttonEvent(button, 0);
+    XtCallActionProc(button, "ArmAndActivate", &event, nullptr, 0);
+    settle();
+}
+
+// An arrow activation with the click count and modifiers of the operator's click.
+void clickArrow(Widget arrow, int clickCount, unsigned int state = 0) {
+    XEvent event = buttonEvent(arrow, state);
+    XmArrowButtonCallbackStruct call{};
+    call.reason = XmCR_ACTIVATE;
+    call.event = &event;
+    call.click_count = clickCount;
+    XtCallCallbacks(arrow, XmNactivateCallback, &call);
+}
+
+// Types into a frequency field as the operator does: the text is verified by
+// the field's handler, then Enter.
+void typeAndEnter(Widget field, const char* text) {
+    XmTextFieldSetString(field, const_cast<char*>(""));
+    XmTextFieldInsert(field, 0, const_cast<char*>(text));
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.display = XtDisplay(field);
+    event.xkey.window = XtWindow(field);
+    XtCallActionProc(field, "activate", &event, nullptr, 0);
+    settle();
+}
+
+void focusCallback(Widget field, int reason) {
+    XmAnyCallbackStruct call{};
+    call.reason = reason;
+    XtCallCallbacks(field, reason == XmCR_FOCUS ? XmNfocusCallback : XmNlosingFocusCallback,
+                    &call);
+}
+
+ServerStatus receiving(int32_t freq, int32_t dcd) {
+    ServerStatus s{};
+    s.freq = freq;
+    s.dcd = dcd;
+    return s;
+}
+
+// Broad span (7.8125 Hz a column) around `centre`, with an empty spectrum:
+// nothing to snap to, so a click opens exactly on its column.
+void quietDisplay(float centre) {
+    set_fft_length(vordaDisplay.geometry, 1024);
+    display_set_rx_freq(&vordaDisplay, centre);
+    vordaDisplay.columns.fill(0.0f);
+}
+
+class Secondary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetPanes();
+        // Every case starts from windows never built, as after start-up; records
+        // other tests filled with stand-in widgets are simply forgotten.
+        for (SecondaryDecoder& d : secondaryDecoders) {
+            if (d.mainForm != nullptr && d.secondaryDiag != nullptr &&
+                XtParent(d.mainForm) == d.secondaryDiag) {
+                XtDestroyWidget(d.secondaryDiag);
+            }
+            d = SecondaryDecoder{};
+            d.state = -1;
+        }
+        stateValues = StateValues{};
+        for (WindowPosition& p : stateValues.decoderPos) p = {50, 50};
+        XmToggleButtonSetState(mainWindow.qpskTB, False, False);
+        XmToggleButtonSetState(mainWindow.afcTB, True, False);
+        XmTextFieldSetString(mainWindow.rxFreqText, const_cast<char*>("1000.0"));
+        lastShownRxFreq = 1000.0f;
+        quietDisplay(1000.0f);
+        settle();
+        fakeServer.reset();
+    }
+};
+
+}  // namespace
+
+TEST_F(Secondary, SlotsOpenInOrderAndAFifthIsRefused) {
+    for (int slot = 0; slot < DECODER_SLOTS; ++slot) {
+        EXPECT_EQ(decoder_open(200 + slot), slot);
+        const SecondaryDecoder& d = secondaryDecoders[slot];
+        EXPECT_EQ(d.channel, slot + 3);
+        EXPECT_EQ(d.state, 1);
+        EXPECT_EQ(titleOf(d.secondaryDiag), "VORDA Secondary RX " + std::to_string(slot + 1));
+    }
+    settle();
+    for (const SecondaryDecoder& d : secondaryDecoders) EXPECT_TRUE(viewable(d.secondaryDiag));
+
+    const std::size_t before = fakeServer.commands.size();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(decoder_open(300), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "error: no free decoder channel!\n");
+    EXPECT_EQ(fakeServer.commands.size(), before);
+
+    // Closing window 2 frees slot 1: the next click reopens it, not a new window,
+    // emptied, with AFC on and the main window's QPSK mode.
+    SecondaryDecoder& second = secondaryDecoders[1];
+    const Widget shell = second.secondaryDiag;
+    putRxChar(second.rxText, 'x', 0, XmHIGHLIGHT_NORMAL);
+    XmToggleButtonSetState(second.afcTB, False, True);
+    press(second.closeButton);
+    EXPECT_EQ(second.state, 0);
+    XmToggleButtonSetState(mainWindow.qpskTB, True, False);
+    EXPECT_EQ(decoder_open(210), 1);
+    EXPECT_EQ(second.secondaryDiag, shell);
+    EXPECT_EQ(second.channel, 4);
+    EXPECT_EQ(textOf(second.rxText), "");
+    EXPECT_TRUE(XmToggleButtonGetState(second.afcTB));
+    EXPECT_TRUE(XmToggleButtonGetState(second.qpskTB));
+}
+
+TEST_F(Secondary, OpeningAndClosingCommandTheChannel) {
+    XmToggleButtonSetState(mainWindow.qpskTB, True, False);
+    // Column 230 is 38 columns above the centre: 1000 + 38 x 7.8125 Hz.
+    ASSERT_EQ(decoder_open(230), 0);
+    const SecondaryDecoder& d = secondaryDecoders[0];
+    EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 7, 1},
+                                                             {3, 3, 15},
+                                                             {3, 4, 1},
+                                                             {3, 5, 0},
+                                                             {3, 6, 1},
+                                                             {3, 8, 129687}}));
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "1296.9");
+    EXPECT_FLOAT_EQ(d.shownFrequency, 1296.875f);
+    EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
+    EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
+    EXPECT_FALSE(XmToggleButtonGetState(d.dcdTB));
+
+    // The window's own toggles command its channel only.
+    fakeServer.reset();
+    XmToggleButtonSetState(d.qpskTB, False, True);
+    XmToggleButtonSetState(d.afcTB, False, True);
+    EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 4, 0}, {3, 6, 0}}));
+
+    fakeServer.reset();
+    press(d.closeButton);
+    EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 7, 128}}));
+    EXPECT_EQ(d.state, 0);
+    EXPECT_FALSE(viewable(d.secondaryDiag));
+}
+
+TEST_F(Secondary, StatusMovesTheFieldBeyondFiveHundredthsOfAHertz) {
+    ASSERT_EQ(decoder_open(192), 0);
+    SecondaryDecoder& d = secondaryDecoders[0];
+    fakeServer.status[3] = receiving(100005, 1);
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "1000.0");
+    EXPECT_FLOAT_EQ(d.shownFrequency, 1000.0f);
+    EXPECT_TRUE(XmToggleButtonGetState(d.dcdTB));
+    fakeServer.status[3] = receiving(101260, 0);
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "1012.6");
+    EXPECT_FALSE(XmToggleButtonGetState(d.dcdTB));
+}
+
+// The field starts as "1000.0" and the shown frequency as 0: a window opened on
+// 0 Hz must say so at once, not when the receiver first moves.
+TEST_F(Secondary, AWindowOpenedOnZeroHertzShowsIt) {
+    quietDisplay(100.0f);  // column 0 lies below 0 Hz and is limited to it
+    ASSERT_EQ(decoder_open(0), 0);
+    SecondaryDecoder& d = secondaryDecoders[0];
+    EXPECT_EQ(fakeServer.last(3, 8), 0);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    fakeServer.status[3] = receiving(0, 0);
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+
+    // A reopened window shows its new frequency even when it equals the old one.
+    XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("12"));
+    press(d.closeButton);
+    ASSERT_EQ(decoder_open(0), 0);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+}
+
+TEST_F(Secondary, RightClickOnTheDisplayOpensAWindowAndLeavesTheMainReceiver) {
+    XEvent event = buttonEvent(mainWindow.wfDA, 0);
+    event.xbutton.button = Button3;
+    event.xbutton.x = 166;  // 26 columns below the centre
+    XmDrawingAreaCallbackStruct call{};
+    call.reason = XmCR_INPUT;
+    call.event = &event;
+    call.window = XtWindow(mainWindow.wfDA);
+    XtCallCallbacks(mainWindow.wfDA, XmNinputCallback, &call);
+    ASSERT_EQ(secondaryDecoders[0].state, 1);
+    EXPECT_EQ(fakeServer.last(3, 8), 79687);  // 1000 - 26 x 7.8125 Hz
+    EXPECT_EQ(fakeServer.last(2, 8), -1000);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+}
+
+TEST_F(Secondary, OpenDecoderCopiesTheMainTextOnTheMainSignal) {
+    // A signal five columns wide centred two columns above the receive frequency.
+    for (int column = 192; column <= 196; ++column) vordaDisplay.columns[column] = 10.0f;
+    XmTextSetString(mainWindow.rxText, const_cast<char*>("cq cq de n0call\nn0call de"));
+    XtCallCallbacks(mainWindow.openDecoderItem, XmNactivateCallback, nullptr);
+    settle();
+    const SecondaryDecoder& d = secondaryDecoders[0];
+    ASSERT_EQ(d.state, 1);
+    EXPECT_EQ(textOf(d.rxText), "cq cq de n0call\nn0call de");
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "1015.6");
+    EXPECT_EQ(fakeServer.last(3, 8), 101562);
+    // The main window keeps its text and its receiver.
+    EXPECT_EQ(textOf(mainWindow.rxText), "cq cq de n0call\nn0call de");
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(fakeServer.last(2, 8), -1000);
+}
+
+TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
+    ASSERT_EQ(decoder_open(230), 0);
+    SecondaryDecoder& d = secondaryDecoders[0];
+    XmToggleButtonSetState(d.qpskTB, True, True);
+    XmToggleButtonSetState(d.afcTB, False, True);
+    XmTextSetString(mainWindow.rxText, const_cast<char*>("main side"));
+    XmTextSetString(d.rxText, const_cast<char*>("second side"));
+    mainWindow.scrolledBack = 1;
+    d.scrolledBack = 1;
+    XtVaSetValues(d.rxText, XmNbackground, markColor, nullptr);
+
+    fakeServer.reset();
+    press(d.swapButton);
+    const std::vector<FakeCommand> swap = fakeServer.commands;
+    ASSERT_FALSE(swap.empty());
+    EXPECT_EQ(swap.front(), (FakeCommand{2, 64, 3}));
+    EXPECT_EQ(fakeServer.last(2, 8), 129690);   // "1296.9" to the main receiver
+    EXPECT_EQ(fakeServer.last(3, 8), 100000);   // "1000.0" to the window's
+    // The main QPSK toggle notifies: the main receiver and the transmitter change mode.
+    EXPECT_EQ(fakeServer.last(2, 4), 1);
+    EXPECT_EQ(fakeServer.last(255, 4), 1);
+    EXPECT_EQ(fakeServer.last(2, 6), 0);
+    EXPECT_EQ(fakeServer.last(3, 4), -1000);  // the window's channel already has its mode
+    EXPECT_EQ(textOf(mainWindow.rxText), "second side");
+    EXPECT_EQ(textOf(d.rxText), "main side");
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.qpskTB));
+    EXPECT_FALSE(XmToggleButtonGetState(d.qpskTB));
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
+    EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1296.9");
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "1000.0");
+    EXPECT_EQ(mainWindow.scrolledBack, 0);
+    EXPECT_EQ(d.scrolledBack, 0);
+    EXPECT_EQ(backgroundOf(d.rxText), plainColor);
+    EXPECT_EQ(XmTextGetInsertionPosition(d.rxText), XmTextGetLastPosition(d.rxText));
+
+    fakeServer.reset();
+    press(d.swapButton);
+    EXPECT_EQ(fakeServer.commands.front(), (FakeCommand{2, 64, 3}));
+    EXPECT_EQ(fakeServer.last(2, 8), 100000);
+    EXPECT_EQ(fakeServer.last(3, 8), 129690);
+    EXPECT_EQ(textOf(mainWindow.rxText), "main side");
+    EXPECT_EQ(textOf(d.rxText), "second side");
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.qpskTB));
+    EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
+    EXPECT_FALSE(XmToggleButtonGetState(d.afcTB));
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "1296.9");
+}
+
+TEST(SecondaryArrowStep, OneHertzShiftEightDoubleClickSevenMore) {
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("1000.0", true, 1, false), 1001.0f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("1000.0", false, 1, true), 992.0f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("1000.0", true, 2, false), 1007.0f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("1000.0", true, 2, true), 1007.0f);
+    // Not limited to 0 to 4000 Hz; text that is no number counts as 0.
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("3999.5", true, 1, true), 4007.5f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency(" 0.5", false, 1, false), -0.5f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("MAXFREQ", true, 1, false), 1.0f);
+}
+
+TEST_F(Secondary, ArrowsAreNotLimitedWhileTypedValuesAre) {
+    ASSERT_EQ(decoder_open(192), 0);
+    SecondaryDecoder& d = secondaryDecoders[0];
+    XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3999.5"));
+    fakeServer.reset();
+    clickArrow(d.upArrow, 1);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.5");
+    clickArrow(d.upArrow, 1, ShiftMask);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "4008.5");
+    EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400050}, {3, 8, 400850}}));
+
+    XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3.5"));
+    clickArrow(d.downArrow, 1);
+    clickArrow(d.downArrow, 2);  // the second click of a double click
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "-4.5");
+    EXPECT_EQ(fakeServer.last(3, 8), -450);
+
+    // Typed and entered, the value is limited, and the focus goes to "<-> Main".
+    fakeServer.reset();
+    typeAndEnter(d.rx2FreqText, "5000");
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "MAXFREQ");
+    EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400000}}));
+    EXPECT_EQ(XmGetFocusWidget(d.secondaryDiag), d.swapButton);
+    typeAndEnter(d.rx2FreqText, "1234.5");
+    EXPECT_EQ(fakeServer.last(3, 8), 123450);
+    // Only digits and the point can be typed.
+    XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("12"));
+    XmTextFieldInsert(d.rx2FreqText, 2, const_cast<char*>("a-"));
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "12");
+}
+
+TEST_F(Secondary, FocusedFieldStaysStillWhileTheReceiverMoves) {
+    ASSERT_EQ(decoder_open(192), 0);
+    SecondaryDecoder& d = secondaryDecoders[0];
+    fakeServer.reset();
+    focusCallback(d.rx2FreqText, XmCR_FOCUS);
+    EXPECT_EQ(d.focused, 1);
+    EXPECT_FALSE(XmToggleButtonGetState(d.afcTB));  // shown off while typing
+    EXPECT_EQ(fakeServer.last(3, 6), -1000);        // the channel's AFC is left alone
+    XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("15"));
+    fakeServer.status[3] = receiving(150000, 1);
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "15");
+    EXPECT_TRUE(XmToggleButtonGetState(d.dcdTB));
+
+    focusCallback(d.rx2FreqText, XmCR_LOSING_FOCUS);
+    EXPECT_EQ(d.focused, 0);
+    EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
+    pollProc(nullptr);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "1500.0");
+}
+
+TEST_F(Secondary, PaneHoldsAndClearsWithTheSharedHandlers) {
+    ASSERT_EQ(decoder_open(192), 0);
+    SecondaryDecoder& d = secondaryDecoders[0];
+    for (int i = 0; i < 40; ++i) putRxChar(d.rxText, '\n', 0, XmHIGHLIGHT_NORMAL);
+    settle();
+    int value = 0;
+    int slider = 0;
+    int increment = 0;
+    int page = 0;
+    XmScrollBarGetValues(d.scrollBar, &value, &slider, &increment, &page);
+    XmScrollBarSetValues(d.scrollBar, 0, slider, increment, page, True);
+    EXPECT_EQ(d.scrolledBack, 1);
+    EXPECT_EQ(mainWindow.scrolledBack, 0);
+    EXPECT_EQ(backgroundOf(d.rxText), markColor);
+    const XmTextPosition top = XmTextGetTopCharacter(d.rxText);
+    putRxChar(d.rxText, 'k', 0, XmHIGHLIGHT_NORMAL);
+    EXPECT_EQ(XmTextGetTopCharacter(d.rxText), top);
+
+    Widget clear = XtNameToWidget(d.clrRx, "button_0");
+    ASSERT_NE(clear, nullptr);
+    XtCallCallbacks(clear, XmNactivateCallback, nullptr);
+    EXPECT_EQ(textOf(d.rxText), "");
+    EXPECT_EQ(d.scrolledBack, 0);
+}
+
+class SecondaryPositions : public Secondary {
+protected:
+    void SetUp() override {
+        Secondary::SetUp();
+        char templ[] = "/tmp/vorda-home-XXXXXX";
+        home = mkdtemp(templ);
+        saved = std::getenv("HOME") ? std::getenv("HOME") : "";
+        setenv("HOME", home.c_str(), 1);
+        fs::create_directories(home / ".vordaDir");
+    }
+    void TearDown() override {
+        setenv("HOME", saved.c_str(), 1);
+        fs::remove_all(home);
+    }
+    fs::path home;
+    std::string saved;
+};
+
+TEST_F(SecondaryPositions, WindowsOpenWhereSavedAndQuitSavesClosedOnesOnly) {
+    stateValues.decoderPos[0] = {101, 102};
+    stateValues.decoderPos[1] = {201, 202};
+    stateValues.decoderPos[2] = {301, 302};
+    stateValues.decoderPos[3] = {401, 402};
+    stateValues.reserved = 7;
+    for (int slot = 0; slot < 3; ++slot) ASSERT_EQ(decoder_open(192), slot);
+    settle();
+    for (int slot = 0; slot < 3; ++slot) {
+        const WindowPosition p = screenPosition(secondaryDecoders[slot].secondaryDiag);
+        EXPECT_EQ(p.x, stateValues.decoderPos[slot].x);
+        EXPECT_EQ(p.y, stateValues.decoderPos[slot].y);
+    }
+
+    // The operator moves windows 1 and 2 (as a window manager would) and
+    // closes 1 and 3; a window reopened in the same run stays where it was moved.
+    Display* display = XtDisplay(topLevel);
+    XMoveWindow(display, XtWindow(secondaryDecoders[0].secondaryDiag), 150, 160);
+    XMoveWindow(display, XtWindow(secondaryDecoders[1].secondaryDiag), 250, 260);
+    settle();
+    press(secondaryDecoders[0].closeButton);
+    press(secondaryDecoders[2].closeButton);
+    ASSERT_EQ(decoder_open(192), 0);
+    settle();
+    EXPECT_EQ(screenPosition(secondaryDecoders[0].secondaryDiag).x, 150);
+    press(secondaryDecoders[0].closeButton);
+
+    EXPECT_EXIT(quitCB(nullptr, nullptr, nullptr), testing::ExitedWithCode(0), "^Writing .*");
+    std::ifstream in(home / ".vordaDir" / ".vorda.dat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Window 2 is open: its start-up position is kept; window 4 was never opened.
+    EXPECT_EQ(text, "150\n160\n201\n202\n301\n302\n401\n402\n7\n");
+}
