@@ -159,3 +159,59 @@ TEST(DisplayImd, NeverShowsInfinityOrNotANumber) {
     EXPECT_TRUE(std::isfinite(m.accumulator));
     EXPECT_EQ(m.carrier_blocks, 0);
 }
+
+TEST(DisplayVisuals, GreyRampMethodFollowsTheScreensVisuals) {
+    constexpr int Pseudo = 3, True = 4, Direct = 5, StaticGray = 0;
+    const visual_desc rgb24{24, True, 0xFF0000, 0x00FF00, 0x0000FF, false};
+    const visual_desc rgb565{16, True, 0xF800, 0x07E0, 0x001F, false};
+    auto with_default = [](visual_desc v) {
+        v.is_default = true;
+        return v;
+    };
+
+    // A usual X server: 24-bit TrueColor by default, DirectColor and 32-bit beside it.
+    const visual_desc xvfb[] = {with_default(rgb24), {24, Direct, 0xFF0000, 0xFF00, 0xFF, false},
+                                {32, True, 0xFF0000, 0xFF00, 0xFF, false}};
+    grey_choice c = choose_grey_method(xvfb, 3);
+    EXPECT_EQ(c.method, grey_method::true_colour);
+    EXPECT_EQ(c.found, 3);
+    EXPECT_EQ(c.red_mask, 0xFF0000ul);
+    EXPECT_STREQ(grey_choice_message(c), "find_visual_info: Using 24 bpp True Color\n");
+
+    // 15 and 16 bits come before 24.
+    const visual_desc sixteen[] = {with_default(rgb565), rgb24};
+    c = choose_grey_method(sixteen, 2);
+    EXPECT_EQ(c.found, 2);
+    EXPECT_EQ(c.green_mask, 0x07E0ul);
+
+    // 8-bit PseudoColor as the default: cells of its own (the default) colormap.
+    const visual_desc pseudo_default[] = {{8, Pseudo, 0, 0, 0, true}, rgb24};
+    c = choose_grey_method(pseudo_default, 2);
+    EXPECT_EQ(c.method, grey_method::read_write_cells);
+    EXPECT_STREQ(grey_choice_message(c), "find_visual_info: Using 8 bpp Pseudo Color\n");
+
+    // PseudoColor offered beside a TrueColor default: its cells would never show, so
+    // the default visual's masks serve.
+    const visual_desc pseudo_beside[] = {{8, Pseudo, 0, 0, 0, false}, with_default(rgb24)};
+    c = choose_grey_method(pseudo_beside, 2);
+    EXPECT_EQ(c.method, grey_method::true_colour);
+    EXPECT_EQ(c.found, 0);
+    EXPECT_EQ(c.blue_mask, 0xFFul);
+
+    // None of the five: the default's masks if it has any, else shared grey cells.
+    const visual_desc direct_only[] = {{24, Direct, 0xFF0000, 0xFF00, 0xFF, true}};
+    c = choose_grey_method(direct_only, 1);
+    EXPECT_EQ(c.method, grey_method::true_colour);
+    EXPECT_EQ(c.found, -1);
+    EXPECT_EQ(c.red_mask, 0xFF0000ul);
+    const visual_desc grey_only[] = {{8, StaticGray, 0, 0, 0, true}, {8, Pseudo, 0, 0, 0, false}};
+    c = choose_grey_method(grey_only, 2);
+    EXPECT_EQ(c.method, grey_method::read_only_cells);
+    EXPECT_EQ(c.found, 0);
+    EXPECT_EQ(choose_grey_method(grey_only, 1).found, -1);
+    EXPECT_NE(std::string(grey_choice_message(choose_grey_method(grey_only, 1))).find("shared"),
+              std::string::npos);
+    // The shared cells get the same ramp as the TrueColor pixels.
+    EXPECT_EQ(grey_intensity(0), 0x3700);
+    EXPECT_EQ(grey_intensity(99), 0xFD00);
+}

@@ -8,6 +8,7 @@
 #include <Xm/TextF.h>
 #include <Xm/ToggleB.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "gui/controls.h"
 #include "gui/display.h"
 #include "gui_app.h"
+#include "window_state.h"
 
 namespace {
 
@@ -111,6 +113,7 @@ class Controls : public ::testing::Test {
 protected:
     void SetUp() override {
         resetPanes();
+        state.emplace();
         // Back to receiving, quietly, with the resource file's toggles.
         activate(mainWindow.recvItem);
         trState = 0;
@@ -119,13 +122,12 @@ protected:
         XmToggleButtonSetState(mainWindow.afcTB, True, False);
         setFrequencyText(mainWindow.rxFreqText, "1000.0");
         setFrequencyText(mainWindow.txFreqText, "1000.0");
-        savedCall = appResources.call;
         settle();
         fakeServer.reset();
     }
-    void TearDown() override { appResources.call = savedCall; }
+    void TearDown() override { state.reset(); }
 
-    char* savedCall = nullptr;
+    std::optional<WindowState> state;
 };
 
 struct TrCase {

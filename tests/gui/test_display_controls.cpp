@@ -1,0 +1,212 @@
+// The display controls: span, mode, flow and scales reach the display and the
+// spectrum analyzer; a click on the display tunes; Seek walks the receiver.
+#include <gtest/gtest.h>
+
+#include <Xm/DrawingA.h>
+#include <Xm/PushB.h>
+#include <Xm/Scale.h>
+#include <Xm/TextF.h>
+#include <Xm/ToggleB.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fakes/server_fake.h"
+#include "gui/controls.h"
+#include "gui/display.h"
+#include "gui/display_controls.h"
+#include "gui_app.h"
+#include "window_state.h"
+
+namespace {
+
+std::string fieldOf(Widget w) {
+    char* text = XmTextFieldGetString(w);
+    std::string result = text;
+    XtFree(text);
+    return result;
+}
+
+void activate(Widget item) {
+    XmPushButtonCallbackStruct call{};
+    call.reason = XmCR_ACTIVATE;
+    XtCallCallbacks(item, XmNactivateCallback, &call);
+}
+
+void moveScale(Widget scale, const char* list, int value) {
+    XmScaleCallbackStruct call{};
+    call.reason = list == XmNdragCallback ? XmCR_DRAG : XmCR_VALUE_CHANGED;
+    call.value = value;
+    XtCallCallbacks(scale, list, &call);
+}
+
+void buttonOnDisplay(int type, unsigned button, int column) {
+    XEvent e{};
+    e.xbutton.type = type;
+    e.xbutton.display = XtDisplay(mainWindow.wfDA);
+    e.xbutton.window = XtWindow(mainWindow.wfDA);
+    e.xbutton.button = button;
+    e.xbutton.x = column;
+    e.xbutton.y = 30;
+    XmDrawingAreaCallbackStruct call{};
+    call.reason = XmCR_INPUT;
+    call.event = &e;
+    call.window = e.xbutton.window;
+    XtCallCallbacks(mainWindow.wfDA, XmNinputCallback, &call);
+}
+
+void wakeUp(XtPointer, XtIntervalId*) {}
+
+// Runs the toolkit's loop (timers included) until `done` or 10 s.
+template <typename Done>
+bool runUntil(Done done) {
+    XtAppContext app = XtWidgetToApplicationContext(topLevel);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        XtAppAddTimeOut(app, 20, wakeUp, nullptr);
+        XtAppProcessEvent(app, XtIMAll);
+    }
+    return true;
+}
+
+std::vector<int32_t> receiverFrequencies() {
+    std::vector<int32_t> result;
+    for (const FakeCommand& c : fakeServer.commands) {
+        if (c.channel == 2 && c.spec == 8) result.push_back(c.value);
+    }
+    return result;
+}
+
+Pixel foregroundOf(Widget w) {
+    Pixel p = 0;
+    XtVaGetValues(w, XmNforeground, &p, nullptr);
+    return p;
+}
+
+class DisplayControls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetPanes();
+        state.emplace();
+        seeking = 0;
+        seekStopRequest = 0;
+        seekFirstStep = 1;
+        fft_setup(&vordaDisplay, 1024, 50);
+        display_set_rx_freq(&vordaDisplay, 1000.0f);
+        vordaDisplay.columns.fill(0.0f);
+        setFrequencyText(mainWindow.rxFreqText, "1000.0");
+        fakeServer.reset();
+    }
+    void TearDown() override {
+        runUntil([] { return seeking == 0; });
+        state.reset();
+    }
+
+    std::optional<WindowState> state;
+};
+
+}  // namespace
+
+TEST_F(DisplayControls, SpanAndSpeedReachTheAnalyzer) {
+    activate(mainWindow.mediumItem);
+    EXPECT_EQ(vordaDisplay.geometry.fft_length, 2048);
+    // Choosing the span that is set already changes nothing.
+    activate(mainWindow.mediumItem);
+    activate(mainWindow.narrowItem);
+    moveScale(mainWindow.fftSpeedScale, XmNdragCallback, 100);
+    moveScale(mainWindow.fftSpeedScale, XmNvalueChangedCallback, 1);
+    activate(mainWindow.broadItem);
+    const std::vector<FakeCommand> expected = {{1, 32, 2048}, {1, 33, 731},  {1, 32, 4096},
+                                               {1, 33, 731},  {1, 32, 4096}, {1, 33, 256},
+                                               {1, 32, 4096}, {1, 33, 2048}, {1, 32, 1024},
+                                               {1, 33, 2048}};
+    EXPECT_EQ(fakeServer.commands, expected);
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.broadTB));
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.narrowTB));
+}
+
+TEST_F(DisplayControls, ModeFlowAndBrightnessReachTheDisplay) {
+    activate(mainWindow.spectrumItem);
+    EXPECT_EQ(vordaDisplay.mode, 0);
+    activate(mainWindow.waterfallItem);
+    EXPECT_EQ(vordaDisplay.mode, 1);
+    XmToggleButtonSetState(mainWindow.flowUpItem, True, True);
+    EXPECT_EQ(vordaDisplay.flowUp, 1);
+    XmToggleButtonSetState(mainWindow.flowUpItem, False, True);
+    EXPECT_EQ(vordaDisplay.flowUp, 0);
+    moveScale(mainWindow.brightScale, XmNdragCallback, 77);
+    EXPECT_EQ(vordaDisplay.brightness, 77);
+    moveScale(mainWindow.brightScale, XmNvalueChangedCallback, 12);
+    EXPECT_EQ(vordaDisplay.brightness, 12);
+    EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
+}
+
+TEST_F(DisplayControls, ButtonOneTunesToTheClickedColumnOrTheSignalNearIt) {
+    fft_setup(&vordaDisplay, 2048, -1);  // 3.90625 Hz per column, start bin 64
+    fakeServer.reset();
+    buttonOnDisplay(ButtonPress, Button1, 0);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "250.0");
+    // A signal 31.25 Hz wide (8 columns) centred on column 300 catches a click at 295.
+    for (int c = 296; c <= 304; ++c) vordaDisplay.columns[c] = 5.0f;
+    buttonOnDisplay(ButtonPress, Button1, 295);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1421.9");
+    // Releases and other buttons leave the receiver alone.
+    buttonOnDisplay(ButtonRelease, Button1, 10);
+    buttonOnDisplay(ButtonPress, Button3, 10);
+    buttonOnDisplay(ButtonPress, Button2, 10);
+    EXPECT_EQ(receiverFrequencies(), (std::vector<int32_t>{25000, 142187}));
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1421.9");
+}
+
+TEST_F(DisplayControls, SeekUpWithoutSignalStopsAtTheTopOfTheBand) {
+    setFrequencyText(mainWindow.rxFreqText, "3900.0");
+    const Pixel black = BlackPixelOfScreen(XtScreen(topLevel));
+    const Pixel white = WhitePixelOfScreen(XtScreen(topLevel));
+    activate(mainWindow.seekUpItem);
+    EXPECT_EQ(seeking, 1);
+    EXPECT_EQ(foregroundOf(mainWindow.rxFreqText), white);
+    ASSERT_TRUE(runUntil([] { return seeking == 0; }));
+    std::vector<int32_t> expected = {395000};
+    for (int32_t f = 395500; f <= 400000; f += 500) expected.push_back(f);
+    EXPECT_EQ(receiverFrequencies(), expected);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(foregroundOf(mainWindow.rxFreqText), black);
+}
+
+TEST_F(DisplayControls, SeekDownStopsAtZero) {
+    setFrequencyText(mainWindow.rxFreqText, "60.0");
+    activate(mainWindow.seekDownItem);
+    ASSERT_TRUE(runUntil([] { return seeking == 0; }));
+    EXPECT_EQ(receiverFrequencies(), (std::vector<int32_t>{1000, 500, 0}));
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), " 0.0");
+}
+
+TEST_F(DisplayControls, SeekStopsOnASignalAtTheCentre) {
+    // The first step leaves the signal the receiver sits on; the next finds it
+    // (the display's centre does not follow here, no poll loop runs).
+    for (int c = 190; c <= 194; ++c) vordaDisplay.columns[c] = 8.0f;
+    activate(mainWindow.seekUpItem);
+    ASSERT_TRUE(runUntil([] { return seeking == 0; }));
+    EXPECT_EQ(receiverFrequencies(), (std::vector<int32_t>{105000, 100000}));
+    EXPECT_EQ(seekFirstStep, 1);
+}
+
+TEST_F(DisplayControls, HaltUpOrDownStopASeekWithoutMovingFurther) {
+    for (Widget stop : {mainWindow.haltItem, mainWindow.seekUpItem, mainWindow.seekDownItem}) {
+        setFrequencyText(mainWindow.rxFreqText, "1000.0");
+        fakeServer.reset();
+        activate(mainWindow.seekUpItem);
+        ASSERT_TRUE(runUntil([] { return receiverFrequencies().size() >= 3; }));
+        activate(stop);
+        const size_t sent = receiverFrequencies().size();
+        ASSERT_TRUE(runUntil([] { return seeking == 0; }));
+        EXPECT_EQ(receiverFrequencies().size(), sent) << XtName(stop);
+        EXPECT_EQ(seekStopRequest, 0);
+    }
+    // Halt without a seek does nothing.
+    activate(mainWindow.haltItem);
+    EXPECT_EQ(seekStopRequest, 0);
+}
