@@ -143,8 +143,9 @@ protected:
             d = SecondaryDecoder{};
             d.state = -1;
         }
+        // Right of where the black-box tests show the program, which share the screen.
         stateValues = StateValues{};
-        for (WindowPosition& p : stateValues.decoderPos) p = {50, 50};
+        for (WindowPosition& p : stateValues.decoderPos) p = {700, 400};
         XmToggleButtonSetState(mainWindow.qpskTB, False, False);
         XmToggleButtonSetState(mainWindow.afcTB, True, False);
         XmTextFieldSetString(mainWindow.rxFreqText, const_cast<char*>("1000.0"));
@@ -444,10 +445,10 @@ protected:
 };
 
 TEST_F(SecondaryPositions, WindowsOpenWhereSavedAndQuitSavesClosedOnesOnly) {
-    stateValues.decoderPos[0] = {101, 102};
-    stateValues.decoderPos[1] = {201, 202};
-    stateValues.decoderPos[2] = {301, 302};
-    stateValues.decoderPos[3] = {401, 402};
+    stateValues.decoderPos[0] = {701, 102};
+    stateValues.decoderPos[1] = {702, 202};
+    stateValues.decoderPos[2] = {703, 302};
+    stateValues.decoderPos[3] = {704, 402};
     stateValues.reserved = 7;
     for (int slot = 0; slot < 3; ++slot) ASSERT_EQ(decoder_open(192), slot);
     settle();
@@ -460,19 +461,19 @@ TEST_F(SecondaryPositions, WindowsOpenWhereSavedAndQuitSavesClosedOnesOnly) {
     // The operator moves windows 1 and 2 (as a window manager would) and
     // closes 1 and 3; a window reopened in the same run stays where it was moved.
     Display* display = XtDisplay(topLevel);
-    XMoveWindow(display, XtWindow(secondaryDecoders[0].secondaryDiag), 150, 160);
-    XMoveWindow(display, XtWindow(secondaryDecoders[1].secondaryDiag), 250, 260);
+    XMoveWindow(display, XtWindow(secondaryDecoders[0].secondaryDiag), 750, 160);
+    XMoveWindow(display, XtWindow(secondaryDecoders[1].secondaryDiag), 760, 260);
     settle();
     press(secondaryDecoders[0].closeButton);
     press(secondaryDecoders[2].closeButton);
     ASSERT_EQ(decoder_open(192), 0);
     settle();
-    EXPECT_EQ(screenPosition(secondaryDecoders[0].secondaryDiag).x, 150);
+    EXPECT_EQ(screenPosition(secondaryDecoders[0].secondaryDiag).x, 750);
     press(secondaryDecoders[0].closeButton);
 
     EXPECT_EXIT(quitCB(nullptr, nullptr, nullptr), testing::ExitedWithCode(0), "^Writing .*");
     std::ifstream in(home / ".vordaDir" / ".vorda.dat");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // Window 2 is open: its start-up position is kept; window 4 was never opened.
-    EXPECT_EQ(text, "150\n160\n201\n202\n301\n302\n401\n402\n7\n");
+    EXPECT_EQ(text, "750\n160\n702\n202\n703\n302\n704\n402\n7\n");
 }
