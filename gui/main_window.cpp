@@ -570,6 +570,9 @@ void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
         if (*it != mw->videoDiag) XtManageChild(*it);
     }
     XtRealizeWidget(shell);
+    // Typing is what the window is for: the keyboard goes to the transmit pane as soon
+    // as the window gets the focus, without a click or Xmit first.
+    XmProcessTraversal(mw->txText, XmTRAVERSE_CURRENT);
 
     Dimension formWidth = 0;
     Dimension frameWidth = 0;

@@ -6,7 +6,7 @@
 #
 # Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate,
 #                            video_and_clear, home_unusable, dialout_ok,
-#                            no_resource_file)
+#                            typing_goes_to_transmit_pane, no_resource_file)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -257,6 +257,16 @@ dialout_ok)
     exit_status_within 10
     status=$?
     [ $status -eq 1 ] || fail "OK on the dialout warning ended with status $status"
+    ;;
+typing_goes_to_transmit_pane)
+    # No click first: the keyboard is in the transmit pane as soon as the window
+    # has the focus.
+    start_and_continue
+    press_in "$main_window" q r z || fail "could not type"
+    press_in "$main_window" ctrl+slash  # select all in the pane with the focus
+    sleep 0.2
+    typed=$(xsel --output --primary 2>/dev/null)
+    [ "$typed" = "qrz" ] || fail "the transmit pane did not get the keys: '$typed'"
     ;;
 no_resource_file)
     export XFILESEARCHPATH="$work/none/%N"
