@@ -118,11 +118,20 @@ press_in() {  # WINDOW KEY...
     xdotool key "$@"
 }
 
-screenshot() {  # WINDOW NAME
+# A picture of a window; "root" is the screen's upper left, where the main
+# window and its menus are. With "deselect", a click in the receive pane first
+# takes away the selection that reading the pane left.
+screenshot() {  # WINDOW NAME [deselect]
     [ -n "$shots" ] || return 0
-    [ "$1" = root ] || xdotool windowraise "$1"
+    if [ "${3:-}" = deselect ]; then
+        eval "$(xdotool getwindowgeometry --shell "$1")"
+        click_at "$1" $((X + WIDTH - 60)) $((Y + HEIGHT / 3)) 1
+    fi
+    local crop=()
+    if [ "$1" = root ]; then crop=(-crop 780x850+0+0); else xdotool windowraise "$1"; fi
     sleep 0.3
-    import -window "$1" "$shots/session-$2.png" 2>/dev/null || echo "no screenshot $2"
+    import -window "$1" "${crop[@]}" "$shots/session-$2.png" 2>/dev/null ||
+        echo "no screenshot $2"
 }
 
 # Child windows of WINDOW whose geometry matches a pattern, as "id x y" (root
@@ -294,7 +303,7 @@ for line in "no $HOME/.vordaDir/.vorda.dat file yet. I'll fix that." "   Call:  
     grep -qxF -- "$line" <<<"$text" || fail "start-up report lacks '$line': $text"
 done
 grep -qF "$pty" <<<"$text" || fail "the report does not name the PTT device $pty: $text"
-screenshot "$main_window" 1-start
+screenshot "$main_window" 1-start deselect
 
 # ================================================================== 2, 3. a station calls; click to tune
 step="click to tune"
@@ -313,7 +322,7 @@ text=$(await_text main_text "pse K1ABC k" 30)
 grep -qF "pse K1ABC k" <<<"$text" || fail "the call is not copied: $text"
 wait "$player_pid"
 player_pid=""
-screenshot "$main_window" 2-copying-cq
+screenshot "$main_window" 2-copying-cq deselect
 
 # ================================================================== 4, 5. the reply
 step="reply"
@@ -369,7 +378,7 @@ morse=$(morse_of_recording "$work/sent.wav")
 text=$(main_text)
 grep -qF -- "Many thanks for the nice QSO, BOB" <<<"$text" &&
     grep -qF -- "$typed" <<<"$text" || fail "the echo is not in the receive pane: $text"
-screenshot "$main_window" 4-reply-sent
+screenshot "$main_window" 4-reply-sent deselect
 
 # ================================================================== 6. a secondary window
 step="secondary window"
