@@ -371,7 +371,7 @@ decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" --freq 1200 "$w
     fail "vorda-modem decode failed"
 case $decoded in
 *"$expected"*) ;;
-*) fail "the sent audio decodes to '$decoded', expected '$expected'" ;;
+*) fail "the sent audio decodes to '$decoded', expected '$expected'; the receive pane: $(main_text)" ;;
 esac
 morse=$(morse_of_recording "$work/sent.wav")
 [ "$morse" = "DE K2XYZ" ] || fail "the keying after the text reads '$morse', not 'DE K2XYZ'"
