@@ -66,6 +66,9 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL ($step): $*"
+    # The air recording is kept for a look afterwards.
+    [ -f "$work/sent.wav" ] && cp "$work/sent.wav" "${TMPDIR:-/tmp}/vorda-session-sent.wav" &&
+        echo "(the recorded transmission: ${TMPDIR:-/tmp}/vorda-session-sent.wav)"
     echo "--- standard error of vorda:"
     cat "$work/stderr" 2>/dev/null
     exit 1
