@@ -273,10 +273,14 @@ and a click tunes here 73 de vorda sk"
     xdotool windowraise "$main_window" mousemove $((dx + 224)) $((dy + 37)) sleep 0.1 click 1
     text=$(wait_for_pane_text "a click tunes here" 30) ||
         fail "the receive pane does not show the signal's text: $text"
-    # The picture now has the signal at its centre.
+    # The picture now has the signal at its centre: bright on both sides of the red
+    # line, well above the dark band where nothing plays (the snap may land a bin off).
     display_pixels >"$work/after"
-    signal=$(column_mean "$work/after" 188 190 10)
-    [ "$signal" -ge 150 ] || fail "the signal is not at the centre after the click ($signal)"
+    left=$(column_mean "$work/after" 188 190 10)
+    right=$(column_mean "$work/after" 194 196 10)
+    echo "after the click: grey $left left and $right right of the centre"
+    [ "$left" -ge 100 ] && [ "$right" -ge 100 ] ||
+        fail "the signal is not at the centre after the click ($left, $right)"
     field=$(receive_field_text) || fail "no receive frequency field"
     within "$field" 1242 1258 || fail "receive field reads '$field', not about 1250"
     ;;
