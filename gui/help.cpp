@@ -124,13 +124,15 @@ void buildHelpWindow() {
                   XmNrightAttachment, XmATTACH_POSITION, XmNrightPosition, 90, nullptr);
     XtManageChild(h.pbform);
 
-    Arg text[4];
+    // Horizontal scrolling can only be refused at creation; set later, Motif ignores it
+    // and the text would not wrap.
+    Arg text[5];
     XtSetArg(text[0], XmNrows, 12);
     XtSetArg(text[1], XmNeditMode, XmMULTI_LINE_EDIT);
     XtSetArg(text[2], XmNeditable, False);
     XtSetArg(text[3], XmNwordWrap, True);
-    h.helpTxt = XmCreateScrolledText(h.helpDiag, const_cast<char*>("helpTxt"), text, 4);
-    XtVaSetValues(h.helpTxt, XmNscrollHorizontal, False, nullptr);
+    XtSetArg(text[4], XmNscrollHorizontal, False);
+    h.helpTxt = XmCreateScrolledText(h.helpDiag, const_cast<char*>("helpTxt"), text, 5);
     XtVaSetValues(XtParent(h.helpTxt), XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget,
                   h.topicLabel, XmNbottomAttachment, XmATTACH_WIDGET, XmNbottomWidget, h.pbform,
                   XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM, nullptr);

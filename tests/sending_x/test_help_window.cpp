@@ -156,6 +156,10 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     }
     XtVaGetValues(XtParent(helpWindow.helpDiag), XmNtitle, &title, nullptr);
     EXPECT_STREQ(title, "VORDA HELP");
+    // The prose wraps at the window's width: no sideways scrolling.
+    Widget sideways = nullptr;
+    XtVaGetValues(XtParent(helpWindow.helpTxt), XmNhorizontalScrollBar, &sideways, nullptr);
+    EXPECT_TRUE(sideways == nullptr || !XtIsManaged(sideways));
 
     xtest::press(helpWindow.close);
     xtest::settle(30);
