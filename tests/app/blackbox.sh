@@ -36,6 +36,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+. "$(dirname "$0")/../blackbox_windows.sh"
 
 fail() {
     echo "FAIL ($case_name): $*"
@@ -51,46 +52,6 @@ instance=vorda-blackbox
 start_vorda() {
     "$VORDA_STAGE/bin/vorda" -name $instance >"$work/stdout" 2>"$work/stderr" &
     vorda_pid=$!
-}
-
-# Visible windows with this exact title whose client leader is a window of
-# the program under test (the top-level shell, mapped or not).
-leader_of() {
-    xprop -id "$1" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/.*# //p'
-}
-
-own_windows() {
-    local leaders="" w
-    for w in $(xdotool search --classname "^$instance\$" 2>/dev/null); do
-        leaders="$leaders $(leader_of "$w")"
-    done
-    for w in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
-        case " $leaders " in *" $(leader_of "$w") "*) echo "$w" ;; esac
-    done
-}
-
-# The id of the first such window, waiting up to 10 s.
-visible_window() {
-    local id=""
-    for _ in $(seq 100); do
-        id=$(own_windows "$1" | head -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        kill -0 "$vorda_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
-# Other tests may map windows on the same screen: raise ours before a click.
-click_in() {  # WINDOW X Y BUTTON
-    xdotool windowraise "$1" mousemove "$2" "$3" sleep 0.1 click "$4"
-}
-
-press_in() {  # WINDOW KEY...
-    local window=$1
-    shift
-    xdotool windowfocus --sync "$window" 2>/dev/null || return 1
-    xdotool key "$@"
 }
 
 # Exit status of vorda, or 124 when it is still running after $1 seconds.
@@ -127,7 +88,7 @@ start_and_continue() {
 receive_pane_text() {
     eval "$(xdotool getwindowgeometry --shell "$main_window")"
     # The receive pane fills the upper part of the window, below the menu bar.
-    click_in "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 6)) 1
+    click_at "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 6)) 1
     press_in "$main_window" ctrl+slash
     sleep 0.2
     xsel --output --primary 2>/dev/null
@@ -212,7 +173,7 @@ video_and_clear)
     press_in "$main_window" ctrl+v
     video=$(visible_window "VORDA VIDEO") || fail "Ctrl-V did not show the video dialog"
     eval "$(xdotool getwindowgeometry --shell "$video")"
-    click_in "$video" $((X + WIDTH / 2)) $((Y + HEIGHT - 12)) 1
+    click_at "$video" $((X + WIDTH / 2)) $((Y + HEIGHT - 12)) 1
     sleep 0.5
     [ -z "$(own_windows "VORDA VIDEO")" ] || fail "Close did not hide the video dialog"
 
@@ -222,7 +183,7 @@ video_and_clear)
     eval "$(xdotool getwindowgeometry --shell "$main_window")"
     px=$((X + WIDTH / 2))
     py=$((Y + HEIGHT / 6))
-    click_in "$main_window" $px $py 3
+    click_at "$main_window" $px $py 3
     sleep 0.5
     xdotool mousemove $((px + 20)) $((py + 37)) sleep 0.1 click 1
     sleep 0.3

@@ -44,6 +44,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+. "$(dirname "$0")/../blackbox_windows.sh"
 
 fail() {
     echo "FAIL ($case_name): $*"
@@ -57,39 +58,6 @@ instance=vorda-tuning
 start_vorda() {  # [TOOLKIT OPTION...]
     "$VORDA_STAGE/bin/vorda" -name $instance "$@" >"$work/stdout" 2>"$work/stderr" &
     vorda_pid=$!
-}
-
-leader_of() {
-    xprop -id "$1" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/.*# //p'
-}
-
-# Visible windows of this title that belong to the program under test.
-own_windows() {
-    local leaders="" w
-    for w in $(xdotool search --classname "^$instance\$" 2>/dev/null); do
-        leaders="$leaders $(leader_of "$w")"
-    done
-    for w in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
-        case " $leaders " in *" $(leader_of "$w") "*) echo "$w" ;; esac
-    done
-}
-
-visible_window() {
-    local id=""
-    for _ in $(seq 100); do
-        id=$(own_windows "$1" | head -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        kill -0 "$vorda_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
-press_in() {  # WINDOW KEY...
-    local window=$1
-    shift
-    xdotool windowraise "$window" windowfocus --sync "$window" 2>/dev/null || return 1
-    xdotool key "$@"
 }
 
 start_and_continue() {  # [TOOLKIT OPTION...]

@@ -63,6 +63,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+. "$(dirname "$0")/../blackbox_windows.sh"
 
 fail() {
     echo "FAIL ($step): $*"
@@ -74,51 +75,12 @@ fail() {
     exit 1
 }
 
-# ------------------------------------------------------------------ windows
-leader_of() { xprop -id "$1" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/.*# //p'; }
-
-# Visible windows titled $1 that belong to the program under test.
-own_windows() {
-    local leaders="" w
-    for w in $(xdotool search --classname "^$instance\$" 2>/dev/null); do
-        leaders="$leaders $(leader_of "$w")"
-    done
-    for w in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
-        case " $leaders " in *" $(leader_of "$w") "*) echo "$w" ;; esac
-    done
-}
-
-# The first such window other than those named after the title, waiting up to 10 s.
-visible_window() {  # TITLE [EXCEPT...]
-    local title=$1 id w
-    shift
-    for _ in $(seq 100); do
-        for w in $(own_windows "$title"); do
-            case " $* " in *" $w "*) ;; *) echo "$w"; return 0 ;; esac
-        done
-        kill -0 "$vorda_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
 gone() {  # WINDOW TITLE: waits up to 5 s for the window to be unmapped
     for _ in $(seq 50); do
         own_windows "$2" | grep -qx "$1" || return 0
         sleep 0.1
     done
     return 1
-}
-
-click_at() {  # WINDOW X Y BUTTON (screen coordinates)
-    xdotool windowraise "$1" mousemove "$2" "$3" sleep 0.1 click "$4"
-}
-
-press_in() {  # WINDOW KEY...
-    local window=$1
-    shift
-    xdotool windowraise "$window" windowfocus --sync "$window" 2>/dev/null || return 1
-    xdotool key "$@"
 }
 
 # A picture of a window; "root" is the screen's upper left, where the main
