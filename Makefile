@@ -47,9 +47,9 @@ test: deps
 	$(MAKE) tsan-test
 	$(MAKE) package-test
 
-# A test that fails is run once more before it counts: a few X and sound-server tests
-# fail now and then for reasons outside the program (a refused X connection, a starved
-# audio stream); a real fault fails both times.
+# A test that fails is run once more before it counts: a few sound-server tests fail
+# now and then for reasons outside the program (a starved audio stream on a busy
+# machine); a real fault fails both times.
 unit-test:
 	tests/with-services.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) \
 	  --repeat until-pass:2

@@ -63,7 +63,9 @@ start_pulseaudio() {
 start_xvfb() {
     command -v Xvfb >/dev/null || fail "Xvfb is not installed (make deps)"
     # Xvfb picks a free display itself and writes its number to the descriptor.
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" \
+    # -noreset: by default the server resets whenever its last client leaves, and a
+    # test connecting during that reset is refused ("Can't open display").
+    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     local display=""

@@ -300,7 +300,7 @@ truecolor16 | pseudocolor)
     # is 100 cells of the default colormap (0x9600 to 0xF900 grey).
     depth=16
     [ "$case_name" = pseudocolor ] && depth=8
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x900x$depth 3>"$work/display" \
+    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x900x$depth 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
