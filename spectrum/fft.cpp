@@ -43,12 +43,14 @@ void bit_reverse_permute(double* x, int32_t m, const int32_t* table) {
     }
 }
 
-// L-shaped butterfly on z0..z3 at p, p+q, p+2q, p+3q: z0 += z2, z1 += z3,
-// z2 = ((z0 - z2) - i(z1 - z3)) e^(-ia), z3 = ((z0 - z2) + i(z1 - z3)) e^(-3ia).
-inline void l_butterfly(double* re, double* im, int32_t p, int32_t q, double c1, double s1,
-                        double c3, double s3) {
-    double* r = re + p;
-    double* i = im + p;
+// The part every L-shaped butterfly shares: z0 += z2 and z1 += z3 in place, and the
+// two differences turned by -i and +i, before any twiddle.
+struct l_terms {
+    double a, b;    // (z0 - z2) - i(z1 - z3)
+    double a3, b3;  // (z0 - z2) + i(z1 - z3)
+};
+
+inline l_terms l_sums(double* r, double* i, int32_t q) {
     const double r1 = r[0] - r[2 * q];
     const double i1 = i[0] - i[2 * q];
     const double r2 = r[q] - r[3 * q];
@@ -57,10 +59,16 @@ inline void l_butterfly(double* re, double* im, int32_t p, int32_t q, double c1,
     i[0] += i[2 * q];
     r[q] += r[3 * q];
     i[q] += i[3 * q];
-    const double a = r1 + i2;
-    const double b = i1 - r2;
-    const double a3 = r1 - i2;
-    const double b3 = i1 + r2;
+    return {r1 + i2, i1 - r2, r1 - i2, i1 + r2};
+}
+
+// L-shaped butterfly on z0..z3 at p, p+q, p+2q, p+3q: z0 += z2, z1 += z3,
+// z2 = ((z0 - z2) - i(z1 - z3)) e^(-ia), z3 = ((z0 - z2) + i(z1 - z3)) e^(-3ia).
+inline void l_butterfly(double* re, double* im, int32_t p, int32_t q, double c1, double s1,
+                        double c3, double s3) {
+    double* r = re + p;
+    double* i = im + p;
+    const auto [a, b, a3, b3] = l_sums(r, i, q);
     r[2 * q] = a * c1 + b * s1;
     i[2 * q] = b * c1 - a * s1;
     r[3 * q] = a3 * c3 + b3 * s3;
@@ -71,36 +79,18 @@ inline void l_butterfly(double* re, double* im, int32_t p, int32_t q, double c1,
 inline void l_butterfly_zero(double* re, double* im, int32_t p, int32_t q) {
     double* r = re + p;
     double* i = im + p;
-    const double r1 = r[0] - r[2 * q];
-    const double i1 = i[0] - i[2 * q];
-    const double r2 = r[q] - r[3 * q];
-    const double i2 = i[q] - i[3 * q];
-    r[0] += r[2 * q];
-    i[0] += i[2 * q];
-    r[q] += r[3 * q];
-    i[q] += i[3 * q];
-    r[2 * q] = r1 + i2;
-    i[2 * q] = i1 - r2;
-    r[3 * q] = r1 - i2;
-    i[3 * q] = i1 + r2;
+    const auto [a, b, a3, b3] = l_sums(r, i, q);
+    r[2 * q] = a;
+    i[2 * q] = b;
+    r[3 * q] = a3;
+    i[3 * q] = b3;
 }
 
 // The same butterfly at an eighth turn: e^(-ia) = (1 - i)/sqrt2, e^(-3ia) = -(1 + i)/sqrt2.
 inline void l_butterfly_eighth(double* re, double* im, int32_t p, int32_t q) {
     double* r = re + p;
     double* i = im + p;
-    const double r1 = r[0] - r[2 * q];
-    const double i1 = i[0] - i[2 * q];
-    const double r2 = r[q] - r[3 * q];
-    const double i2 = i[q] - i[3 * q];
-    r[0] += r[2 * q];
-    i[0] += i[2 * q];
-    r[q] += r[3 * q];
-    i[q] += i[3 * q];
-    const double a = r1 + i2;
-    const double b = i1 - r2;
-    const double a3 = r1 - i2;
-    const double b3 = i1 + r2;
+    const auto [a, b, a3, b3] = l_sums(r, i, q);
     r[2 * q] = (a + b) * kSqrtHalf;
     i[2 * q] = (b - a) * kSqrtHalf;
     r[3 * q] = (b3 - a3) * kSqrtHalf;
