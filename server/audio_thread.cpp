@@ -25,13 +25,14 @@ bool read_capture(server_state& s) {
     return true;
 }
 
-// Left plus right of the next captured frame, wrapped to 16 bits as the sum of two
-// 16-bit samples in 16-bit arithmetic.
+// Left plus right of the next captured frame. A radio's audio often arrives on both
+// channels; above half scale their sum leaves 16 bits, and wrapping it would turn a
+// strong clean signal into garbage, so it saturates instead.
 int16_t next_sample(server_state& s) {
     const uint8_t* frame = s.capture_block.data() + 4 * s.capture_next++;
     const auto left = static_cast<int16_t>(frame[0] | frame[1] << 8);
     const auto right = static_cast<int16_t>(frame[2] | frame[3] << 8);
-    return static_cast<int16_t>(left + right);
+    return saturating_sum(left, right);
 }
 
 void* server_thread(void*) {

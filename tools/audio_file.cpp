@@ -7,14 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "modem/receiver.h"
+
 namespace {
 
 constexpr size_t kChunkFrames = 4096;
-
-// Left + right as a 16-bit sum that wraps, as the capture thread forms its input sample.
-int16_t sum_channels(int16_t left, int16_t right) {
-    return static_cast<int16_t>(static_cast<uint16_t>(left) + static_cast<uint16_t>(right));
-}
 
 // Refills reader.frames16 with up to kChunkFrames frames at 8000/s; returns the count.
 long fill_frames(audio_reader& r, std::string& error) {
@@ -129,7 +126,7 @@ long read_audio(audio_reader& reader, std::string& error) {
     reader.samples.resize(static_cast<size_t>(frames));
     const int16_t* f = reader.frames16.data();
     for (long i = 0; i < frames; ++i) {
-        reader.samples[i] = reader.info.channels == 2 ? sum_channels(f[2 * i], f[2 * i + 1]) : f[i];
+        reader.samples[i] = reader.info.channels == 2 ? saturating_sum(f[2 * i], f[2 * i + 1]) : f[i];
     }
     return frames;
 }

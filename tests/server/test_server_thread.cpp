@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fake_io.h"
@@ -29,16 +30,51 @@ void pad_to_chunk(scripted_audio& audio) {
     audio.add_silence((kChunk - frames % kChunk) % kChunk);
 }
 
-TEST(ServerThread, InputSampleIsLeftPlusRightWrappedTo16Bits) {
+TEST(ServerThread, InputSampleIsLeftPlusRightHeldTo16Bits) {
+    const std::vector<std::pair<int16_t, int16_t>> frames = {
+        {20000, 20000}, {-20000, -20000}, {32767, 32767}, {-32768, -32768}, {1000, -3000},
+        {-32768, 32767}};
+    const std::vector<int16_t> expected = {32767, -32768, 32767, -32768, -2000, -1};
     scripted_audio audio;
     recorded_ptt ptt;
     auto s = make_server(audio, ptt);
-    audio.add_frames(std::vector<int16_t>(kChunk, 20000), 20000);
-    s->transmit_request.store(2);
-    ASSERT_EQ(receive_phase(*s), 0);
-    // The main receiver hands every sample to the spectrum engine.
-    EXPECT_EQ(s->spectrum.ring[0], -25536);
-    EXPECT_EQ(s->spectrum.write_position, 1);
+    for (auto [left, right] : frames) audio.add_frames({left}, right);
+    pad_to_chunk(audio);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        s->transmit_request.store(2);
+        ASSERT_EQ(receive_phase(*s), 0);
+        // The main receiver hands every sample to the spectrum engine.
+        EXPECT_EQ(s->spectrum.ring[i], expected[i]) << "frame " << i;
+    }
+}
+
+// Radio audio on both channels of the sound card, as a mono source on a stereo input
+// gives it: at -3 dBFS and at full scale each channel, the sum leaves 16 bits.
+TEST(ServerThread, StrongSignalOnBothChannelsDecodesExactly) {
+    const std::string text = "cq cq de n0call strong signal on both channels 73";
+    for (bool qpsk : {false, true}) {
+        for (double amplitude : {23197.0, 32767.0}) {
+            scripted_audio audio;
+            recorded_ptt ptt;
+            auto s = make_server(audio, ptt);
+            psk31_signal::signal_options o;
+            o.frequency = 1000.0;
+            o.amplitude = amplitude;
+            o.qpsk = qpsk;
+            o.lead_in = 4000;
+            o.lead_out = 4000;
+            for (int16_t v : psk31_signal::make_signal(text, o)) audio.add_frames({v}, v);
+            pad_to_chunk(audio);
+            ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+            ASSERT_EQ(server_control(*s, 2, 4, qpsk ? 1 : 0), 0);
+            CaptureStderr();
+            EXPECT_EQ(receive_phase(*s), -1);  // to the end of the script
+            GetCapturedStderr();
+            const std::string heard = drain(*s, 2);
+            EXPECT_NE(heard.find(text), std::string::npos)
+                << (qpsk ? "QPSK" : "BPSK") << " at peak " << amplitude << ": " << heard;
+        }
+    }
 }
 
 TEST(ServerThread, ImmediateRequestEndsAfterOneSampleAndKeepsTheRestForLater) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "modem/psk31_signal.h"
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
 
@@ -211,6 +212,29 @@ TEST_F(Tool, ReadsMonoStereoAndOtherRates) {
     write_wav(path("one_sided.wav"), 8000, 2, one_sided);
     EXPECT_EQ(run("decode" + kTable + " " + path("opposite.wav")).out, "");
     EXPECT_EQ(run("decode" + kTable + " " + path("one_sided.wav")).out, text);
+}
+
+// Most radio interfaces deliver the same audio on both channels; at -3 dBFS and at full
+// scale the sum of the two leaves 16 bits and must not wrap.
+TEST_F(Tool, StrongStereoRecordingsDecodeExactly) {
+    const std::string text = "cq cq de n0call strong stereo 73";
+    for (bool qpsk : {false, true}) {
+        for (double amplitude : {23197.0, 32767.0}) {
+            psk31_signal::signal_options o;
+            o.amplitude = amplitude;
+            o.qpsk = qpsk;
+            o.lead_in = 4000;
+            o.lead_out = 4000;
+            std::vector<int16_t> stereo;
+            for (int16_t v : psk31_signal::make_signal(text, o)) stereo.insert(stereo.end(), {v, v});
+            write_wav(path("strong.wav"), 8000, 2, stereo);
+            const Result r =
+                run("decode" + kTable + (qpsk ? " --qpsk " : " ") + path("strong.wav"));
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_NE(r.out.find(text), std::string::npos)
+                << (qpsk ? "QPSK" : "BPSK") << " at peak " << amplitude << ": " << r.out;
+        }
+    }
 }
 
 TEST_F(Tool, BadInputGivesOneLineAndFailure) {
