@@ -90,22 +90,16 @@ int32_t receive_phase(server_state& s) {
 
 bool transmit_phase(server_state& s) {
     {
-        // Decided under the transmitter lock, so that an end given meanwhile either
-        // withdraws the request or is kept for the begin word below.
+        // The request is taken and the begin word given under one holding of the
+        // transmitter lock: an end given before that withdraws the request, an end
+        // given after it finds the transmission begun and ends it.
         std::lock_guard<std::mutex> hold(s.transmitter_lock);
         if (s.transmit_request.load(std::memory_order_relaxed) == 0) return false;
-        s.changing_over = 1;
         s.transmitting.store(1, std::memory_order_relaxed);
+        s.transmitter.put_command(TX_BEGIN);
+        s.transmit_request.store(0, std::memory_order_relaxed);
     }
     ptt_key(*s.ptt, s.ptt_device, true);
-    {
-        std::lock_guard<std::mutex> hold(s.transmitter_lock);
-        s.transmitter.put_command(TX_BEGIN);
-        if (s.end_after_begin != 0) s.transmitter.put_command(s.end_after_begin);
-        s.end_after_begin = 0;
-        s.changing_over = 0;
-    }
-    s.transmit_request.store(0, std::memory_order_relaxed);
 
     for (;;) {
         int32_t result = 0;
@@ -123,9 +117,17 @@ bool transmit_phase(server_state& s) {
         }
     }
 
-    // Whatever is still buffered for playback belongs to the finished transmission.
+    // The end is reached at the start of the last symbol, whose carrier fades out over
+    // the next block; then everything written is played before the radio is unkeyed,
+    // so the other station hears the whole fade (or the last Morse element).
+    {
+        std::lock_guard<std::mutex> hold(s.transmitter_lock);
+        if (s.transmitter.processor() == TX_ERROR) std::fputs("TX_ERROR\n", stderr);
+    }
     int error = 0;
-    s.audio->flush(s.playback, &error);
+    if (s.audio->drain(s.playback, &error) < 0) {
+        std::fprintf(stderr, "transmit_phase pa_simple_drain error %s\n", s.audio->error_text(error));
+    }
     s.transmitting.store(0, std::memory_order_relaxed);
     ptt_key(*s.ptt, s.ptt_device, false);
     return true;

@@ -45,7 +45,7 @@ int32_t server_control(int32_t channel, int32_t spec, int32_t value);
 int32_t server_read(int32_t channel, void* buffer, int32_t length);
 
 // Queues text for transmission; length <= 0 means NUL-terminated. Returns the
-// number of bytes handed to the transmitter.
+// number of bytes the transmitter took (a full queue refuses the rest).
 int32_t server_send_text(const char* text, int32_t length);
 
 // Receive channel 2 to 6 or the transmitter 255; 0, or -1 when refused.

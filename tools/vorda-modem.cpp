@@ -214,9 +214,10 @@ bool run_block(psk31_transmitter& tx, int32_t& result) {
     return result != TX_ERROR;
 }
 
-// Queues a character, running the transmitter while the queue is full.
-bool queue_char(psk31_transmitter& tx, unsigned char c) {
-    while (tx.put_command(c) != 0) {
+// Queues a character or a mode word, running the transmitter while the queue is full,
+// so that text of any length goes out whole, identification included.
+bool queue_word(psk31_transmitter& tx, uint32_t word) {
+    while (tx.put_command(word) != 0) {
         int32_t result = 0;
         if (!run_block(tx, result)) return false;
     }
@@ -245,11 +246,15 @@ int encode(const options& o, const std::string& text) {
         tx.put_command(TX_MODE_PSK + 2 * o.qpsk + o.lsb);
         tx.put_command(static_cast<uint32_t>(frequency_word(o.frequency)));
         tx.put_command(TX_BEGIN);
-        for (size_t i = 0; ok && i < text.size(); ++i) ok = queue_char(tx, text[i]);
+        for (size_t i = 0; ok && i < text.size(); ++i) {
+            ok = queue_word(tx, static_cast<unsigned char>(text[i]));
+        }
         if (ok && o.cwid) {
-            tx.put_command(TX_MODE_MORSE);
+            ok = queue_word(tx, TX_MODE_MORSE);
             const std::string id = " de " + o.call;
-            for (size_t i = 0; ok && i < id.size(); ++i) ok = queue_char(tx, id[i]);
+            for (size_t i = 0; ok && i < id.size(); ++i) {
+                ok = queue_word(tx, static_cast<unsigned char>(id[i]));
+            }
         }
     }
     if (ok) {

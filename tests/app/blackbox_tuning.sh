@@ -294,6 +294,28 @@ xmit_cwid)
     text=$(receive_pane_text)
     grep -qF -- "$typed" <<<"$text" || fail "the echo is not in the receive pane: $text"
     ;;
+xmit_at_start)
+    # Xmit pressed the moment the window can take it: the preamble is on the air at
+    # once, however young the sound streams are.
+    parecord -d vorda_null.monitor --rate=8000 --channels=2 --format=s16le --file-format=raw \
+        "$work/sent.raw" &
+    recorder_pid=$!
+    start_and_continue
+    press_in "$main_window" ctrl+x || fail "cannot reach the main window"
+    pressed=$(date +%s%N)
+    heard=""
+    for _ in $(seq 100); do
+        if od -An -v -td2 -w2 "$work/sent.raw" 2>/dev/null |
+            awk '$1 > 4000 || $1 < -4000 { found = 1; exit } END { exit !found }'; then
+            heard=$(date +%s%N)
+            break
+        fi
+        sleep 0.05
+    done
+    [ -n "$heard" ] || fail "no audio on the monitor 5 s after Xmit"
+    echo "preamble heard $(((heard - pressed) / 1000000)) ms after Xmit"
+    xdotool key ctrl+r
+    ;;
 truecolor16 | pseudocolor)
     # Screens of other depths, on an X server of their own: 16-bit TrueColor,
     # whose grey ramp comes from its 5-6-5 masks, and 8-bit PseudoColor, where it

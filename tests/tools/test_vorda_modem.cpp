@@ -168,6 +168,24 @@ TEST_F(Tool, MorseIdentificationFollowsTheText) {
     EXPECT_EQ(run("decode" + kTable + " " + path("w.wav")).out.substr(0, 4), "text");
 }
 
+// Beyond the transmitter's queue capacity the text is fed as the queue drains; the
+// identification's mode word must wait for room as the characters do.
+TEST_F(Tool, LongTextKeepsEveryCharacterAndTheWholeIdentification) {
+    std::string text;
+    while (text.size() < 2500) text += "the quick brown fox " + std::to_string(text.size()) + " ";
+    std::ofstream(path("long.txt")) << text;
+    const Result plain = run("encode" + kTable + " -o " + path("p.wav"), path("long.txt"));
+    const Result cwid = run("encode" + kTable + " --cwid AB -o " + path("c.wav"), path("long.txt"));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    ASSERT_EQ(cwid.status, 0) << cwid.err;
+    const auto p = wav_samples(read_file(path("p.wav")));
+    const auto c = wav_samples(read_file(path("c.wav")));
+    EXPECT_EQ(static_cast<long>(c.size()) - static_cast<long>(p.size()),
+              2L * (2 + 68 - 35) * 256);  // as for a short text (see above)
+    const Result dec = run("decode" + kTable + " " + path("c.wav"));
+    EXPECT_EQ(dec.out.substr(0, text.size()), text);
+}
+
 TEST_F(Tool, TuneIsASteadyCarrier) {
     const Result enc = run("encode" + kTable + " --tune 2 --freq 1000 -o " + path("t.wav"));
     ASSERT_EQ(enc.status, 0) << enc.err;
