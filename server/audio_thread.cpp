@@ -70,17 +70,21 @@ int32_t receive_phase(server_state& s) {
         for (int32_t ch = 2; ch <= 6; ++ch) {
             int result = 0;
             int32_t dcd = 0;
+            uint32_t clears = 0;
             {
                 std::lock_guard<std::mutex> hold(s.decoder_lock);
                 psk31_receiver* rx = s.channels[ch].decoder;
                 if (rx == nullptr) continue;
                 result = receive_sample(*rx, sample);
                 dcd = rx->dcd;
+                // A disable clears the channel after taking the receiver under this
+                // lock, so a count read here tells whether that clear came since.
+                clears = s.channels[ch].clears.load(std::memory_order_relaxed);
             }
             if (result == NO_CHAR) continue;
             dcd_seen = dcd;
             if (dcd == 0 && s.squelch.load(std::memory_order_relaxed) != -1) continue;
-            channel_write(s.channels[ch], static_cast<uint8_t>(result));
+            channel_write_since(s.channels[ch], static_cast<uint8_t>(result), clears);
         }
 
         const int32_t request = s.transmit_request.load(std::memory_order_relaxed);

@@ -107,6 +107,11 @@ int32_t receiver_control(server_state& s, uint32_t channel, uint32_t spec, int32
         hold.unlock();
         if (spec == kCommMode && value == kCommEnable) {
             psk31_receiver* fresh = create_receiver();  // allocated outside the lock
+            if (fresh == nullptr) {
+                std::fprintf(stderr, "warning: no memory for a receiver on channel %d\n",
+                             static_cast<int>(channel));
+                return -1;
+            }
             hold.lock();
             buffer.decoder = fresh;
             return 0;
@@ -252,6 +257,7 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
         status->lsb = tx.lsb;
         status->tx_mode = tx.tx_mode;
         status->freq = static_cast<int32_t>(tx.frequency * 100.0);
+        status->ptt = s.ptt_device.fd >= 0 ? 1 : 0;  // written only at start-up
         return 0;
     }
     std::lock_guard<std::mutex> hold(s.decoder_lock);

@@ -22,7 +22,7 @@ struct ServerStatus {
     int32_t squelch;       // receiver only: carrier-detect threshold
     int32_t strength;      // receiver only: 0 to 40
     int32_t afc;           // receiver only: non-zero when AFC is on
-    int32_t reserved9;
+    int32_t ptt;           // transmitter only: 1 when a PTT line keys the radio
     int32_t transmitting;  // 1 while the server thread is in its transmit phase
     int32_t phase;         // receiver only: phase change of the last symbol, 1/256 turn
     int32_t reserved12;

@@ -307,6 +307,9 @@ class PttLevels : public ::testing::TestWithParam<ptt_case> {};
 TEST_P(PttLevels, RtsIdleAtStartKeyedWhileTransmittingIdleAfter) {
     const ptt_case& c = GetParam();
     transmission t(c.device);
+    ServerStatus status{};
+    ASSERT_EQ(server_get_status(*t.s, 255, &status, sizeof status), 0);
+    EXPECT_EQ(status.ptt, 1);
     t.run("e");
     ASSERT_EQ(t.ptt.opened, std::vector<std::string>{c.path});
     ASSERT_EQ(t.ptt.changes.size(), 3u);
@@ -361,7 +364,6 @@ TEST(ServerThread, MainChannelKeepsDecodingWhileSecondariesComeAndGo) {
 }
 
 }  // namespace
-
 
 // The server thread live on scripted band noise, driven the way the window's Xmit,
 // Recv and Tune buttons drive it. Whatever is pressed in whatever state, after Recv
