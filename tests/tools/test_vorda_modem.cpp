@@ -1,5 +1,6 @@
 // vorda-modem from the command line: round trips and bad input.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -236,6 +237,69 @@ TEST_F(Tool, StrongStereoRecordingsDecodeExactly) {
         }
     }
 }
+
+// Every sample format libsndfile writes in the common containers, at the modem's rate
+// and at 48000/s, mono and stereo: full scale in the file is full scale for the
+// receiver, so each decodes the same text (float recordings once decoded to nothing).
+struct SampleFormat {
+    const char* name;
+    int format;  // container | sample type
+};
+
+void PrintTo(const SampleFormat& f, std::ostream* out) { *out << f.name; }
+
+class ToolFormats : public Tool, public testing::WithParamInterface<SampleFormat> {};
+
+TEST_P(ToolFormats, DecodesTheSameText) {
+    const std::string text = "every format decodes\n";
+    const std::vector<int16_t> mono = transmitted(text);
+    for (const int rate : {8000, 48000}) {
+        // 48000/s by linear interpolation, as in ReadsMonoStereoAndOtherRates.
+        std::vector<float> signal;
+        for (size_t n = 0; n + 1 < mono.size(); ++n) {
+            const int steps = rate / 8000;
+            for (int k = 0; k < steps; ++k) {
+                signal.push_back((mono[n] + (mono[n + 1] - mono[n]) * k / float(steps)) / 32768.0f);
+            }
+        }
+        for (const int channels : {1, 2}) {
+            std::vector<float> frames;
+            for (float v : signal) frames.insert(frames.end(), static_cast<size_t>(channels), v);
+            SF_INFO info{};
+            info.samplerate = rate;
+            info.channels = channels;
+            info.format = GetParam().format;
+            const std::string file = path("signal");
+            SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+            ASSERT_NE(out, nullptr) << GetParam().name << ": " << sf_strerror(nullptr);
+            const auto count = static_cast<sf_count_t>(signal.size());
+            ASSERT_EQ(sf_writef_float(out, frames.data(), count), count);
+            sf_close(out);
+
+            const Result r = run("decode" + kTable + " " + file);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out, text) << GetParam().name << " at " << rate << "/s, " << channels
+                                   << " channel(s)";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ToolFormats,
+    testing::Values(SampleFormat{"WavPcm16", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                    SampleFormat{"WavPcmU8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+                    SampleFormat{"WavPcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+                    SampleFormat{"WavPcm32", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+                    SampleFormat{"WavFloat", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+                    SampleFormat{"WavDouble", SF_FORMAT_WAV | SF_FORMAT_DOUBLE},
+                    SampleFormat{"AuFloat", SF_FORMAT_AU | SF_FORMAT_FLOAT},
+                    SampleFormat{"AuDouble", SF_FORMAT_AU | SF_FORMAT_DOUBLE},
+                    SampleFormat{"CafFloat", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
+                    SampleFormat{"CafDouble", SF_FORMAT_CAF | SF_FORMAT_DOUBLE},
+                    SampleFormat{"W64Float", SF_FORMAT_W64 | SF_FORMAT_FLOAT},
+                    SampleFormat{"W64Double", SF_FORMAT_W64 | SF_FORMAT_DOUBLE},
+                    SampleFormat{"FlacPcm16", SF_FORMAT_FLAC | SF_FORMAT_PCM_16}),
+    [](const testing::TestParamInfo<SampleFormat>& info) { return info.param.name; });
 
 TEST_F(Tool, BadInputGivesOneLineAndFailure) {
     std::ofstream(path("empty.wav"));
