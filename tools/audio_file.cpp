@@ -201,11 +201,16 @@ bool open_wav(wav_writer& writer, const char* path, std::string& error) {
 }
 
 bool write_wav(wav_writer& writer, const int16_t* frames, size_t frame_count, std::string& error) {
+    if (writer.frames + frame_count > writer.max_frames) {
+        error = "the audio does not fit into a WAV file (at most 4 GiB)";
+        return false;
+    }
     const auto n = static_cast<sf_count_t>(frame_count);
     if (sf_writef_short(writer.file, frames, n) != n) {
         error = sf_strerror(writer.file);
         return false;
     }
+    writer.frames += frame_count;
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
 #include "tools/audio_file.h"
+#include "tools/encode_length.h"
 
 #ifndef VORDA_DATA_DIR
 #define VORDA_DATA_DIR "/usr/local/share/vorda"
@@ -189,12 +190,20 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
     return 0;
 }
 
-// The transmitter's blocks go into the WAV file.
+// The transmitter's blocks go into the WAV file; the reason of a failed write is kept.
+struct wav_sink {
+    wav_writer writer;
+    std::string error;
+};
+
 int sink_write(void* context, const void* data, size_t bytes, int* error) {
-    auto* writer = static_cast<wav_writer*>(context);
-    std::string text;
-    if (write_wav(*writer, static_cast<const int16_t*>(data), bytes / 4, text)) return 0;
-    *error = writer->file != nullptr ? sf_error(writer->file) : SF_ERR_SYSTEM;
+    auto* sink = static_cast<wav_sink*>(context);
+    wav_writer& writer = sink->writer;
+    if (write_wav(writer, static_cast<const int16_t*>(data), bytes / kWavFrameBytes,
+                  sink->error)) {
+        return 0;
+    }
+    *error = writer.file != nullptr ? sf_error(writer.file) : SF_ERR_SYSTEM;
     if (*error == 0) *error = SF_ERR_SYSTEM;
     return -1;
 }
@@ -225,12 +234,24 @@ bool queue_char(psk31_transmitter& tx, unsigned char c) {
 
 int encode(const options& o, const std::string& text) {
     load_code_table(o.table.c_str());
-    wav_writer writer;
+    // Refused before anything is written: a WAV file's sizes would wrap past 4 GiB.
+    const uint64_t frames =
+        o.tune_seconds > 0 ? static_cast<uint64_t>(std::ceil(o.tune_seconds * kModemRate)) +
+                                 kModemRate
+                           : encoded_frames_bound(text, o.cwid ? " de " + o.call : "");
+    if (frames > kMaxWavDataBytes / kWavFrameBytes) {
+        return fail(kRunError, "the text is too long: its audio (" +
+                                   std::to_string(frames / kModemRate / 3600) +
+                                   " hours) would not fit into a WAV file (4 GiB, 37 hours); "
+                                   "send it in parts");
+    }
+    wav_sink sink;
+    wav_writer& writer = sink.writer;
     std::string error;
     if (!open_wav(writer, o.output.c_str(), error)) return fail(kRunError, error);
 
     psk31_transmitter tx;
-    tx.sink = {&sink_write, &sink_error_text, &writer};
+    tx.sink = {&sink_write, &sink_error_text, &sink};
     bool ok = true;
     // Settings given while idle, then the begin word, as the server thread does it.
     if (o.tune_seconds > 0) {
@@ -262,7 +283,7 @@ int encode(const options& o, const std::string& text) {
     }
     if (!ok) {
         close_wav(writer, error);
-        return fail(kRunError, "cannot write '" + o.output + "'");
+        return fail(kRunError, "cannot write '" + o.output + "': " + sink.error);
     }
     if (!close_wav(writer, error)) return fail(kRunError, error);
     return 0;

@@ -17,6 +17,8 @@
 #include "modem/psk31_signal.h"
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
+#include "tools/audio_file.h"
+#include "tools/encode_length.h"
 
 namespace fs = std::filesystem;
 
@@ -300,6 +302,87 @@ INSTANTIATE_TEST_SUITE_P(
                     SampleFormat{"W64Double", SF_FORMAT_W64 | SF_FORMAT_DOUBLE},
                     SampleFormat{"FlacPcm16", SF_FORMAT_FLAC | SF_FORMAT_PCM_16}),
     [](const testing::TestParamInfo<SampleFormat>& info) { return info.param.name; });
+
+// A text whose WAV file would pass 4 GiB is refused before anything is written (a
+// million characters once made a 7 GB file whose sizes wrapped, with status 0).
+TEST_F(Tool, RefusesATextTooLongForAWavFile) {
+    std::string text;
+    while (text.size() < 1000000) text += "cq cq de n0call the quick brown fox 0123456789\n";
+    std::ofstream(path("long.txt")) << text;
+    const Result r = run("encode" + kTable + " -o " + path("long.wav"), path("long.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("too long"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path("long.wav")));
+    // To standard output as well, where the file is built in memory first.
+    const Result piped = run("encode" + kTable, path("long.txt"));
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.out, "");
+}
+
+// The transmitter run the way `encode` runs it; returns the frames written.
+uint64_t encoded_frames(const std::string& text, bool qpsk, const std::string& identification) {
+    psk31_transmitter tx;
+    uint64_t blocks = 0;
+    auto run_block = [&] {
+        ++blocks;
+        return tx.processor();
+    };
+    tx.put_command(TX_MODE_PSK + 2 * qpsk);
+    tx.put_command(TX_FREQUENCY + 100000);
+    tx.put_command(TX_BEGIN);
+    for (unsigned char c : text) {
+        while (tx.put_command(c) != 0) run_block();
+    }
+    if (!identification.empty()) {
+        tx.put_command(TX_MODE_MORSE);
+        for (unsigned char c : identification) {
+            while (tx.put_command(c) != 0) run_block();
+        }
+    }
+    tx.put_command(TX_END);
+    while (run_block() != static_cast<int32_t>(TX_END)) {
+    }
+    run_block();
+    return blocks * psk31_transmitter::kBlockFrames;
+}
+
+TEST(EncodeLength, BoundsTheFramesTheTransmitterWrites) {
+    load_code_table(VORDA_SOURCE_DATA_DIR);
+    std::string every_byte;
+    for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
+    const std::string identification = " de ----------";  // the longest Morse characters
+    for (const std::string& text :
+         {std::string(), std::string(500, 'e'), std::string(300, '\xff'), every_byte,
+          std::string("abc\b\bdef 73\n")}) {
+        for (const bool qpsk : {false, true}) {
+            for (const std::string& id : {std::string(), identification}) {
+                const uint64_t actual = encoded_frames(text, qpsk, id);
+                const uint64_t bound = encoded_frames_bound(text, id);
+                EXPECT_GE(bound, actual) << text.size() << " characters, qpsk " << qpsk;
+                // Only the fixed parts are counted generously (256 symbols, 8 s), never
+                // the text's characters.
+                EXPECT_LE(bound - actual, 256u * 256 + 64u * 256 * id.size());
+            }
+        }
+    }
+}
+
+TEST(WavWriter, RefusesAudioBeyondItsLimit) {
+    char dir[] = "/tmp/vorda-wav-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string file = std::string(dir) + "/limit.wav";
+    wav_writer writer;
+    std::string error;
+    ASSERT_TRUE(open_wav(writer, file.c_str(), error)) << error;
+    writer.max_frames = 1000;
+    const std::vector<int16_t> frames(2 * 600, 100);
+    EXPECT_TRUE(write_wav(writer, frames.data(), 600, error)) << error;
+    EXPECT_FALSE(write_wav(writer, frames.data(), 600, error));
+    EXPECT_NE(error.find("4 GiB"), std::string::npos) << error;
+    EXPECT_TRUE(close_wav(writer, error)) << error;
+    EXPECT_EQ(wav_samples(read_file(file)).size(), 2u * 600);  // a whole, valid file
+    fs::remove_all(dir);
+}
 
 TEST_F(Tool, BadInputGivesOneLineAndFailure) {
     std::ofstream(path("empty.wav"));
