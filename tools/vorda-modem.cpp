@@ -1,6 +1,7 @@
 // vorda-modem: the PSK31 modem on audio files. `encode` drives the transmitter the way
 // the server thread does and writes the audio to a WAV file; `decode` runs a receiver
 // over a recording and prints the text as it comes.
+#include <fcntl.h>
 #include <getopt.h>
 #include <unistd.h>
 
@@ -79,6 +80,18 @@ struct options {
 int fail(int status, const std::string& message) {
     std::fprintf(stderr, "vorda-modem: %s\n", message.c_str());
     return status;
+}
+
+int fail_output() {
+    return fail(kRunError, std::string("cannot write to standard output: ") + std::strerror(errno));
+}
+
+// A closed standard output is refused at once: a file opened later would take its
+// descriptor, and the text would go into it or nowhere.
+bool stdout_open() {
+    if (fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
+    errno = EBADF;
+    return false;
 }
 
 bool parse_number(const char* text, double& value) {
@@ -315,8 +328,10 @@ int decode(const options& o, const char* path) {
             const int c = receive_sample(rx, reader.samples[i]);
             // As the server delivers them: without carrier detect only when squelch is -1.
             if (c != NO_CHAR && (rx.dcd != 0 || o.squelch == -1)) {
-                std::putchar(c);
-                std::fflush(stdout);
+                if (std::putchar(c) == EOF || std::fflush(stdout) != 0) {
+                    close_audio(reader);
+                    return fail_output();
+                }
             }
             if (o.status && ++total % kModemRate == 0) {
                 std::fprintf(stderr, "%8.1f s  %7.2f Hz  dcd %d  strength %2d\n",
@@ -325,6 +340,7 @@ int decode(const options& o, const char* path) {
         }
     }
     close_audio(reader);
+    if (std::fclose(stdout) != 0) return fail_output();
     return 0;
 }
 
@@ -353,6 +369,7 @@ int main(int argc, char** argv) {
     char** operands = argv + 1 + first;
     const int operand_count = argc - 1 - first;
 
+    if ((!is_encode || o.output == "-") && !stdout_open()) return fail_output();
     if (is_encode) {
         if (o.output == "-" && isatty(STDOUT_FILENO)) {
             return fail(kUsageError, "will not write audio to a terminal; give -o FILE");

@@ -384,6 +384,26 @@ TEST(WavWriter, RefusesAudioBeyondItsLimit) {
     fs::remove_all(dir);
 }
 
+// The decoded text is the output: when it cannot be written (a full disk, a closed
+// descriptor) the tool says so and fails, as `encode` does.
+TEST_F(Tool, OutputThatCannotBeWrittenFails) {
+    ASSERT_EQ(run("encode" + kTable + " -o " + path("s.wav") + " 'lost text'").status, 0);
+    const std::pair<std::string, std::string> outputs[] = {
+        {"> /dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}};
+    for (const auto& [out, reason] : outputs) {
+        for (const std::string& command :
+             {"decode" + kTable + " " + path("s.wav"), "encode" + kTable + " 'x'"}) {
+            const std::string line = kTool + " " + command + " " + out + " 2> " + path("err");
+            const int raw = std::system(line.c_str());
+            ASSERT_TRUE(WIFEXITED(raw)) << line;
+            EXPECT_EQ(WEXITSTATUS(raw), 1) << line;
+            EXPECT_EQ(read_file(path("err")),
+                      "vorda-modem: cannot write to standard output: " + reason + "\n")
+                << line;
+        }
+    }
+}
+
 TEST_F(Tool, BadInputGivesOneLineAndFailure) {
     std::ofstream(path("empty.wav"));
     std::ofstream(path("text.wav")) << "this is not audio\n";
