@@ -42,7 +42,8 @@ const char kUsage[] =
     "  -o, --output FILE   output file (default: standard output)\n"
     "      --cwid CALL     end with the Morse identification \" de CALL\"\n"
     "                      (first 15 characters of CALL)\n"
-    "      --tune SECONDS  a steady tune carrier for SECONDS instead of text\n"
+    "      --tune SECONDS  a steady tune carrier for SECONDS (at most 86400)\n"
+    "                      instead of text\n"
     "\n"
     "decode: print the text decoded from IN (any format libsndfile reads, mono or\n"
     "        stereo; stereo is summed, other sample rates converted to 8000/s).\n"
@@ -164,8 +165,10 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
             case kTune:
                 if (!parse_number(optarg, o.tune_seconds) || o.tune_seconds <= 0 ||
                     o.tune_seconds > kMaxTuneSeconds) {
-                    return fail(kUsageError, std::string("tune time '") + optarg +
-                                                 "' is not a number of seconds above 0");
+                    return fail(kUsageError,
+                                std::string("tune time '") + optarg +
+                                    "' is not a number of seconds above 0 and at most 86400 "
+                                    "(a day)");
                 }
                 break;
             case 'o':
@@ -212,8 +215,7 @@ struct wav_sink {
 int sink_write(void* context, const void* data, size_t bytes, int* error) {
     auto* sink = static_cast<wav_sink*>(context);
     wav_writer& writer = sink->writer;
-    if (write_wav(writer, static_cast<const int16_t*>(data), bytes / kWavFrameBytes,
-                  sink->error)) {
+    if (write_wav(writer, static_cast<const int16_t*>(data), bytes / kWavFrameBytes, sink->error)) {
         return 0;
     }
     *error = writer.file != nullptr ? sf_error(writer.file) : SF_ERR_SYSTEM;
@@ -249,9 +251,9 @@ int encode(const options& o, const std::string& text) {
     load_code_table(o.table.c_str());
     // Refused before anything is written: a WAV file's sizes would wrap past 4 GiB.
     const uint64_t frames =
-        o.tune_seconds > 0 ? static_cast<uint64_t>(std::ceil(o.tune_seconds * kModemRate)) +
-                                 kModemRate
-                           : encoded_frames_bound(text, o.cwid ? " de " + o.call : "");
+        o.tune_seconds > 0
+            ? static_cast<uint64_t>(std::ceil(o.tune_seconds * kModemRate)) + kModemRate
+            : encoded_frames_bound(text, o.cwid ? " de " + o.call : "");
     if (frames > kMaxWavDataBytes / kWavFrameBytes) {
         return fail(kRunError, "the text is too long: its audio (" +
                                    std::to_string(frames / kModemRate / 3600) +

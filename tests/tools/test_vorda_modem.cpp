@@ -424,6 +424,8 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         {"encode -q x", "unknown option '-q'"},
         {"encode --tune", "needs a value"},
         {"encode --tune -3", "tune"},
+        {"encode --tune 1e9", "at most 86400"},
+        {"encode --tune 0", "above 0"},
         {"encode --tune 1 text", "no text"},
         {"decode --squelch loud " + path("ok.wav"), "squelch"},
         {"decode", "no input file"},
