@@ -54,6 +54,8 @@ std::string homeDirectory() {
     return "";
 }
 
+std::string qsoDirectory() { return homeDirectory() + "/.vordaDir"; }
+
 StateValues readStateValues(std::FILE* in) {
     StateValues values{};
     std::string line;
