@@ -49,7 +49,8 @@ std::string bugReportTail() {
 }  // namespace
 
 std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME")) return home;
+    // An empty HOME would put the directory at the filesystem root.
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
     if (const passwd* pw = getpwuid(getuid())) return pw->pw_dir;
     return "";
 }
