@@ -64,13 +64,13 @@ start_and_continue() {  # [TOOLKIT OPTION...]
     start_vorda "$@"
     main_window=$(visible_window VORDA) || fail "the main window did not appear"
     local warning
-    warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
     press_in "$warning" Escape
     for _ in $(seq 50); do
-        [ -z "$(own_windows "BRIK ERROR")" ] && break
+        [ -z "$(own_windows "VORDA ERROR")" ] && break
         sleep 0.1
     done
-    [ -z "$(own_windows "BRIK ERROR")" ] || fail "Cancel did not close the warning"
+    [ -z "$(own_windows "VORDA ERROR")" ] || fail "Cancel did not close the warning"
 }
 
 # Child windows of the main window by size, as "id x y" (root coordinates),
