@@ -364,7 +364,7 @@ xmit_recv_quick)
     press_in "$main_window" ctrl+x || fail "cannot reach the main window"
     xdotool type --delay 40 "first"
     wait_for_sound 10 || fail "no audio on the monitor 10 s after Xmit"
-    sleep 2
+    text=$(wait_for_pane_text "first" 20) || fail "the first text was not echoed: $text"
     xdotool key ctrl+r ctrl+x
     xdotool type --delay 20 "late"
     xdotool key ctrl+r ctrl+t ctrl+r
