@@ -6,7 +6,8 @@
 #
 # Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate,
 #                            video_and_clear, home_unusable, dialout_ok,
-#                            typing_goes_to_transmit_pane, no_resource_file)
+#                            typing_goes_to_transmit_pane, no_resource_file,
+#                            state_file_fifo)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -239,6 +240,21 @@ no_resource_file)
     exit_status_within 10
     status=$?
     [ $status -eq 1 ] || fail "OK ended with status $status"
+    ;;
+state_file_fifo)
+    # A FIFO as the state file once blocked start-up forever, and quitting too.
+    mkdir -p "$HOME/.vordaDir"
+    mkfifo "$HOME/.vordaDir/.vorda.dat"
+    start_vorda
+    visible_window VORDA >/dev/null || fail "the main window did not appear"
+    visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
+    grep -qxF "vorda: $HOME/.vordaDir/.vorda.dat is not a regular file" "$work/stderr" ||
+        fail "no message naming the FIFO"
+    kill -INT "$vorda_pid"
+    exit_status_within 10
+    status=$?
+    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    [ -p "$HOME/.vordaDir/.vorda.dat" ] || fail "the FIFO was replaced"
     ;;
 *)
     echo "unknown case $case_name"
