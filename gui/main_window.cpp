@@ -456,7 +456,7 @@ void attachHandlers(MainWindow* mw, XtAppContext app) {
     XtAddCallback(mw->localCapsItem, XmNvalueChangedCallback, localCapsCB, nullptr);
     XtAddCallback(mw->videoItem, XmNactivateCallback, videoCB, mw->videoDiag);
     XtAddCallback(mw->videoClose, XmNactivateCallback, videoCloseCB, mw->videoDiag);
-    XtAddCallback(mw->txText, XmNmodifyVerifyCallback, txTextCB, nullptr);
+    XtAddCallback(mw->txText, XmNmodifyVerifyCallbackWcs, txTextCB, nullptr);
     XtAddCallback(mw->txText, XmNmotionVerifyCallback, txTextCB, nullptr);
     const char* scrollLists[] = {XmNdragCallback,          XmNincrementCallback,
                                  XmNdecrementCallback,     XmNpageIncrementCallback,

@@ -117,14 +117,15 @@ void swapCB(Widget, XtPointer clientData, XtPointer) {
     MainWindow& mw = mainWindow;
     server_control(SERVER_MAIN_CHANNEL, SWAP, d->channel);
 
-    char* mainText = XmTextGetString(mw.rxText);
-    char* ownText = XmTextGetString(d->rxText);
+    // As characters: the Latin-1 text passes unchanged whatever the locale.
+    wchar_t* mainText = XmTextGetStringWcs(mw.rxText);
+    wchar_t* ownText = XmTextGetStringWcs(d->rxText);
     XmTextDisableRedisplay(mw.rxText);
     XmTextDisableRedisplay(d->rxText);
-    XmTextSetString(mw.rxText, ownText);
-    XmTextSetString(d->rxText, mainText);
-    XtFree(mainText);
-    XtFree(ownText);
+    XmTextSetStringWcs(mw.rxText, ownText);
+    XmTextSetStringWcs(d->rxText, mainText);
+    XtFree(reinterpret_cast<char*>(mainText));
+    XtFree(reinterpret_cast<char*>(ownText));
     showEnd(mw.rxText);
     showEnd(d->rxText);
     XmTextEnableRedisplay(mw.rxText);
@@ -386,9 +387,9 @@ void openDecoderCB(Widget, XtPointer, XtPointer) {
     const int slot = decoder_open(CENTRE_COLUMN);
     if (slot == -1) return;
     Widget pane = secondaryDecoders[slot].rxText;
-    char* text = XmTextGetString(mainWindow.rxText);
-    XmTextSetString(pane, text);
-    XtFree(text);
+    wchar_t* text = XmTextGetStringWcs(mainWindow.rxText);
+    XmTextSetStringWcs(pane, text);
+    XtFree(reinterpret_cast<char*>(text));
     showEnd(pane);
 }
 

@@ -294,6 +294,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     XmToggleButtonSetState(d.afcTB, False, True);
     XmTextSetString(mainWindow.rxText, const_cast<char*>("main side"));
     XmTextSetString(d.rxText, const_cast<char*>("second side"));
+    putRxChar(mainWindow.rxText, '\xB0', 0, XmHIGHLIGHT_NORMAL);
+    putRxChar(d.rxText, '\xE9', 0, XmHIGHLIGHT_NORMAL);
     mainWindow.scrolledBack = 1;
     d.scrolledBack = 1;
     XtVaSetValues(d.rxText, XmNbackground, markColor, nullptr);
@@ -310,8 +312,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_EQ(fakeServer.last(255, 4), 1);
     EXPECT_EQ(fakeServer.last(2, 6), 0);
     EXPECT_EQ(fakeServer.last(3, 4), -1000);  // the window's channel already has its mode
-    EXPECT_EQ(textOf(mainWindow.rxText), "second side");
-    EXPECT_EQ(textOf(d.rxText), "main side");
+    EXPECT_EQ(textOf(mainWindow.rxText), "second side\xE9");
+    EXPECT_EQ(textOf(d.rxText), "main side\xB0");
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.qpskTB));
     EXPECT_FALSE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
@@ -328,8 +330,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_EQ(fakeServer.commands.front(), (FakeCommand{2, 64, 3}));
     EXPECT_EQ(fakeServer.last(2, 8), 100000);
     EXPECT_EQ(fakeServer.last(3, 8), 129690);
-    EXPECT_EQ(textOf(mainWindow.rxText), "main side");
-    EXPECT_EQ(textOf(d.rxText), "second side");
+    EXPECT_EQ(textOf(mainWindow.rxText), "main side\xB0");
+    EXPECT_EQ(textOf(d.rxText), "second side\xE9");
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.qpskTB));
     EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
