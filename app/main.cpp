@@ -94,9 +94,14 @@ int main(int argc, char** argv) {
 
     createMainWindow(&mainWindow, topLevel, &appResources);
 
+    // Transmitting without keying must never pass unnoticed.
+    ServerStatus txStatus{};
+    server_get_status(SERVER_TX_CHANNEL, &txStatus, sizeof txStatus);
+    const std::string pttProblem = pttWarning(appResources, txStatus.ptt != 0);
+    if (!pttProblem.empty()) std::fputs(pttProblem.c_str(), stderr);
     const std::string report =
         startupReport(iniReport, XmVERSION_STRING + VERSION_MARKER,
-                      _XmVersionString + VERSION_MARKER, appResources);
+                      _XmVersionString + VERSION_MARKER, appResources) + pttProblem;
     XmTextInsert(mainWindow.rxText, XmTextGetLastPosition(mainWindow.rxText),
                  const_cast<char*>(report.c_str()));
 

@@ -30,6 +30,15 @@ std::string startupReport(const std::string& iniText, const char* compiledWith,
     return report;
 }
 
+std::string pttWarning(const AppResources& resources, bool lineOpen) {
+    if (resources.ptt == 0 || lineOpen) return "";
+    if (resources.serDev == nullptr || resources.serDev[0] == '\0') {
+        return "PTT is on but serDev names no serial device: Xmit will not key the radio\n";
+    }
+    return std::string("PTT device ") + resources.serDev +
+           " is not usable: Xmit will not key the radio\n";
+}
+
 bool isGroupMember(const group* group, const char* user) {
     if (group == nullptr || user == nullptr) return false;
     for (char** member = group->gr_mem; member != nullptr && *member != nullptr; ++member) {

@@ -17,6 +17,11 @@ extern Widget topLevel;
 std::string startupReport(const std::string& iniText, const char* compiledWith,
                           const char* runningWith, const AppResources& resources);
 
+// When PTT is asked for (the ptt resource) but no line keys the radio (serDev empty,
+// or the device could not be opened): a line saying that Xmit will not key it.
+// Empty otherwise.
+std::string pttWarning(const AppResources& resources, bool lineOpen);
+
 // Whether `user` is listed as a member of `group` (exact comparison; the
 // user's primary group is not considered).
 bool isGroupMember(const group* group, const char* user);

@@ -49,10 +49,13 @@ std::string bugReportTail() {
 }  // namespace
 
 std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME")) return home;
+    // An empty HOME would put the directory at the filesystem root.
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
     if (const passwd* pw = getpwuid(getuid())) return pw->pw_dir;
     return "";
 }
+
+std::string qsoDirectory() { return homeDirectory() + "/.vordaDir"; }
 
 StateValues readStateValues(std::FILE* in) {
     StateValues values{};
@@ -123,21 +126,22 @@ int iniProc(int mode) {
 int getQSOfiles(const char* directory) {
     const std::string own = homeDirectory() + "/.vordaDir";
     if (mkdir(own.c_str(), 0755) != 0) {
-        errorDialog(topLevel, ("Can't create $HOME/.brikDir\nbrik must exit" + bugReportTail()).c_str(),
+        const std::string why = own + ": " + std::strerror(errno);
+        errorDialog(topLevel, ("Can't create " + why + "\nvorda must exit" + bugReportTail()).c_str(),
                     0, 1);
-        std::fputs("brik: can't create .brikDir\n", stderr);
+        std::fprintf(stderr, "vorda: can't create %s\n", why.c_str());
         return -1;
     }
     const std::string installed = std::string(dataDirectory) + "/vordaDir";
     DIR* dir = opendir(installed.c_str());
     if (dir == nullptr) {
+        const std::string why = installed + ": " + std::strerror(errno);
         errorDialog(topLevel,
-                    ("getQSOfiles: Can't open PKG_DATA_DIR/vordaDir\nThis is an installation "
-                     "error.\nbrik must exit." +
+                    ("Can't open " + why + "\nThis is an installation error.\nvorda must exit." +
                      bugReportTail())
                         .c_str(),
                     0, 1);
-        std::fputs("can't open brikDir\n", stderr);
+        std::fprintf(stderr, "vorda: can't open %s\n", why.c_str());
         return -1;
     }
     while (const dirent* entry = readdir(dir)) {

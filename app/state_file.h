@@ -41,3 +41,7 @@ void writeStateValues(std::FILE* out, const StateValues& values);
 
 // $HOME, or the password database's home directory when HOME is unset.
 std::string homeDirectory();
+
+// The per-user QSO directory, homeDirectory() + "/.vordaDir": the state file's and
+// the QSO files' place.
+std::string qsoDirectory();

@@ -49,6 +49,13 @@ void set_receiver_frequency(psk31_receiver& receiver, int32_t hundredths);
 // Sets the QPSK and LSB flags together with the decoder's copies of them.
 void set_receiver_mode(psk31_receiver& receiver, int32_t qpsk, int32_t lsb);
 
+// The receivers' input sample from a stereo frame: left plus right, held to the 16-bit
+// range (a wrapped sum would turn a strong signal on both channels into noise).
+inline int16_t saturating_sum(int16_t left, int16_t right) {
+    const int32_t sum = int32_t{left} + int32_t{right};
+    return static_cast<int16_t>(sum > 32767 ? 32767 : sum < -32768 ? -32768 : sum);
+}
+
 // One input sample; returns a completed character 0..255 or NO_CHAR.
 int receive_sample(psk31_receiver& receiver, int16_t sample);
 

@@ -197,9 +197,11 @@ int32_t psk31_transmitter::put_command(uint32_t word) {
         return 0;
     }
     const bool mode_word = (word & kModeBit) != 0 && (word & kFrequencyBit) == 0;
+    // A refused mode word leaves the queue mode alone: the characters queued after it
+    // would otherwise be coded for a mode the modulator never switches to.
+    if (queued() >= kQueueCapacity) return -1;
     const int32_t previous_mode = queue_mode;
     if (mode_word) queue_mode = (word & 8) ? kModeTune : (word & 4) ? kModeMorse : kModePsk;
-    if (queued() >= kQueueCapacity) return -1;
 
     if (word <= 0xFF) {
         const int32_t byte = static_cast<int32_t>(word);
@@ -231,6 +233,25 @@ int32_t psk31_transmitter::put_command(uint32_t word) {
         append(*this, static_cast<int32_t>(word));
     }
     return 0;
+}
+
+void psk31_transmitter::withdraw_unsent() {
+    if (state == 1) return;
+    int32_t from = head;
+    if (state == 2) {
+        // The end may already have been taken by the modulator: then all that is
+        // queued belongs to the next transmission.
+        for (int32_t i = head; i != tail; i = (i + 1) & kQueueMask) {
+            if (queue[i] == static_cast<int32_t>(TX_END)) from = (i + 1) & kQueueMask;
+        }
+    }
+    int32_t kept = from;
+    for (int32_t i = from; i != tail; i = (i + 1) & kQueueMask) {
+        if (!is_setting(queue[i])) continue;
+        queue[kept] = queue[i];
+        kept = (kept + 1) & kQueueMask;
+    }
+    tail = kept;
 }
 
 void psk31_transmitter::put_flush() {

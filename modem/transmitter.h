@@ -73,6 +73,11 @@ struct psk31_transmitter {
     // TX_BLOCK_WRITTEN or TX_ERROR.
     int32_t processor();
 
+    // Takes back what was queued for a transmission that has not begun: everything in
+    // the idle state, what follows the queued end while ending, nothing while sending.
+    // Mode and frequency words stay, in order, for the next transmission.
+    void withdraw_unsent();
+
     void put_morse(int byte);
     void put_postamble();
     // Zero bits with the carrier on that complete the last PSK character: 2 in BPSK,

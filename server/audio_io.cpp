@@ -3,6 +3,9 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <array>
+#include <cstdint>
+
 namespace {
 
 void* pulse_open(audio_direction direction, int32_t rate, int* error) {
@@ -19,7 +22,21 @@ void* pulse_open(audio_direction direction, int32_t rate, int* error) {
     attr.fragsize = 2048;
     const pa_stream_direction_t dir =
         direction == audio_direction::capture ? PA_STREAM_RECORD : PA_STREAM_PLAYBACK;
-    return pa_simple_new(nullptr, "VORDA", dir, nullptr, "VORDA", &spec, nullptr, &attr, error);
+    pa_simple* stream =
+        pa_simple_new(nullptr, "VORDA", dir, nullptr, "VORDA", &spec, nullptr, &attr, error);
+    if (stream == nullptr || direction == audio_direction::capture) return stream;
+
+    // A sink that nobody plays into may sleep in long blocks (a null sink: 2 s) and
+    // takes up this stream's short latency only when the block ends; a transmission
+    // asked for before then would wait that long for its first audio. Playing a
+    // moment of silence now lets that wait happen at start-up instead.
+    const std::array<uint8_t, 512> silence{};
+    if (pa_simple_write(stream, silence.data(), silence.size(), error) < 0 ||
+        pa_simple_drain(stream, error) < 0) {
+        pa_simple_free(stream);
+        return nullptr;
+    }
+    return stream;
 }
 
 int pulse_read(void* stream, void* data, size_t bytes, int* error) {
@@ -30,13 +47,13 @@ int pulse_write(void* stream, const void* data, size_t bytes, int* error) {
     return pa_simple_write(static_cast<pa_simple*>(stream), data, bytes, error);
 }
 
-int pulse_flush(void* stream, int* error) {
-    return pa_simple_flush(static_cast<pa_simple*>(stream), error);
+int pulse_drain(void* stream, int* error) {
+    return pa_simple_drain(static_cast<pa_simple*>(stream), error);
 }
 
 const char* pulse_error_text(int error) { return pa_strerror(error); }
 
 }  // namespace
 
-const audio_io pulse_audio_io = {pulse_open, pulse_read, pulse_write, pulse_flush,
+const audio_io pulse_audio_io = {pulse_open, pulse_read, pulse_write, pulse_drain,
                                  pulse_error_text};

@@ -14,8 +14,8 @@ struct audio_io {
     // Whole-buffer transfers that block until done; 0, or negative with *error set.
     int (*read)(void* stream, void* data, size_t bytes, int* error);
     int (*write)(void* stream, const void* data, size_t bytes, int* error);
-    // Discards what is still buffered for playback.
-    int (*flush)(void* stream, int* error);
+    // Waits until everything written for playback has been played.
+    int (*drain)(void* stream, int* error);
     const char* (*error_text)(int error);
 };
 

@@ -25,13 +25,14 @@ bool read_capture(server_state& s) {
     return true;
 }
 
-// Left plus right of the next captured frame, wrapped to 16 bits as the sum of two
-// 16-bit samples in 16-bit arithmetic.
+// Left plus right of the next captured frame. A radio's audio often arrives on both
+// channels; above half scale their sum leaves 16 bits, and wrapping it would turn a
+// strong clean signal into garbage, so it saturates instead.
 int16_t next_sample(server_state& s) {
     const uint8_t* frame = s.capture_block.data() + 4 * s.capture_next++;
     const auto left = static_cast<int16_t>(frame[0] | frame[1] << 8);
     const auto right = static_cast<int16_t>(frame[2] | frame[3] << 8);
-    return static_cast<int16_t>(left + right);
+    return saturating_sum(left, right);
 }
 
 void* server_thread(void*) {
@@ -69,17 +70,21 @@ int32_t receive_phase(server_state& s) {
         for (int32_t ch = 2; ch <= 6; ++ch) {
             int result = 0;
             int32_t dcd = 0;
+            uint32_t clears = 0;
             {
                 std::lock_guard<std::mutex> hold(s.decoder_lock);
                 psk31_receiver* rx = s.channels[ch].decoder;
                 if (rx == nullptr) continue;
                 result = receive_sample(*rx, sample);
                 dcd = rx->dcd;
+                // A disable clears the channel after taking the receiver under this
+                // lock, so a count read here tells whether that clear came since.
+                clears = s.channels[ch].clears.load(std::memory_order_relaxed);
             }
             if (result == NO_CHAR) continue;
             dcd_seen = dcd;
             if (dcd == 0 && s.squelch.load(std::memory_order_relaxed) != -1) continue;
-            channel_write(s.channels[ch], static_cast<uint8_t>(result));
+            channel_write_since(s.channels[ch], static_cast<uint8_t>(result), clears);
         }
 
         const int32_t request = s.transmit_request.load(std::memory_order_relaxed);
@@ -89,22 +94,16 @@ int32_t receive_phase(server_state& s) {
 
 bool transmit_phase(server_state& s) {
     {
-        // Decided under the transmitter lock, so that an end given meanwhile either
-        // withdraws the request or is kept for the begin word below.
+        // The request is taken and the begin word given under one holding of the
+        // transmitter lock: an end given before that withdraws the request, an end
+        // given after it finds the transmission begun and ends it.
         std::lock_guard<std::mutex> hold(s.transmitter_lock);
         if (s.transmit_request.load(std::memory_order_relaxed) == 0) return false;
-        s.changing_over = 1;
         s.transmitting.store(1, std::memory_order_relaxed);
+        s.transmitter.put_command(TX_BEGIN);
+        s.transmit_request.store(0, std::memory_order_relaxed);
     }
     ptt_key(*s.ptt, s.ptt_device, true);
-    {
-        std::lock_guard<std::mutex> hold(s.transmitter_lock);
-        s.transmitter.put_command(TX_BEGIN);
-        if (s.end_after_begin != 0) s.transmitter.put_command(s.end_after_begin);
-        s.end_after_begin = 0;
-        s.changing_over = 0;
-    }
-    s.transmit_request.store(0, std::memory_order_relaxed);
 
     for (;;) {
         int32_t result = 0;
@@ -122,9 +121,17 @@ bool transmit_phase(server_state& s) {
         }
     }
 
-    // Whatever is still buffered for playback belongs to the finished transmission.
+    // The end is reached at the start of the last symbol, whose carrier fades out over
+    // the next block; then everything written is played before the radio is unkeyed,
+    // so the other station hears the whole fade (or the last Morse element).
+    {
+        std::lock_guard<std::mutex> hold(s.transmitter_lock);
+        if (s.transmitter.processor() == TX_ERROR) std::fputs("TX_ERROR\n", stderr);
+    }
     int error = 0;
-    s.audio->flush(s.playback, &error);
+    if (s.audio->drain(s.playback, &error) < 0) {
+        std::fprintf(stderr, "transmit_phase pa_simple_drain error %s\n", s.audio->error_text(error));
+    }
     s.transmitting.store(0, std::memory_order_relaxed);
     ptt_key(*s.ptt, s.ptt_device, false);
     return true;

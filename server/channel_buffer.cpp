@@ -9,6 +9,13 @@ void channel_write(channel_buffer& channel, uint8_t byte) {
     channel.storage[channel.write_index++] = byte;
 }
 
+void channel_write_since(channel_buffer& channel, uint8_t byte, uint32_t clears) {
+    std::lock_guard<std::mutex> hold(channel.lock);
+    if (channel.clears.load(std::memory_order_relaxed) != clears) return;
+    if (channel.write_index == channel.size) channel.write_index = 0;
+    channel.storage[channel.write_index++] = byte;
+}
+
 int32_t channel_read(channel_buffer& channel, void* buffer, int32_t length) {
     if (length <= 0) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
@@ -31,4 +38,5 @@ void channel_clear(channel_buffer& channel) {
     std::lock_guard<std::mutex> hold(channel.lock);
     channel.read_index = 0;
     channel.write_index = 0;
+    channel.clears.fetch_add(1, std::memory_order_relaxed);
 }

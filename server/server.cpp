@@ -51,17 +51,14 @@ int32_t transmitter_control(server_state& s, uint32_t spec, int32_t value) {
         switch (value) {
         case 0:
         case 16:
-            // An end asked for before anything was sent must not be lost: the
-            // transmission about to begin would otherwise key the radio and idle
-            // until somebody asked again. A request still waiting is withdrawn; a
-            // change-over already under way is ended right after its begin word.
-            if (tx.state == 0) {
-                if (s.changing_over != 0) {
-                    s.end_after_begin = value == 0 ? TX_END : TX_ABORT;
-                } else if (s.transmitting.load(std::memory_order_relaxed) == 0) {
-                    s.transmit_request.store(0, std::memory_order_relaxed);
-                }
-            }
+            // Receive wins over every transmission not yet on the air: a request still
+            // waiting (for a clear channel, or for the end of the transmission now
+            // playing) is withdrawn, and what was queued for it never goes out. The
+            // server thread gives the begin word under this lock together with taking
+            // the request, so a transmission is either begun here, and ends after its
+            // queued text, or withdrawn whole.
+            s.transmit_request.store(0, std::memory_order_relaxed);
+            tx.withdraw_unsent();
             tx.put_command(value == 0 ? TX_END : TX_ABORT);
             break;
         case 1: s.transmit_request.store(1, std::memory_order_relaxed); break;
@@ -110,6 +107,11 @@ int32_t receiver_control(server_state& s, uint32_t channel, uint32_t spec, int32
         hold.unlock();
         if (spec == kCommMode && value == kCommEnable) {
             psk31_receiver* fresh = create_receiver();  // allocated outside the lock
+            if (fresh == nullptr) {
+                std::fprintf(stderr, "warning: no memory for a receiver on channel %d\n",
+                             static_cast<int>(channel));
+                return -1;
+            }
             hold.lock();
             buffer.decoder = fresh;
             return 0;
@@ -236,10 +238,11 @@ int32_t server_send_text(server_state& s, const char* text, int32_t length) {
     if (text == nullptr) return 0;
     if (length <= 0) length = static_cast<int32_t>(std::strlen(text));
     std::lock_guard<std::mutex> hold(s.transmitter_lock);
+    int32_t queued = 0;
     for (int32_t i = 0; i < length; ++i) {
-        s.transmitter.put_command(static_cast<unsigned char>(text[i]));
+        if (s.transmitter.put_command(static_cast<unsigned char>(text[i])) == 0) ++queued;
     }
-    return length;
+    return queued;
 }
 
 int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status, int32_t length) {
@@ -254,6 +257,7 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
         status->lsb = tx.lsb;
         status->tx_mode = tx.tx_mode;
         status->freq = static_cast<int32_t>(tx.frequency * 100.0);
+        status->ptt = s.ptt_device.fd >= 0 ? 1 : 0;  // written only at start-up
         return 0;
     }
     std::lock_guard<std::mutex> hold(s.decoder_lock);

@@ -22,7 +22,7 @@ struct ServerStatus {
     int32_t squelch;       // receiver only: carrier-detect threshold
     int32_t strength;      // receiver only: 0 to 40
     int32_t afc;           // receiver only: non-zero when AFC is on
-    int32_t reserved9;
+    int32_t ptt;           // transmitter only: 1 when a PTT line keys the radio
     int32_t transmitting;  // 1 while the server thread is in its transmit phase
     int32_t phase;         // receiver only: phase change of the last symbol, 1/256 turn
     int32_t reserved12;
@@ -45,7 +45,7 @@ int32_t server_control(int32_t channel, int32_t spec, int32_t value);
 int32_t server_read(int32_t channel, void* buffer, int32_t length);
 
 // Queues text for transmission; length <= 0 means NUL-terminated. Returns the
-// number of bytes handed to the transmitter.
+// number of bytes the transmitter took (a full queue refuses the rest).
 int32_t server_send_text(const char* text, int32_t length);
 
 // Receive channel 2 to 6 or the transmitter 255; 0, or -1 when refused.

@@ -24,11 +24,10 @@ struct server_state {
     spectrum_engine spectrum;         // fed by the receiver in channel 2
     psk31_transmitter transmitter;
     std::mutex decoder_lock;          // the receivers in channels 2 to 6 and the spectrum engine
-    std::mutex transmitter_lock;      // the transmitter and the two flags below
+    std::mutex transmitter_lock;      // the transmitter, the two flags below, and taking
+                                      // the transmit request together with the begin word
     int32_t tx_qpsk = 0;              // last value of channel 255, spec 4
     int32_t tx_lsb = 0;               // last value of channel 255, spec 5
-    int32_t changing_over = 0;        // 1 from the decision to transmit to the begin word
-    uint32_t end_after_begin = 0;     // an end asked for during the change-over, or 0
     // Shared by the two threads without a lock; a reader may see a value one sample late.
     std::atomic<int32_t> transmit_request{0};  // 0 none, 1 once carrier detect is off, 2 at once
     std::atomic<int32_t> transmitting{0};      // 1 during the transmit phase

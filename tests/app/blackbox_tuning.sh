@@ -5,8 +5,8 @@
 # waterfall, a click and Seek tune to them, and what is typed is heard on the
 # sink's monitor followed by the Morse identification.
 #
-# Usage: blackbox_tuning.sh CASE   (waterfall_click, seek_up, xmit_cwid, truecolor16,
-#                                   pseudocolor)
+# Usage: blackbox_tuning.sh CASE   (waterfall_click, seek_up, xmit_cwid, xmit_at_start,
+#                                   xmit_recv_quick, truecolor16, pseudocolor)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -64,13 +64,13 @@ start_and_continue() {  # [TOOLKIT OPTION...]
     start_vorda "$@"
     main_window=$(visible_window VORDA) || fail "the main window did not appear"
     local warning
-    warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
     press_in "$warning" Escape
     for _ in $(seq 50); do
-        [ -z "$(own_windows "BRIK ERROR")" ] && break
+        [ -z "$(own_windows "VORDA ERROR")" ] && break
         sleep 0.1
     done
-    [ -z "$(own_windows "BRIK ERROR")" ] || fail "Cancel did not close the warning"
+    [ -z "$(own_windows "VORDA ERROR")" ] || fail "Cancel did not close the warning"
 }
 
 # Child windows of the main window by size, as "id x y" (root coordinates),
@@ -175,6 +175,42 @@ play_idle_then() {  # FREQUENCY SECONDS TEXT
     player_pid=$!
 }
 
+# Samples of the monitor recording so far (past the WAV header), one per line, left channel.
+recorded_samples() {
+    tail -c +45 "$work/sent.wav" | od -An -v -td2 -w4 | awk '{ print $1 }'
+}
+
+# Second of the recording at which the last sound (beyond 1000) was, and its length.
+sound_extent() {
+    recorded_samples | awk '$1 > 1000 || $1 < -1000 { last = NR } END { printf "%.2f %.2f\n", last / 8000, NR / 8000 }'
+}
+
+last_sound_second() {
+    local last _
+    read -r last _ <<<"$(sound_extent)"
+    echo "$last"
+}
+
+wait_for_sound() {  # DEADLINE_SECONDS
+    local last _
+    for _ in $(seq $(($1 * 10))); do
+        read -r last _ <<<"$(sound_extent)"
+        awk -v l="$last" 'BEGIN { exit !(l > 0) }' && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+wait_for_silence() {  # QUIET_SECONDS DEADLINE_SECONDS
+    local last length
+    for _ in $(seq $(($2 * 5))); do
+        read -r last length <<<"$(sound_extent)"
+        awk -v l="$last" -v n="$length" -v q="$1" 'BEGIN { exit !(l > 0 && n - l >= q) }' && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 within() {  # VALUE LOW HIGH
     awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v + 0 == v && v >= lo && v <= hi) }'
 }
@@ -270,9 +306,6 @@ over the lazy dog 73 sk"
     ;;
 xmit_cwid)
     start_and_continue
-    # The sound streams take about two seconds to start flowing; a transmission
-    # asked for before that can stall the playback stream for good (reported).
-    sleep 3
     parecord -d vorda_null.monitor --rate=8000 --channels=2 --format=s16le --file-format=wav \
         "$work/sent.wav" &
     recorder_pid=$!
@@ -293,6 +326,59 @@ xmit_cwid)
     [ "$morse" = "DE N0CALL" ] || fail "the keying after the text reads '$morse', not 'DE N0CALL'"
     text=$(receive_pane_text)
     grep -qF -- "$typed" <<<"$text" || fail "the echo is not in the receive pane: $text"
+    ;;
+xmit_at_start)
+    # Xmit pressed the moment the window can take it: the preamble is on the air at
+    # once, however young the sound streams are.
+    parecord -d vorda_null.monitor --rate=8000 --channels=2 --format=s16le --file-format=raw \
+        --latency-msec=20 "$work/sent.raw" &
+    recorder_pid=$!
+    start_and_continue
+    press_in "$main_window" ctrl+x || fail "cannot reach the main window"
+    pressed=$(date +%s%N)
+    heard=""
+    for _ in $(seq 100); do
+        if od -An -v -td2 -w2 "$work/sent.raw" 2>/dev/null |
+            awk '$1 > 4000 || $1 < -4000 { found = 1; exit } END { exit !found }'; then
+            heard=$(date +%s%N)
+            break
+        fi
+        sleep 0.05
+    done
+    [ -n "$heard" ] || fail "no audio on the monitor 5 s after Xmit"
+    delay=$(((heard - pressed) / 1000000))
+    echo "preamble heard $delay ms after Xmit"
+    # The playback buffer is 64 ms; a sink still sleeping in long blocks adds seconds.
+    [ "$delay" -le 1000 ] || fail "the preamble came $delay ms after Xmit"
+    xdotool key ctrl+r
+    ;;
+xmit_recv_quick)
+    # Xmit, Recv, Xmit, Recv and Tune, Recv pressed in quick succession, with text
+    # typed ahead in between: the first transmission goes out with its text and
+    # ends; what was asked for after it is withdrawn, so the sink falls silent
+    # for good and the text typed after the first Recv never goes on the air.
+    start_and_continue
+    parecord -d vorda_null.monitor --rate=8000 --channels=2 --format=s16le --file-format=wav \
+        --latency-msec=20 "$work/sent.wav" &
+    recorder_pid=$!
+    press_in "$main_window" ctrl+x || fail "cannot reach the main window"
+    xdotool type --delay 40 "first"
+    wait_for_sound 10 || fail "no audio on the monitor 10 s after Xmit"
+    text=$(wait_for_pane_text "first" 20) || fail "the first text was not echoed: $text"
+    xdotool key ctrl+r ctrl+x
+    xdotool type --delay 20 "late"
+    xdotool key ctrl+r ctrl+t ctrl+r
+    # The postamble and the identification, then nothing.
+    wait_for_silence 2 30 || fail "the sink is not silent 30 s after the last Recv"
+    at_silence=$(last_sound_second)
+    sleep 3
+    [ "$(last_sound_second)" = "$at_silence" ] || fail "sound came back after the transmission ended"
+    stop_pid "$recorder_pid" INT
+    recorder_pid=""
+    decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/sent.wav")
+    echo "on the air: '$decoded', last sound at ${at_silence} s"
+    grep -qF "first" <<<"$decoded" || fail "the first text was not sent: '$decoded'"
+    grep -qF "late" <<<"$decoded" && fail "text typed after Recv went on the air: '$decoded'"
     ;;
 truecolor16 | pseudocolor)
     # Screens of other depths, on an X server of their own: 16-bit TrueColor,

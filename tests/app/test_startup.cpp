@@ -58,6 +58,18 @@ TEST(StartupReport, PttOtherThanOneReadsDisabled) {
     }
 }
 
+TEST(StartupReport, PttAskedForButNotKeyingIsSaid) {
+    Names one({"cq"});
+    EXPECT_EQ(pttWarning(resources(one, " ", 1, "/dev/ttyUSB0"), true), "");
+    EXPECT_EQ(pttWarning(resources(one, " ", 0, ""), false), "");
+    EXPECT_EQ(pttWarning(resources(one, " ", 1, "/dev/ttyUSB0"), false),
+              "PTT device /dev/ttyUSB0 is not usable: Xmit will not key the radio\n");
+    for (const char* none : {"", static_cast<const char*>(nullptr)}) {
+        EXPECT_EQ(pttWarning(resources(one, " ", 1, none), false),
+                  "PTT is on but serDev names no serial device: Xmit will not key the radio\n");
+    }
+}
+
 TEST(DialoutCheck, MembershipIsAnExactNameMatch) {
     char a[] = "alice";
     char b[] = "bob";

@@ -1,7 +1,9 @@
 // The state file: reading and writing the nine values, and iniProc's handling
 // of a first start, an existing file and bad content.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -137,4 +139,17 @@ TEST_F(IniProcTest, UnwritableDirectoryFailsTheWrite) {
     EXPECT_EQ(iniProc('w'), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Open " + stateFile().string() + " for write failed\n");
+}
+
+TEST_F(IniProcTest, UnsetOrEmptyHomeFallsBackToThePasswordDatabase) {
+    // An empty HOME once made the program create /.vordaDir at the filesystem root.
+    const passwd* pw = getpwuid(getuid());
+    ASSERT_NE(pw, nullptr);
+    const std::string own = pw->pw_dir;
+    EXPECT_EQ(homeDirectory(), home.string());
+    setenv("HOME", "", 1);
+    EXPECT_EQ(homeDirectory(), own);
+    EXPECT_EQ(qsoDirectory(), own + "/.vordaDir");
+    unsetenv("HOME");
+    EXPECT_EQ(homeDirectory(), own);
 }

@@ -126,9 +126,10 @@ TEST_F(Transmitter, CapacityAndFullRing) {
     EXPECT_EQ(tx.put_command(TX_FREQUENCY + 100000), -1);
     EXPECT_EQ(tx.queued(), 1920);
 
-    // A refused mode word still switches how characters are queued.
+    // A refused mode word leaves the queue mode alone: characters that are queued once
+    // there is room again are coded for the mode the modulator will actually be in.
     EXPECT_EQ(tx.put_command(TX_MODE_MORSE), -1);
-    EXPECT_EQ(tx.queue_mode, 1);
+    EXPECT_EQ(tx.queue_mode, 0);
     EXPECT_EQ(tx.put_command('a'), -1);
 
     // Begin words are not refused; on a full ring the preamble pushes out the newest words.
@@ -148,6 +149,32 @@ TEST_F(Transmitter, MorseExpansionMayExceedCapacity) {
     tx.tail = 1919;
     EXPECT_EQ(tx.put_command('0'), 0);
     EXPECT_EQ(tx.queued(), 1919 + 1 + 1 + 10 + 1);
+}
+
+TEST_F(Transmitter, WithdrawingTakesBackOnlyWhatNoTransmissionCarries) {
+    // Idle: text, Morse and settings queued for a transmission that never began.
+    tx.put_command(TX_FREQUENCY + 150000);
+    tx.put_command('a');
+    tx.put_command(TX_MODE_MORSE);
+    tx.put_command('e');
+    tx.put_command(TX_MODE_PSK);
+    tx.withdraw_unsent();
+    EXPECT_EQ(queued_words(tx), (Words{0x400000 + 150000, 0x200004, 0x200000}));
+
+    // Sending: everything stays, it is on its way.
+    tx.put_command(TX_BEGIN);
+    tx.put_command('b');
+    const Words sending = queued_words(tx);
+    tx.withdraw_unsent();
+    EXPECT_EQ(queued_words(tx), sending);
+
+    // Ending: what was queued behind the end belongs to a later transmission.
+    tx.put_command(TX_END);
+    const Words ending = queued_words(tx);
+    tx.put_command(TX_MODE_PSK + 2);
+    tx.put_command('c');
+    tx.withdraw_unsent();
+    EXPECT_EQ(queued_words(tx), concat(ending, {0x200002}));
 }
 
 TEST_F(Transmitter, BackspaceCancelsUnsentCharacters) {

@@ -2,6 +2,8 @@
 // reaches them through function tables, so one fake of each kind is current at a time.
 #pragma once
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -27,8 +29,10 @@ struct scripted_audio {
     std::vector<int16_t> played;
     std::atomic<int> writes{0};
     int fail_write = -1;           // index of a write that fails
+    int write_delay_us = 0;        // each write takes this long, as a sound server paces them
     std::vector<int32_t> transmitting_seen;  // the server's flag at every write
-    int flushes = 0;
+    int drains = 0;
+    int32_t transmitting_at_drain = -1;  // the server's flag when it drained
 
     void add_frames(const std::vector<int16_t>& left, int16_t right = 0) {
         for (int16_t v : left) {
@@ -70,6 +74,7 @@ inline const audio_io scripted_audio_io = {
     [](void* stream, const void* data, size_t bytes, int* error) {
         auto* a = static_cast<scripted_audio*>(stream);
         const int index = a->writes.load();
+        if (a->write_delay_us > 0) usleep(static_cast<useconds_t>(a->write_delay_us));
         a->transmitting_seen.push_back(a->target != nullptr ? a->target->transmitting.load() : -1);
         if (index == a->fail_write) {
             a->writes.store(index + 1);
@@ -82,7 +87,9 @@ inline const audio_io scripted_audio_io = {
         return 0;
     },
     [](void* stream, int*) {
-        ++static_cast<scripted_audio*>(stream)->flushes;
+        auto* a = static_cast<scripted_audio*>(stream);
+        ++a->drains;
+        a->transmitting_at_drain = a->target != nullptr ? a->target->transmitting.load() : -1;
         return 0;
     },
     [](int error) { return error == 43 ? "end of script" : "scripted failure"; },

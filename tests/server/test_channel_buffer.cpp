@@ -86,4 +86,16 @@ TEST_F(ChannelBuffer, ClearDropsUnreadBytes) {
     EXPECT_EQ(read_bytes(*c, 100), (std::vector<uint8_t>{7}));
 }
 
+// The server thread decodes a character, then the channel is disabled and cleared,
+// then the thread delivers: the character belongs to the receiver that is gone.
+TEST_F(ChannelBuffer, CharacterDecodedBeforeAClearIsNotDeliveredAfterIt) {
+    const uint32_t seen = c->clears.load();
+    channel_write_since(*c, 'a', seen);
+    channel_clear(*c);
+    channel_write_since(*c, 'b', seen);
+    EXPECT_TRUE(read_bytes(*c, 100).empty());
+    channel_write_since(*c, 'c', c->clears.load());
+    EXPECT_EQ(read_bytes(*c, 100), (std::vector<uint8_t>{'c'}));
+}
+
 }  // namespace

@@ -241,7 +241,7 @@ TEST_F(ServerCommands, ReceiverStatusReportsTheReceiverAndTheTransmittingFlag) {
     EXPECT_EQ(status.afc, 0);
     EXPECT_EQ(status.transmitting, 1);
     EXPECT_EQ(status.tx_mode, 0x5A5A5A5A) << "a receive status leaves the transmitter fields";
-    EXPECT_EQ(status.reserved9, 0x5A5A5A5A);
+    EXPECT_EQ(status.ptt, 0x5A5A5A5A);
 }
 
 TEST_F(ServerCommands, TransmitterStatusReportsAppliedSettings) {
@@ -253,6 +253,7 @@ TEST_F(ServerCommands, TransmitterStatusReportsAppliedSettings) {
     EXPECT_EQ(status.lsb, 0);
     EXPECT_EQ(status.tx_mode, 0);
     EXPECT_EQ(status.transmitting, 0);
+    EXPECT_EQ(status.ptt, 0) << "no PTT device: nothing keys the radio";
     EXPECT_EQ(status.dcd, 0x5A5A5A5A);
     EXPECT_EQ(status.phase, 0x5A5A5A5A);
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fake_io.h"
@@ -29,16 +30,51 @@ void pad_to_chunk(scripted_audio& audio) {
     audio.add_silence((kChunk - frames % kChunk) % kChunk);
 }
 
-TEST(ServerThread, InputSampleIsLeftPlusRightWrappedTo16Bits) {
+TEST(ServerThread, InputSampleIsLeftPlusRightHeldTo16Bits) {
+    const std::vector<std::pair<int16_t, int16_t>> frames = {
+        {20000, 20000}, {-20000, -20000}, {32767, 32767}, {-32768, -32768}, {1000, -3000},
+        {-32768, 32767}};
+    const std::vector<int16_t> expected = {32767, -32768, 32767, -32768, -2000, -1};
     scripted_audio audio;
     recorded_ptt ptt;
     auto s = make_server(audio, ptt);
-    audio.add_frames(std::vector<int16_t>(kChunk, 20000), 20000);
-    s->transmit_request.store(2);
-    ASSERT_EQ(receive_phase(*s), 0);
-    // The main receiver hands every sample to the spectrum engine.
-    EXPECT_EQ(s->spectrum.ring[0], -25536);
-    EXPECT_EQ(s->spectrum.write_position, 1);
+    for (auto [left, right] : frames) audio.add_frames({left}, right);
+    pad_to_chunk(audio);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        s->transmit_request.store(2);
+        ASSERT_EQ(receive_phase(*s), 0);
+        // The main receiver hands every sample to the spectrum engine.
+        EXPECT_EQ(s->spectrum.ring[i], expected[i]) << "frame " << i;
+    }
+}
+
+// Radio audio on both channels of the sound card, as a mono source on a stereo input
+// gives it: at -3 dBFS and at full scale each channel, the sum leaves 16 bits.
+TEST(ServerThread, StrongSignalOnBothChannelsDecodesExactly) {
+    const std::string text = "cq cq de n0call strong signal on both channels 73";
+    for (bool qpsk : {false, true}) {
+        for (double amplitude : {23197.0, 32767.0}) {
+            scripted_audio audio;
+            recorded_ptt ptt;
+            auto s = make_server(audio, ptt);
+            psk31_signal::signal_options o;
+            o.frequency = 1000.0;
+            o.amplitude = amplitude;
+            o.qpsk = qpsk;
+            o.lead_in = 4000;
+            o.lead_out = 4000;
+            for (int16_t v : psk31_signal::make_signal(text, o)) audio.add_frames({v}, v);
+            pad_to_chunk(audio);
+            ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+            ASSERT_EQ(server_control(*s, 2, 4, qpsk ? 1 : 0), 0);
+            CaptureStderr();
+            EXPECT_EQ(receive_phase(*s), -1);  // to the end of the script
+            GetCapturedStderr();
+            const std::string heard = drain(*s, 2);
+            EXPECT_NE(heard.find(text), std::string::npos)
+                << (qpsk ? "QPSK" : "BPSK") << " at peak " << amplitude << ": " << heard;
+        }
+    }
 }
 
 TEST(ServerThread, ImmediateRequestEndsAfterOneSampleAndKeepsTheRestForLater) {
@@ -223,12 +259,31 @@ TEST(ServerThread, TransmissionEchoesInOrderWhileTransmittingAndReturnsToReceive
     EXPECT_EQ(drain(*t.s, 0), "cq de vorda\n");
     EXPECT_EQ(t.s->transmitting.load(), 0);
     for (int32_t seen : t.audio.transmitting_seen) ASSERT_EQ(seen, 1);
-    EXPECT_EQ(t.audio.flushes, 1);
+    // Everything written is played out before the flag drops and the radio unkeys.
+    EXPECT_EQ(t.audio.drains, 1);
+    EXPECT_EQ(t.audio.transmitting_at_drain, 1);
     EXPECT_EQ(t.s->transmit_request.load(), 1);
     EXPECT_NE(decode_played(t.audio.played, 125000).find("cq de vorda"), std::string::npos);
     EXPECT_TRUE(t.ptt.opened.empty());
     EXPECT_TRUE(t.ptt.changes.empty());
     EXPECT_EQ(t.stderr_text, "");
+}
+
+// The last symbol's carrier fades out over the block after the end is reached; that
+// block is played too, so the transmission ends in silence, not at half amplitude.
+TEST(ServerThread, TransmissionEndsWithTheWholeFadeOut) {
+    transmission t(nullptr);
+    t.run("k");
+    const std::vector<int16_t>& played = t.audio.played;
+    ASSERT_GT(played.size(), 4u * kChunk);
+    int tail_peak = 0;
+    for (size_t i = played.size() - 32; i < played.size(); ++i)
+        tail_peak = std::max(tail_peak, std::abs(int{played[i]}));
+    EXPECT_LT(tail_peak, 200) << "the fade-out is cut short";
+    int fade_peak = 0;  // the fade's first half, a block earlier, still carries the tone
+    for (size_t i = played.size() - 4 * kChunk; i < played.size() - 3 * kChunk; ++i)
+        fade_peak = std::max(fade_peak, std::abs(int{played[i]}));
+    EXPECT_GT(fade_peak, 4000);
 }
 
 TEST(ServerThread, FailedBlockWriteIsReportedAndTheTransmissionGoesOn) {
@@ -252,6 +307,9 @@ class PttLevels : public ::testing::TestWithParam<ptt_case> {};
 TEST_P(PttLevels, RtsIdleAtStartKeyedWhileTransmittingIdleAfter) {
     const ptt_case& c = GetParam();
     transmission t(c.device);
+    ServerStatus status{};
+    ASSERT_EQ(server_get_status(*t.s, 255, &status, sizeof status), 0);
+    EXPECT_EQ(status.ptt, 1);
     t.run("e");
     ASSERT_EQ(t.ptt.opened, std::vector<std::string>{c.path});
     ASSERT_EQ(t.ptt.changes.size(), 3u);
@@ -307,37 +365,285 @@ TEST(ServerThread, MainChannelKeepsDecodingWhileSecondariesComeAndGo) {
 
 }  // namespace
 
-// Recv right after Xmit: the end must not be dropped, or the radio would key up later
-// and idle until somebody noticed.
-TEST(ServerThread, EndBeforeTheTransmissionBeganWithdrawsTheWaitingRequest) {
+// The server thread live on scripted band noise, driven the way the window's Xmit,
+// Recv and Tune buttons drive it. Whatever is pressed in whatever state, after Recv
+// the radio ends up unkeyed and stays so, and text that never went on the air before
+// Recv never goes on the air later.
+class TransmitControls : public ::testing::Test {
+protected:
     scripted_audio audio;
     recorded_ptt ptt;
-    auto s = make_server(audio, ptt, "/dev/ttyS0");
-    audio.add_silence(4 * kChunk);
-    server_send_text(*s, "hi", 0);
-    server_control(*s, 255, 1, 1);
-    server_control(*s, 255, 1, 0);
-    EXPECT_EQ(s->transmit_request.load(), 0);
-    // Nothing keys the radio; the text stays queued for the next transmission.
-    EXPECT_FALSE(transmit_phase(*s));
-    EXPECT_EQ(s->transmitting.load(), 0);
-    ASSERT_EQ(ptt.changes.size(), 1u) << "only the idle level set at start-up";
-    EXPECT_EQ(queued_words(s->transmitter), (std::vector<uint32_t>{0x80068, 0x80069}));
+    std::unique_ptr<server_state> s;
+    std::thread worker;
+    std::atomic<bool> done{false};
+    int tr_state = 0;  // the window's: 0 receive, 1 transmit, 2 tune
+    bool cw_id = true;
+
+    void SetUp() override {
+        s = make_server(audio, ptt, "/dev/ttyS0");
+        std::vector<double> noise(6 * 8000, 0.0);
+        psk31_signal::add_noise(noise, 2000.0, 5);
+        audio.add_frames(psk31_signal::to_pcm(noise));
+        pad_to_chunk(audio);
+        audio.write_delay_us = 300;
+        ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+    }
+    void TearDown() override {
+        if (worker.joinable()) stop();
+    }
+
+    void start() {
+        CaptureStderr();
+        worker = std::thread([this] {
+            while (run_master_handler(*s) == 0) {
+            }
+            done.store(true);
+        });
+    }
+    // Ends a worker that does not end by itself (a fault already reported).
+    void stop() {
+        while (!done.load()) {
+            server_control(*s, 255, 1, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        worker.join();
+        GetCapturedStderr();
+    }
+    // The thread goes back to receiving for good and reads the band to its end.
+    bool finishes() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done.load() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const bool ended = done.load();
+        stop();
+        return ended;
+    }
+
+    void xmit() {
+        if (tr_state == 1) return;
+        server_control(*s, 255, 7, 1);
+        if (tr_state == 0) server_control(*s, 255, 1, 1);
+        tr_state = 1;
+    }
+    void tune() {
+        if (tr_state == 2) return;
+        server_control(*s, 255, 7, 4);
+        if (tr_state == 0) server_control(*s, 255, 1, 17);
+        tr_state = 2;
+    }
+    void recv() {
+        if (tr_state == 0) return;
+        if (tr_state == 1 && cw_id) {
+            server_control(*s, 255, 7, 2);
+            server_send_text(*s, " de N0CALL", 0);
+        }
+        server_control(*s, 255, 1, 0);
+        server_control(*s, 255, 7, 1);
+        tr_state = 0;
+    }
+    void type(const char* text) { server_send_text(*s, text, 0); }
+
+    // Waits until the transmitter, looked at under its lock, is where the test wants it.
+    template <class Where>
+    void wait_until(Where where, const char* what) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> hold(s->transmitter_lock);
+                if (where(s->transmitter)) return;
+            }
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "never reached: " << what;
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+    void wait_for_echo(size_t count, std::string& echo) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (echo.size() < count) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "echo so far: " << echo;
+            echo += drain(*s, 0);
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+
+    // Queued words other than mode and frequency settings.
+    std::vector<uint32_t> unsent_text() const {
+        std::vector<uint32_t> words;
+        for (uint32_t word : queued_words(s->transmitter)) {
+            if ((word & 0x600000) == 0) words.push_back(word);
+        }
+        return words;
+    }
+    int key_ups() const {
+        int n = 0;
+        for (const auto& change : ptt.changes) n += change.request == TIOCMBIS ? 1 : 0;
+        return n;
+    }
+    void expect_unkeyed_and_clean(int transmissions) {
+        EXPECT_EQ(key_ups(), transmissions);
+        ASSERT_FALSE(ptt.changes.empty());
+        EXPECT_EQ(ptt.changes.back().request, static_cast<unsigned long>(TIOCMBIC));
+        EXPECT_EQ(s->transmitting.load(), 0);
+        EXPECT_EQ(s->transmit_request.load(), 0);
+        EXPECT_EQ(unsent_text(), std::vector<uint32_t>{}) << "only settings stay queued";
+    }
+    std::string on_the_air() const { return decode_played(audio.played, 125000); }
+};
+
+TEST_F(TransmitControls, RecvWhileWaitingForAClearChannelLeavesNothingBehind) {
+    for (bool tune_first : {false, true}) {
+        // No worker yet: the thread is still in its receive phase, waiting.
+        if (tune_first) {
+            tune();
+        } else {
+            xmit();
+            type("withdrawn text");
+        }
+        recv();
+        EXPECT_EQ(s->transmit_request.load(), 0);
+        // The channel clears: the thread looks at the request and finds none.
+        EXPECT_FALSE(transmit_phase(*s));
+        EXPECT_EQ(ptt.changes.size(), 1u) << "only the idle level set at start-up";
+        EXPECT_EQ(unsent_text(), std::vector<uint32_t>{});
+    }
+    // The next Xmit starts from an empty queue.
+    xmit();
+    type("fresh");
+    start();
+    std::string echo;
+    wait_for_echo(5, echo);
+    recv();
+    ASSERT_TRUE(finishes());
+    echo += drain(*s, 0);
+    EXPECT_EQ(echo, "fresh de N0CALL");
+    expect_unkeyed_and_clean(1);
+    const std::string air = on_the_air();
+    EXPECT_NE(air.find("fresh"), std::string::npos) << air;
+    EXPECT_EQ(air.find("withdrawn"), std::string::npos) << air;
 }
 
-TEST(ServerThread, EndDuringTheChangeOverEndsTheTransmissionAfterItsBegin) {
+TEST_F(TransmitControls, RecvDuringThePreambleOrTheTextEndsAfterTheQueuedText) {
+    xmit();
+    type("abc");
+    start();
+    wait_until([](const psk31_transmitter& tx) { return tx.state == 1; }, "the preamble");
+    recv();
+    ASSERT_TRUE(finishes());
+    EXPECT_EQ(drain(*s, 0), "abc de N0CALL");
+    expect_unkeyed_and_clean(1);
+    EXPECT_NE(on_the_air().find("abc"), std::string::npos);
+}
+
+TEST_F(TransmitControls, XmitAndRecvAgainDuringThePostambleDoNotKeyAgain) {
+    for (bool with_id : {true, false}) {
+        SCOPED_TRACE(with_id ? "with Morse ID" : "without Morse ID");
+        cw_id = with_id;
+        xmit();
+        type("first");
+        start();
+        std::string echo;
+        wait_for_echo(5, echo);
+        recv();
+        // The end is queued and playing (postamble, or the identification).
+        wait_until([](const psk31_transmitter& tx) { return tx.state == 2; }, "ending");
+        xmit();
+        type("second");
+        recv();
+        ASSERT_TRUE(finishes());
+        expect_unkeyed_and_clean(1);
+        EXPECT_EQ(on_the_air().find("second"), std::string::npos);
+        // And the next transmission carries only what is typed for it.
+        ptt.changes.clear();
+        audio.played.clear();
+        drain(*s, 0);
+        done.store(false);
+        std::vector<double> noise(2 * 8000, 0.0);
+        psk31_signal::add_noise(noise, 2000.0, 6);
+        audio.add_frames(psk31_signal::to_pcm(noise));
+        pad_to_chunk(audio);
+        xmit();
+        type("third");
+        start();
+        echo.clear();
+        wait_for_echo(5, echo);
+        recv();
+        ASSERT_TRUE(finishes());
+        echo += drain(*s, 0);
+        EXPECT_EQ(echo.substr(0, 5), "third");
+        EXPECT_EQ(key_ups(), 1);
+        audio.played.clear();
+        ptt.changes.clear();
+        done.store(false);
+        noise.assign(2 * 8000, 0.0);
+        psk31_signal::add_noise(noise, 2000.0, 7);
+        audio.add_frames(psk31_signal::to_pcm(noise));
+        pad_to_chunk(audio);
+    }
+}
+
+TEST_F(TransmitControls, XmitDuringThePostambleStartsTheNextTransmissionThatRecvEnds) {
+    cw_id = false;
+    xmit();
+    type("one");
+    start();
+    std::string echo;
+    wait_for_echo(3, echo);
+    recv();
+    wait_until([](const psk31_transmitter& tx) { return tx.state == 2; }, "ending");
+    xmit();  // the window shows transmit: the radio keys again once this one has ended
+    type("two");
+    wait_until([](const psk31_transmitter& tx) { return tx.state == 1; }, "the second one");
+    wait_for_echo(6, echo);
+    recv();
+    ASSERT_TRUE(finishes());
+    echo += drain(*s, 0);
+    EXPECT_EQ(echo, "onetwo");
+    expect_unkeyed_and_clean(2);
+}
+
+TEST_F(TransmitControls, TuneXmitAndRecvInAnyOrderEndUnkeyed) {
+    // Tune, then Xmit inside the same transmission, then Recv (no identification
+    // after tune); then Tune with Recv during the steady carrier.
+    tune();
+    start();
+    wait_until([](const psk31_transmitter& tx) { return tx.state == 1 && tx.tx_mode == 2; },
+               "the tune carrier");
+    xmit();
+    type("after tune");
+    std::string echo;
+    wait_for_echo(10, echo);
+    tune();
+    xmit();
+    recv();
+    ASSERT_TRUE(finishes());
+    echo += drain(*s, 0);
+    EXPECT_EQ(echo, "after tune de N0CALL");
+    expect_unkeyed_and_clean(1);
+}
+
+TEST_F(TransmitControls, RecvDuringTheMorseIdentificationLetsItFinish) {
+    xmit();
+    type("id");
+    start();
+    std::string echo;
+    wait_for_echo(2, echo);
+    recv();
+    wait_until([](const psk31_transmitter& tx) { return tx.tx_mode == 1; }, "the Morse ID");
+    xmit();
+    recv();
+    tune();
+    recv();
+    ASSERT_TRUE(finishes());
+    echo += drain(*s, 0);
+    EXPECT_EQ(echo, "id de N0CALL");
+    expect_unkeyed_and_clean(1);
+}
+
+TEST(ServerCalls, SendTextReportsWhatTheTransmitterTook) {
     scripted_audio audio;
     recorded_ptt ptt;
     auto s = make_server(audio, ptt);
-    audio.add_silence(kChunk);
-    server_send_text(*s, "ok", 0);
-    server_control(*s, 255, 1, 17);
-    s->changing_over = 1;  // the thread has decided to transmit but not yet begun
-    server_control(*s, 255, 1, 0);
-    EXPECT_EQ(s->end_after_begin, TX_END);
-    s->changing_over = 0;
-    ASSERT_TRUE(transmit_phase(*s));  // returns only when the transmission has ended
-    EXPECT_EQ(drain(*s, 0), "ok");
-    EXPECT_EQ(s->transmitting.load(), 0);
-    EXPECT_EQ(s->end_after_begin, 0u);
+    const std::string text(psk31_transmitter::kQueueCapacity + 100, 'x');
+    EXPECT_EQ(server_send_text(*s, text.c_str(), 0), psk31_transmitter::kQueueCapacity);
+    EXPECT_EQ(server_send_text(*s, "more", 0), 0);
 }

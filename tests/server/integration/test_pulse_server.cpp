@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +66,36 @@ int32_t transmitting() {
     ServerStatus status{};
     EXPECT_EQ(server_get_status(255, &status, sizeof status), 0);
     return status.transmitting;
+}
+
+// Samples of the first channel of a 16-bit stereo WAV file, from its data chunk.
+std::vector<int16_t> left_channel(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        while (size_t n = std::fread(buffer, 1, sizeof buffer, f)) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    const size_t data = bytes.find("data");
+    std::vector<int16_t> left;
+    for (size_t at = data == std::string::npos ? bytes.size() : data + 8; at + 4 <= bytes.size();
+         at += 4) {
+        left.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[at]) |
+                                            static_cast<uint8_t>(bytes[at + 1]) << 8));
+    }
+    return left;
+}
+
+// From the first to the last sample that is not (nearly) silent.
+size_t sounding_length(const std::vector<int16_t>& samples) {
+    size_t first = samples.size(), last = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (std::abs(int{samples[i]}) > 64) {
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    return first < samples.size() ? last - first + 1 : 0;
 }
 
 class PulseServer : public ::testing::Test {
@@ -180,6 +212,33 @@ TEST_F(PulseServer, TransmitsTextThatDecodesEchoesInOrderAndReturnsToReceive) {
     const std::string decoded = run_output(std::string(VORDA_MODEM_TOOL) + " decode --table " +
                                            VORDA_SOURCE_DATA_DIR + " --freq 1000 " + recording);
     EXPECT_NE(decoded.find(text), std::string::npos) << decoded;
+
+    // Everything the transmitter made reached the sink before the change-over back:
+    // the air carries as much as the same text encoded into a file, fade-out included.
+    const std::string reference = encode("reference.wav", text, "1000");
+    const size_t sent = sounding_length(left_channel(recording));
+    const size_t expected = sounding_length(left_channel(reference));
+    EXPECT_NEAR(static_cast<double>(sent), static_cast<double>(expected), 32.0)
+        << "samples on the air " << sent << ", in the encoded file " << expected;
+}
+
+// Xmit pressed the moment the program has started: the sound server may still be
+// running its sink in long blocks from before anybody played into it. Each try is
+// a fresh process on the daemon. The first character follows the one-second
+// preamble and the 64 ms playback buffer; a stall shows as a second or two more.
+TEST(FirstTransmission, IsOnTheAirAtOnceHoweverSoonAfterStartUp) {
+    ASSERT_EQ(run({"pactl", "info"}), 0)
+        << "no PulseAudio daemon: run the tests through tests/with-services.sh";
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        const std::string out = run_output(std::string(VORDA_FIRST_TRANSMISSION_PROBE) + " " +
+                                           VORDA_SOURCE_DATA_DIR + "; echo status $?");
+        long ms = -1;
+        int status = -1;
+        ASSERT_EQ(std::sscanf(out.c_str(), "%ld status %d", &ms, &status), 2) << out;
+        EXPECT_EQ(status, 0) << out;
+        EXPECT_LT(ms, 1500) << "attempt " << attempt << ": the first character took " << ms
+                            << " ms after the request";
+    }
 }
 
 }  // namespace
