@@ -14,6 +14,7 @@
 #include <Xm/TextF.h>
 #include <Xm/ToggleB.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -47,10 +48,11 @@ constexpr int32_t DISABLE = 128;
 constexpr int ALL_BUT_CLOSE = MWM_FUNC_ALL | MWM_FUNC_CLOSE;
 
 constexpr int CENTRE_COLUMN = 192;  // the main receive frequency on the display
+constexpr float MAX_FREQUENCY = 4000.0f;
 
 float fieldValue(Widget field) {
     char* text = XmTextFieldGetString(field);
-    const float value = static_cast<float>(std::atof(text));
+    const float value = frequencyFieldValue(text);
     XtFree(text);
     return value;
 }
@@ -342,8 +344,8 @@ float decoder_arrow_frequency(const char* fieldText, bool up, int clickCount, bo
     } else if (shift) {
         step = 8.0f;
     }
-    const float value = static_cast<float>(std::atof(fieldText));
-    return up ? value + step : value - step;
+    const float value = frequencyFieldValue(fieldText) + (up ? step : -step);
+    return std::clamp(value, 0.0f, MAX_FREQUENCY);
 }
 
 int decoder_open(int column) {

@@ -290,16 +290,29 @@ TEST_F(Controls, EnterSendsTheFieldsFrequencyLimitedToFourKilohertz) {
     pressEnter(mainWindow.rxFreqText);
     EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "MAXFREQ");
     EXPECT_EQ(commandsOn(2, 8), (std::vector<FakeCommand>{{2, 8, 400000}}));
-    // "MAXFREQ" reads as 0: the next up-arrow click gives 1 Hz.
+    // "MAXFREQ" stands for 4000 Hz wherever the field is read: by an arrow, by
+    // NET at Xmit and by Enter.
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), " 1.0");
-    EXPECT_EQ(fakeServer.last(2, 8), 100);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(fakeServer.last(2, 8), 400000);
+    setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
+    arrowClick(mainWindow.rxDownArrow, 0, 1);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "3999.0");
+    setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
+    XmToggleButtonSetState(mainWindow.netTB, True, False);
+    activate(mainWindow.xmitItem);
+    activate(mainWindow.recvItem);
+    XmToggleButtonSetState(mainWindow.netTB, False, False);
+    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "MAXFREQ");
+    EXPECT_EQ(fakeServer.last(255, 8), 400000);
+    pressEnter(mainWindow.rxFreqText);
+    EXPECT_EQ(fakeServer.last(2, 8), 400000);
 
     setFrequencyText(mainWindow.txFreqText, "2125.5");
     pressEnter(mainWindow.txFreqText);
     EXPECT_EQ(fakeServer.last(255, 8), 212550);
     EXPECT_EQ(fieldOf(mainWindow.txFreqText), "2125.5");
-    EXPECT_EQ(commandsOn(2, 8).size(), 2u);
+    EXPECT_EQ(commandsOn(2, 8).size(), 4u);
 }
 
 TEST_F(Controls, FieldsWithoutAnOwnerOrForAnotherReasonSayWhy) {
