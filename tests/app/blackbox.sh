@@ -4,7 +4,7 @@
 # and is looked at as an operator would: windows on the screen, keys, text
 # selected in the receive pane, exit status, the state file.
 #
-# Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate,
+# Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate, quit_signal,
 #                            video_and_clear, home_unusable, dialout_ok,
 #                            typing_goes_to_transmit_pane, no_resource_file,
 #                            latin1_c, latin1_utf8)
@@ -241,18 +241,16 @@ interrupt)
     grep -qx INTERRUPT "$work/stderr" || fail "no INTERRUPT message"
     check_state_file
     ;;
-terminate)
+terminate | quit_signal)
+    # SIGTERM comes with a logout or a shutdown, SIGQUIT from the terminal: both
+    # save the state like SIGINT.
     start_and_continue
-    kill -TERM "$vorda_pid"
-    exit_status_within 2
-    [ $? -eq 124 ] || fail "SIGTERM ended the program"
-    [ -f "$HOME/.vordaDir/.vorda.dat" ] && fail "SIGTERM wrote the state file"
-    visible_window VORDA >/dev/null || fail "the window went away after SIGTERM"
-    kill -QUIT "$vorda_pid"
+    if [ $case_name = terminate ]; then signal=TERM message=TERMINATE; else signal=QUIT message=QUIT; fi
+    kill -$signal "$vorda_pid"
     exit_status_within 10
     status=$?
-    [ $status -eq 0 ] || fail "SIGQUIT ended with status $status"
-    grep -qx QUIT "$work/stderr" || fail "no QUIT message"
+    [ $status -eq 0 ] || fail "SIG$signal ended with status $status"
+    grep -qx $message "$work/stderr" || fail "no $message message"
     check_state_file
     ;;
 video_and_clear)
