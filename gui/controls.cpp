@@ -101,7 +101,7 @@ void setToggleCB(Widget, XtPointer toggle, XtPointer) {
 void showTrState() {
     for (Widget toggle : mainWindow.trToggles) {
         const Boolean set = XmToggleButtonGetState(toggle);
-        XtVaSetValues(toggle, XmNbackground, set ? markColor : plainColor, nullptr);
+        XtVaSetValues(toggle, XmNbackground, set ? markColor : mainWindow.trPlainColor, nullptr);
         XmToggleButtonSetState(toggle, set, False);
     }
 }

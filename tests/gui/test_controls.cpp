@@ -206,8 +206,9 @@ TEST_P(TrTransitions, SendExactlyThisSequence) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(XmToggleButtonGetState(mainWindow.trToggles[i]), i == c.trStateAfter) << i;
         if (c.commands.empty() && i != c.trStateAfter) continue;
-        EXPECT_EQ(backgroundOf(mainWindow.trToggles[i]), i == c.trStateAfter ? markColor
-                                                                             : plainColor)
+        EXPECT_EQ(backgroundOf(mainWindow.trToggles[i]), i == c.trStateAfter
+                                                             ? markColor
+                                                             : mainWindow.trPlainColor)
             << i;
     }
 }
@@ -361,6 +362,28 @@ TEST_F(Controls, ArrowsStepWithinZeroToFourKilohertz) {
     EXPECT_EQ(commandsOn(255, 8), (std::vector<FakeCommand>{
                                       {255, 8, 100800}, {255, 8, 100700}, {255, 8, 100000},
                                       {255, 8, 99200}}));
+}
+
+// Marked controls come back to the colours the resource file gives them, as a
+// window that was never touched shows them.
+TEST_F(Controls, UnmarkedControlsShowTheirResourceColoursAfterEachChange) {
+    MainWindow fresh{};
+    AppResources resources{};
+    buildSecondWindow({}, &fresh, &resources);
+    const Pixel button = backgroundOf(fresh.xmitTB);
+    for (Widget MainWindow::*item : {&MW::xmitItem, &MW::tuneItem, &MW::xmitItem, &MW::recvItem}) {
+        activate(mainWindow.*item);
+        settle();
+        for (Widget toggle : mainWindow.trToggles) {
+            EXPECT_EQ(backgroundOf(toggle),
+                      XmToggleButtonGetState(toggle) ? markColor : button)
+                << XtName(mainWindow.*item) << ": " << XtName(toggle);
+        }
+    }
+    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
+    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), backgroundOf(fresh.rxFreqText));
+    EXPECT_EQ(plainColor, backgroundOf(fresh.rxText));  // a receive pane back at its end
 }
 
 TEST_F(Controls, FocusOnTheReceiveFieldHoldsAfcOff) {

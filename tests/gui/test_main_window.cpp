@@ -275,4 +275,11 @@ TEST(Layout, DisplayFrameCentredAndRecvMarked) {
     XtVaGetValues(mainWindow.paneWin, XmNy, &paneY, XmNheight, &paneHeight, nullptr);
     XtVaGetValues(mainWindow.f4, XmNy, &f4Y, nullptr);
     EXPECT_EQ(paneY + paneHeight + 8, f4Y);
+
+    // The bottom form spans the window, 8 pixels in from either side.
+    Position bottomX = 0;
+    Dimension bottomWidth = 0;
+    XtVaGetValues(mainWindow.bottomForm, XmNx, &bottomX, XmNwidth, &bottomWidth, nullptr);
+    EXPECT_EQ(bottomX, 8);
+    EXPECT_EQ(bottomX + bottomWidth + 8, formWidth);
 }
