@@ -19,6 +19,7 @@
 #include "gui/main_window.h"
 #include "gui/scope.h"
 #include "gui/secondary.h"
+#include "gui/text_panes.h"
 #include "server/server.h"
 
 #ifndef VORDA_DATA_DIR
@@ -56,6 +57,7 @@ void realiseForDialog(Widget shell) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    useCharacterLocale();
     XtAppContext app;
     topLevel = XtVaAppInitialize(&app, "Vorda", nullptr, 0, &argc, argv, nullptr,
                                  XmNmwmFunctions, MWM_FUNC_ALL | MWM_FUNC_CLOSE, XmNtitle,

@@ -49,7 +49,8 @@ void signalHandler(int signalNumber) {
     } else if (signalNumber == SIGINT) {
         writeMessage("INTERRUPT\n", 10);
     } else {
-        return;  // SIGTERM: caught and ignored
+        // SIGTERM: a logout or shutdown, which must not lose the state either.
+        writeMessage("TERMINATE\n", 10);
     }
     std::signal(SIGINT, SIG_IGN);
     const unsigned char byte = static_cast<unsigned char>(signalNumber);

@@ -1,5 +1,5 @@
-// The way out: QRT (Ctrl-Q) and SIGINT or SIGQUIT save the state file and end
-// with status 0; SIGTERM is caught and ignored.
+// The way out: QRT (Ctrl-Q) and SIGINT, SIGQUIT or SIGTERM save the state file
+// and end with status 0; the server releases the PTT line at any exit.
 #pragma once
 
 #include <X11/Intrinsic.h>

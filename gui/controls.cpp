@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/resources.h"
 #include "gui/main_window.h"
@@ -27,7 +28,7 @@ bool programWrite = false;
 
 float fieldValue(Widget field) {
     char* text = XmTextFieldGetString(field);
-    const float f = static_cast<float>(std::atof(text));
+    const float f = frequencyFieldValue(text);
     XtFree(text);
     return f;
 }
@@ -57,7 +58,7 @@ void netCopy() {
     if (!isSet(mainWindow.netTB)) return;
     char* text = XmTextFieldGetString(mainWindow.rxFreqText);
     setFrequencyText(mainWindow.txFreqText, text);
-    const float f = static_cast<float>(std::atof(text));
+    const float f = frequencyFieldValue(text);
     XtFree(text);
     server_control(SERVER_TX_CHANNEL, 8, frequencyHundredths(f));
 }
@@ -77,6 +78,12 @@ bool frequencyCharacter(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 
 }  // namespace
 
+float frequencyFieldValue(const char* text) {
+    // The field says so when a typed value was limited to the top of the band.
+    if (std::strcmp(text, "MAXFREQ") == 0) return MAX_FREQUENCY;
+    return static_cast<float>(std::atof(text));
+}
+
 int32_t frequencyHundredths(float frequency) {
     return static_cast<int32_t>(frequency * 100.0f);
 }
@@ -94,7 +101,7 @@ void setToggleCB(Widget, XtPointer toggle, XtPointer) {
 void showTrState() {
     for (Widget toggle : mainWindow.trToggles) {
         const Boolean set = XmToggleButtonGetState(toggle);
-        XtVaSetValues(toggle, XmNbackground, set ? markColor : plainColor, nullptr);
+        XtVaSetValues(toggle, XmNbackground, set ? markColor : mainWindow.trPlainColor, nullptr);
         XmToggleButtonSetState(toggle, set, False);
     }
 }

@@ -13,6 +13,9 @@ extern int trState;
 // AFC put aside while a receive frequency field has the focus; one for all fields.
 extern unsigned char savedAfc;
 
+// The frequency a field's text stands for: "MAXFREQ" is the top of the band,
+// anything else is read as a decimal number (0 when it is none).
+float frequencyFieldValue(const char* text);
 // Hundredths of a hertz for the server, truncated in single precision.
 int32_t frequencyHundredths(float frequency);
 // Writes a frequency field from the program ("%4.1f", "MAXFREQ"): the typing rule

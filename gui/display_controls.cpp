@@ -27,14 +27,28 @@ void tuneMain(float frequency) {
     server_control(SERVER_MAIN_CHANNEL, 8, frequencyHundredths(frequency));
 }
 
+// The field's own foreground from the resource file, put back when a seek ends.
+Pixel fieldForeground = 0;
+
 void setFieldForeground(Pixel pixel) {
     XtVaSetValues(mainWindow.rxFreqText, XmNforeground, pixel, nullptr);
+}
+
+// The digits' colour while a seek runs, "rxFreqText.seek.foreground" in the
+// resource file: a mark that stays readable on the field's background.
+Pixel seekForeground() {
+    Pixel pixel = fieldForeground;
+    XtResource resource = {const_cast<char*>(XmNforeground), const_cast<char*>(XmCForeground),
+                           const_cast<char*>(XmRPixel), sizeof(Pixel), 0,
+                           const_cast<char*>(XmRImmediate), reinterpret_cast<XtPointer>(pixel)};
+    XtGetSubresources(mainWindow.rxFreqText, &pixel, "seek", "Seek", &resource, 1, nullptr, 0);
+    return pixel;
 }
 
 void endSeek() {
     seekFirstStep = 1;
     seeking = 0;
-    setFieldForeground(BlackPixelOfScreen(XtScreen(mainWindow.rxFreqText)));
+    setFieldForeground(fieldForeground);
 }
 
 void nextSeekStep(XtPointer direction) {
@@ -91,7 +105,8 @@ void seekCB(Widget, XtPointer direction, XtPointer) {
     }
     seekFirstStep = 1;
     seeking = 1;
-    setFieldForeground(WhitePixelOfScreen(XtScreen(mainWindow.rxFreqText)));
+    XtVaGetValues(mainWindow.rxFreqText, XmNforeground, &fieldForeground, nullptr);
+    setFieldForeground(seekForeground());
     nextSeekStep(direction);
 }
 
@@ -114,7 +129,7 @@ void seekStep(XtPointer direction, XtIntervalId*) {
     seekFirstStep = 0;
 
     char* text = XmTextFieldGetString(mainWindow.rxFreqText);
-    float f = static_cast<float>(std::atof(text));
+    float f = frequencyFieldValue(text);
     XtFree(text);
     f += reinterpret_cast<intptr_t>(direction) == 'U' ? step : -step;
     if (f > 4000.0f || seekStopRequest != 0 || f < 0.0f) {

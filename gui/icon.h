@@ -3,8 +3,19 @@
 
 #include <X11/Intrinsic.h>
 
+#include <string>
+#include <vector>
+
 // Built once at start-up; 0 until then.
 extern Pixmap iconPixmap;
 
-// Builds iconPixmap on the root window of the default screen of `display`.
+// Levels per colour channel of the icon on a colormap whose cells are shared.
+constexpr int ICON_LEVELS = 8;
+
+// Builds iconPixmap on the root window of the default screen of `display`. On a
+// visual with a writable colormap it is drawn from coarseIconXpm.
 Pixmap createIconPixmap(Display* display);
+
+// The icon's XPM lines with every colour rounded to ICON_LEVELS levels per
+// channel, so that its many shades share a few colour cells.
+std::vector<std::string> coarseIconXpm();

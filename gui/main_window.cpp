@@ -456,7 +456,7 @@ void attachHandlers(MainWindow* mw, XtAppContext app) {
     XtAddCallback(mw->localCapsItem, XmNvalueChangedCallback, localCapsCB, nullptr);
     XtAddCallback(mw->videoItem, XmNactivateCallback, videoCB, mw->videoDiag);
     XtAddCallback(mw->videoClose, XmNactivateCallback, videoCloseCB, mw->videoDiag);
-    XtAddCallback(mw->txText, XmNmodifyVerifyCallback, txTextCB, nullptr);
+    XtAddCallback(mw->txText, XmNmodifyVerifyCallbackWcs, txTextCB, nullptr);
     XtAddCallback(mw->txText, XmNmotionVerifyCallback, txTextCB, nullptr);
     const char* scrollLists[] = {XmNdragCallback,          XmNincrementCallback,
                                  XmNdecrementCallback,     XmNpageIncrementCallback,
@@ -555,7 +555,8 @@ void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
 
     mw->bottomForm = form("bottomForm", mw->mainForm, 4);
     XtVaSetValues(mw->bottomForm, XmNbottomAttachment, XmATTACH_FORM, XmNbottomOffset, 4,
-                  XmNleftAttachment, XmATTACH_FORM, XmNleftOffset, 8, nullptr);
+                  XmNleftAttachment, XmATTACH_FORM, XmNleftOffset, 8, XmNrightAttachment,
+                  XmATTACH_FORM, XmNrightOffset, 8, nullptr);
     buildDisplayControls(mw);
     buildFrequencyControls(mw, resources);
     buildModes(mw);
@@ -582,6 +583,8 @@ void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
 
     XtVaGetValues(mw->rxScrollBar, XmNtroughColor, &markColor, XmNbackground, &plainColor,
                   nullptr);
+    // The scroll bar's paper colour is not the buttons' own: they go back to theirs.
+    XtVaGetValues(mw->recvTB, XmNbackground, &mw->trPlainColor, nullptr);
     XtVaSetValues(mw->recvTB, XmNbackground, markColor, nullptr);
     mw->trToggles[0] = mw->recvTB;
     mw->trToggles[1] = mw->xmitTB;

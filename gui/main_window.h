@@ -121,6 +121,7 @@ struct MainWindow {
 
     Widget rxScrollBar;       // vertical scroll bar of rxTextSW
     Widget trToggles[3];      // "Recv", "Xmit", "Tune"
+    Pixel trPlainColor;       // their background from the resource file, when not set
 };
 
 extern MainWindow mainWindow;

@@ -49,10 +49,11 @@ constexpr int32_t DISABLE = 128;
 constexpr int ALL_BUT_CLOSE = MWM_FUNC_ALL | MWM_FUNC_CLOSE;
 
 constexpr int CENTRE_COLUMN = 192;  // the main receive frequency on the display
+constexpr float MAX_FREQUENCY = 4000.0f;
 
 float fieldValue(Widget field) {
     char* text = XmTextFieldGetString(field);
-    const float value = static_cast<float>(std::atof(text));
+    const float value = frequencyFieldValue(text);
     XtFree(text);
     return value;
 }
@@ -119,14 +120,15 @@ void swapCB(Widget, XtPointer clientData, XtPointer) {
     MainWindow& mw = mainWindow;
     server_control(SERVER_MAIN_CHANNEL, SWAP, d->channel);
 
-    char* mainText = XmTextGetString(mw.rxText);
-    char* ownText = XmTextGetString(d->rxText);
+    // As characters: the Latin-1 text passes unchanged whatever the locale.
+    wchar_t* mainText = XmTextGetStringWcs(mw.rxText);
+    wchar_t* ownText = XmTextGetStringWcs(d->rxText);
     XmTextDisableRedisplay(mw.rxText);
     XmTextDisableRedisplay(d->rxText);
-    XmTextSetString(mw.rxText, ownText);
-    XmTextSetString(d->rxText, mainText);
-    XtFree(mainText);
-    XtFree(ownText);
+    XmTextSetStringWcs(mw.rxText, ownText);
+    XmTextSetStringWcs(d->rxText, mainText);
+    XtFree(reinterpret_cast<char*>(mainText));
+    XtFree(reinterpret_cast<char*>(ownText));
     showEnd(mw.rxText);
     showEnd(d->rxText);
     XmTextEnableRedisplay(mw.rxText);
@@ -355,8 +357,8 @@ float decoder_arrow_frequency(const char* fieldText, bool up, int clickCount, bo
     } else if (shift) {
         step = 8.0f;
     }
-    const float value = static_cast<float>(std::atof(fieldText));
-    return up ? value + step : value - step;
+    const float value = frequencyFieldValue(fieldText) + (up ? step : -step);
+    return std::clamp(value, 0.0f, MAX_FREQUENCY);
 }
 
 int decoder_open(int column) {
@@ -400,9 +402,9 @@ void openDecoderCB(Widget, XtPointer, XtPointer) {
     const int slot = decoder_open(CENTRE_COLUMN);
     if (slot == -1) return;
     Widget pane = secondaryDecoders[slot].rxText;
-    char* text = XmTextGetString(mainWindow.rxText);
-    XmTextSetString(pane, text);
-    XtFree(text);
+    wchar_t* text = XmTextGetStringWcs(mainWindow.rxText);
+    XmTextSetStringWcs(pane, text);
+    XtFree(reinterpret_cast<char*>(text));
     showEnd(pane);
 }
 

@@ -69,5 +69,5 @@ int decoder_coordinate_on_screen(int saved, int screenExtent, int windowExtent);
 
 // The frequency an arrow of a secondary window moves its field to: 1 Hz a
 // click, 8 Hz with Shift, 7 Hz more on the second click of a double click.
-// Not limited to 0 to 4000 Hz. The text is read as a decimal number.
+// Limited to 0 to 4000 Hz, as the main window's arrows are.
 float decoder_arrow_frequency(const char* fieldText, bool up, int clickCount, bool shift);

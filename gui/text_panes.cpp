@@ -5,8 +5,13 @@
 #include <Xm/Text.h>
 #include <Xm/Xm.h>
 
+#include <langinfo.h>
+
 #include <cctype>
+#include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "app/resources.h"
 #include "gui/main_window.h"
@@ -15,14 +20,44 @@
 
 namespace {
 
-constexpr char SLASHED_ZERO = static_cast<char>(0xD8);  // Latin-1 O with stroke
+constexpr wchar_t SLASHED_ZERO = 0xD8;  // Latin-1 O with stroke
+constexpr wchar_t LAST_LATIN1 = 0xFF;
 
 char shownChar(char c) {
     if (mainWindow.localCaps == 1) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return c;
 }
 
+// Latin-1 is the first 256 characters of Unicode, the wide characters of every
+// UTF-8 locale.
+wchar_t latin1(char c) { return static_cast<unsigned char>(c); }
+
+bool utf8CharacterType() {
+    return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
+
+// A deletion that ends at the end of the text takes back every character it
+// removed: the transmitter cancels those still queued and sends a backspace for
+// each one already sent. Anywhere else one backspace, as for a single character.
+void sendDeletion(Widget pane, const XmTextVerifyCallbackStructWcs* verify) {
+    const long removed = verify->endPos - verify->startPos;
+    const bool atEnd = verify->endPos == XmTextGetLastPosition(pane);
+    const std::string backspaces(atEnd && removed > 1 ? removed : 1, '\b');
+    server_send_text(backspaces.data(), static_cast<int32_t>(backspaces.size()));
+}
+
 }  // namespace
+
+void useCharacterLocale() {
+    // With a single-byte character type Motif keeps the text as bytes and draws
+    // it as UTF-8 with its Xft fonts: a byte above 127 ends the drawing of its
+    // line. A UTF-8 character type makes the widgets hold wide characters.
+    if (std::setlocale(LC_CTYPE, "") == nullptr || !utf8CharacterType() ||
+        XSupportsLocale() == False) {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    }
+    XSetLocaleModifiers("");
+}
 
 int* scrolledBackOf(XtPointer owner) {
     if (owner == &mainWindow) return &mainWindow.scrolledBack;
@@ -33,14 +68,14 @@ void putRxChar(Widget pane, char c, int zeroFlag, int mode) {
     c = shownChar(c);
     XmTextDisableRedisplay(pane);
     const XmTextPosition p = XmTextGetLastPosition(pane);
-    char text[2] = {c, '\0'};
+    wchar_t text[2] = {latin1(c), L'\0'};
     if (c == '0' && zeroFlag == 1) {
         text[0] = SLASHED_ZERO;
-        XmTextInsert(pane, p, text);
+        XmTextInsertWcs(pane, p, text);
     } else if (c == 127 || c == 8) {
         if (p > 0) XmTextReplace(pane, p - 1, p, const_cast<char*>(""));
     } else if (c != 0) {
-        XmTextInsert(pane, p, text);
+        XmTextInsertWcs(pane, p, text);
     }
 
     XtPointer owner = nullptr;
@@ -49,7 +84,7 @@ void putRxChar(Widget pane, char c, int zeroFlag, int mode) {
         XmTextShowPosition(pane, p + 1);
         XmTextSetInsertionPosition(pane, p + 1);
     }
-    if (text[0] != '\n') XmTextSetHighlight(pane, p, p + 1, static_cast<XmHighlightMode>(mode));
+    if (text[0] != L'\n') XmTextSetHighlight(pane, p, p + 1, static_cast<XmHighlightMode>(mode));
     XmTextEnableRedisplay(pane);
 }
 
@@ -57,26 +92,30 @@ void putTxChar(char c) {
     Widget pane = mainWindow.txText;
     const XmTextPosition p = XmTextGetLastPosition(pane);
     XmTextSetInsertionPosition(pane, p);
-    char text[2] = {c, '\0'};
-    XmTextInsert(pane, p, text);
+    wchar_t text[2] = {latin1(c), L'\0'};
+    XmTextInsertWcs(pane, p, text);
 }
 
 void txTextCB(Widget w, XtPointer, XtPointer callData) {
     auto* verify = static_cast<XmTextVerifyCallbackStruct*>(callData);
     switch (verify->reason) {
         case XmCR_MODIFYING_TEXT_VALUE: {
-            XmTextBlock block = verify->text;
+            // Installed as the wide-character verify handler: the block holds
+            // characters, whatever the locale encodes them as.
+            auto* change = static_cast<XmTextVerifyCallbackStructWcs*>(callData);
+            XmTextBlockWcs block = change->text;
             if (block == nullptr || block->length == 0) {
-                // One backspace for any deletion: the transmitter takes back one character.
-                server_send_text("\b", 1);
+                sendDeletion(w, change);
                 return;
             }
             for (int i = 0; i < block->length; ++i) {
-                char c = block->ptr[i];
-                const char sent = c == '\0' ? static_cast<char>(127) : c;
+                // Beyond Latin-1 there is no byte to send: a "?" goes out and shows.
+                const wchar_t typed = block->wcsptr[i] > LAST_LATIN1 ? L'?' : block->wcsptr[i];
+                const char sent = typed == L'\0' ? static_cast<char>(127) : static_cast<char>(typed);
                 server_send_text(&sent, 1);
-                if (c == '0' && appResources.zero == 1) c = SLASHED_ZERO;
-                block->ptr[i] = shownChar(c);
+                block->wcsptr[i] = typed == L'0' && appResources.zero == 1
+                                       ? SLASHED_ZERO
+                                       : latin1(shownChar(static_cast<char>(typed)));
             }
             return;
         }

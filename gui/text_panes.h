@@ -4,11 +4,16 @@
 
 #include <X11/Intrinsic.h>
 
+// The panes show every byte of the modem as its Latin-1 character. Call before
+// the toolkit starts: it makes the text widgets hold characters, not bytes.
+void useCharacterLocale();
+
 // Appends one character to a receive pane; `mode` is a Motif text highlight mode.
 void putRxChar(Widget pane, char c, int zeroFlag, int mode);
 // Appends one character to txText as if typed, so that it is sent.
 void putTxChar(char c);
 
+// Wide-character modify verify and motion verify handler of txText.
 void txTextCB(Widget w, XtPointer clientData, XtPointer callData);
 void localCapsCB(Widget toggle, XtPointer clientData, XtPointer callData);
 void scrollCB(Widget scrollBar, XtPointer owner, XtPointer callData);

@@ -35,6 +35,13 @@ int16_t next_sample(server_state& s) {
     return saturating_sum(left, right);
 }
 
+// However the process ends (quit, a signal, an error dialog's OK), the radio is
+// not left keyed.
+void release_ptt_at_exit() {
+    server_state& s = server_instance();
+    ptt_key(*s.ptt, s.ptt_device, false);
+}
+
 void* server_thread(void*) {
     for (;;) master_handler();
     return nullptr;
@@ -152,6 +159,7 @@ void master_handler() {
 
 int32_t server_init(const char* ptt_device, const char* data_dir) {
     server_setup(server_instance(), ptt_device, data_dir);
+    std::atexit(release_ptt_at_exit);
 
     // The pthread calls return their error instead of setting errno; perror reads errno.
     pthread_attr_t attributes;

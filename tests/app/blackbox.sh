@@ -4,10 +4,10 @@
 # and is looked at as an operator would: windows on the screen, keys, text
 # selected in the receive pane, exit status, the state file.
 #
-# Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate,
+# Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate, quit_signal,
 #                            video_and_clear, home_unusable, dialout_ok,
 #                            typing_goes_to_transmit_pane, no_resource_file,
-#                            state_file_fifo)
+#                            state_file_fifo, latin1_c, latin1_utf8)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -15,7 +15,7 @@ set -uo pipefail
 case_name=${1:?usage: blackbox.sh CASE}
 : "${VORDA_STAGE:?}" "${VORDA_MODEM:?}" "${VORDA_SOURCE_DATA_DIR:?}"
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run under tests/with-services.sh"; exit 1; }
-for tool in xdotool xsel paplay; do
+for tool in xdotool xsel xwininfo setxkbmap paplay import od awk; do
     command -v $tool >/dev/null || { echo "$tool is not installed (make deps)"; exit 1; }
 done
 
@@ -28,12 +28,16 @@ export XFILESEARCHPATH="$VORDA_STAGE/app-defaults/%N"
 export XUSERFILESEARCHPATH="$work/none/%N"
 unset XENVIRONMENT XAPPLRESDIR
 vorda_pid=""
+other_pid=""  # a second instance, where a case runs two
 
 cleanup() {
-    if [ -n "$vorda_pid" ] && kill -0 "$vorda_pid" 2>/dev/null; then
-        kill -KILL "$vorda_pid" 2>/dev/null
-        wait "$vorda_pid" 2>/dev/null
-    fi
+    for pid in $vorda_pid $other_pid; do
+        if kill -0 "$pid" 2>/dev/null; then
+            kill -KILL "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        fi
+    done
+    [ -n "${keyboard:-}" ] && setxkbmap "$keyboard"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -42,7 +46,7 @@ trap cleanup EXIT
 fail() {
     echo "FAIL ($case_name): $*"
     echo "--- standard error of vorda:"
-    cat "$work/stderr" 2>/dev/null
+    cat "$work"/stderr* 2>/dev/null
     exit 1
 }
 
@@ -50,8 +54,8 @@ fail() {
 # other tests sharing the screen; the resource file addresses the class only.
 instance=vorda-blackbox
 
-start_vorda() {
-    "$VORDA_STAGE/bin/vorda" -name $instance >"$work/stdout" 2>"$work/stderr" &
+start_vorda() {  # [TOOLKIT OPTION...]
+    "$VORDA_STAGE/bin/vorda" -name $instance "$@" >"$work/stdout" 2>"$work/stderr" &
     vorda_pid=$!
 }
 
@@ -71,8 +75,8 @@ exit_status_within() {
 
 # Starts the program, waits for its window and dismisses the dialout warning
 # with Cancel (Escape), as an operator without a PTT line would.
-start_and_continue() {
-    start_vorda
+start_and_continue() {  # [TOOLKIT OPTION...]
+    start_vorda "$@"
     main_window=$(visible_window VORDA) || fail "the main window did not appear"
     local warning
     warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
@@ -100,6 +104,89 @@ check_state_file() {
     [ -f "$file" ] || fail "no state file $file"
     [ "$(cat "$file")" = "$(printf '50\n50\n50\n50\n50\n50\n50\n50\n1')" ] ||
         fail "unexpected state file: $(tr '\n' ' ' <"$file")"
+}
+
+# The receive pane and the transmit pane of a main window, as window ids: the
+# text widgets sit at +0+0 in their scrolled windows.
+text_windows() {  # MAIN_WINDOW
+    xwininfo -tree -id "$1" | awk '/\)  [0-9]+x[0-9]+\+0\+0 / {
+        split($(NF - 1), size, /[x+]/); split($NF, at, "+")
+        if (size[1] >= 400 && size[2] < 400) print at[3], $1 }' | sort -n | cut -d' ' -f2
+}
+
+# The last line drawn in a text window, cut into LENGTH character cells from the
+# left margin: one line per cell, "INK PIXELS" (pixels that stand out from the
+# paper), then the cell's pixel values, then "beyond INK" for the rest of the line.
+# The cell width comes from the resource file's 72 columns between margins of 11.
+last_line_cells() {  # WINDOW LENGTH
+    local width
+    width=$(xwininfo -id "$1" | awk '/Width:/ { print $2 }')
+    import -window "$1" -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w$((3 * width)) |
+        awk -v n="$2" -v w="$width" '
+        { for (i = 1; i <= NF; ++i) px[NR, i] = $i; rows = NR }
+        function ink(r, c,   k, d) {
+            for (k = 1; k <= 3; ++k) {
+                d = px[r, 3 * c + k] - px[9, 3 * 8 + k]
+                if (d > 64 || d < -64) return 1
+            }
+            return 0
+        }
+        function row_has_ink(r,   c) {
+            for (c = 11; c < w - 11; ++c) if (ink(r, c)) return 1
+            return 0
+        }
+        END {
+            cw = (w - 22) / 72
+            for (bottom = rows - 10; bottom > 9 && !row_has_ink(bottom); --bottom) {}
+            for (top = bottom; top > 9 && row_has_ink(top - 1); --top) {}
+            # The inner columns of each cell, a neighbour may reach one pixel over;
+            # after the last cell, room for the insertion cursor. The values are
+            # those of the rows from the first ink in the cell to the last.
+            for (k = 0; k <= n; ++k) {
+                first = 11 + k * cw + (k < n ? 1 : 3)
+                last = k < n ? 11 + (k + 1) * cw - 1 : w - 11
+                count = 0; high = 0; low = 0; values = ""
+                for (r = top; r <= bottom; ++r)
+                    for (c = first; c < last; ++c)
+                        if (ink(r, c)) { ++count; if (!high) high = r; low = r }
+                for (r = high; high && r <= low; ++r)
+                    for (c = first; c < last; ++c) values = values " " px[r, 3 * c + 1]
+                print (k < n ? count values : "beyond " count)
+            }
+        }'
+}
+
+# Whether the cells of a line show TEXT: no ink in a blank, some in every other
+# character, none after the last.
+cells_match() {  # CELLS_FILE TEXT
+    local expected drawn
+    expected="$(printf '%s' "$2" | LC_ALL=C tr -c ' ' x) 0"
+    drawn=$(awk '$1 == "beyond" { printf " %d", $2; next }
+                 { printf "%s", ($1 > 0 ? "x" : " ") }' "$1")
+    [ "$drawn" = "$expected" ]
+}
+
+# Pixel values of cell K (from 0) of a cells file.
+cell() { sed -n "$(($2 + 1))p" "$1" | cut -d' ' -f2-; }
+
+# Waits until the last line of the receive and transmit panes of each window show
+# TEXT, raising the window before each look; the cells go to FILE.PANE.WINDOW.
+wait_for_line() {  # PANE(1 receive, 2 transmit) TEXT FILE WINDOW...
+    local pane=$1 text=$2 file=$3 w id pending length
+    length=$(printf '%s' "$text" | LC_ALL=C wc -c)
+    shift 3
+    for _ in $(seq 60); do
+        pending=""
+        for w in "$@"; do
+            id=$(text_windows "$w" | sed -n "${pane}p")
+            xdotool windowraise "$w"
+            last_line_cells "$id" "$length" >"$file.$pane.$w"
+            cells_match "$file.$pane.$w" "$text" || pending=1
+        done
+        [ -z "$pending" ] && return 0
+        sleep 0.5
+    done
+    return 1
 }
 
 case $case_name in
@@ -154,18 +241,16 @@ interrupt)
     grep -qx INTERRUPT "$work/stderr" || fail "no INTERRUPT message"
     check_state_file
     ;;
-terminate)
+terminate | quit_signal)
+    # SIGTERM comes with a logout or a shutdown, SIGQUIT from the terminal: both
+    # save the state like SIGINT.
     start_and_continue
-    kill -TERM "$vorda_pid"
-    exit_status_within 2
-    [ $? -eq 124 ] || fail "SIGTERM ended the program"
-    [ -f "$HOME/.vordaDir/.vorda.dat" ] && fail "SIGTERM wrote the state file"
-    visible_window VORDA >/dev/null || fail "the window went away after SIGTERM"
-    kill -QUIT "$vorda_pid"
+    if [ $case_name = terminate ]; then signal=TERM message=TERMINATE; else signal=QUIT message=QUIT; fi
+    kill -$signal "$vorda_pid"
     exit_status_within 10
     status=$?
-    [ $status -eq 0 ] || fail "SIGQUIT ended with status $status"
-    grep -qx QUIT "$work/stderr" || fail "no QUIT message"
+    [ $status -eq 0 ] || fail "SIG$signal ended with status $status"
+    grep -qx $message "$work/stderr" || fail "no $message message"
     check_state_file
     ;;
 video_and_clear)
@@ -229,6 +314,67 @@ typing_goes_to_transmit_pane)
     sleep 0.2
     typed=$(xsel --output --primary 2>/dev/null)
     [ "$typed" = "qrz" ] || fail "the transmit pane did not get the keys: '$typed'"
+    ;;
+latin1_c | latin1_utf8)
+    # Bytes above 127 and the slashed zero, received and typed, in a single-byte
+    # and in a UTF-8 locale: judged by the glyphs drawn. Two instances hear the
+    # same signal, one showing the digit zero slashed.
+    unset LC_ALL LC_CTYPE
+    if [ $case_name = latin1_c ]; then export LANG=C; else export LANG=C.UTF-8; fi
+    # A keyboard with the accented letters on keys of their own: xdotool would
+    # otherwise map each one to a spare key just for its press, and a client may
+    # look the key up after the mapping is gone.
+    keyboard=$(setxkbmap -query | awk '$1 == "layout:" { print $2 }')
+    setxkbmap fr || fail "no French keyboard layout"
+    start_and_continue -geometry +0+0
+    plain=$main_window
+    other_pid=$vorda_pid
+    instance=vorda-blackbox-zero
+    start_and_continue -geometry +560+0 -xrm "$instance.zero: 1"
+    slashed=$main_window
+    message=$'caf\xe9 na\xefve \xb0C \xd8 end of two 0'
+    "$VORDA_MODEM" encode --table "$VORDA_SOURCE_DATA_DIR" -o "$work/signal.wav" "$message" ||
+        fail "vorda-modem encode failed"
+    paplay "$work/signal.wav" || fail "paplay failed"
+    wait_for_line 1 "$message" "$work/rx" "$plain" "$slashed" ||
+        fail "the received line is not drawn whole: $(cut -d' ' -f1 "$work/rx.1.$plain" | tr '\n' ' ')"
+    a=$work/rx.1.$plain
+    b=$work/rx.1.$slashed
+    # The byte 0xD8 and, in the second window, the digit zero show the same glyph;
+    # the accented letter differs from the plain one. Nothing else differs.
+    [ "$(cell "$b" 14)" = "$(cell "$b" 27)" ] || fail "the slashed zero is not drawn as 0xD8"
+    [ "$(cell "$a" 14)" != "$(cell "$a" 27)" ] || fail "the digit zero is drawn slashed"
+    [ "$(cell "$a" 3)" != "$(cell "$a" 16)" ] || fail "the e with acute is drawn as e"
+    [ "$(head -n 27 "$a")" = "$(head -n 27 "$b")" ] || fail "the slashed zero changed other glyphs"
+    # What the operator copies out: the Latin-1 characters, in UTF-8 here.
+    main_window=$plain
+    copied=$(receive_pane_text | tail -n 1)
+    [ "$copied" = "café naïve °C Ø end of two 0" ] || fail "copied out: '$copied'"
+
+    # Typed ahead while receiving, then cleared: none of it may go out. Then an
+    # accented word typed and sent: the transmitter echoes its Latin-1 bytes.
+    eval "$(xdotool getwindowgeometry --shell "$(text_windows "$plain" | sed -n 2p)")"
+    click_at "$plain" $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) 1  # into the transmit pane
+    press_in "$plain" g o n e
+    press_in "$plain" ctrl+c  # the transmit pane's Clear
+    # Tune first: the monitor is digital silence after the signal, where the
+    # receiver decodes nothing, so Xmit alone would wait for ever for the channel
+    # to clear. Nothing is received during the transmission, so the echo follows
+    # the received line directly.
+    press_in "$plain" ctrl+t
+    press_in "$plain" ctrl+x
+    LC_ALL=C.UTF-8 xdotool type --delay 40 "à été"
+    wait_for_line 2 $'\xe0 \xe9t\xe9' "$work/tx" "$plain" || fail "the typed words are not drawn"
+    [ "$(cell "$work/tx.2.$plain" 2)" = "$(cell "$a" 3)" ] ||
+        fail "the typed e with acute differs from the received one"
+    # Nothing but the typed words: no letter of the cleared text went out.
+    for _ in $(seq 60); do
+        echoed=$(receive_pane_text | tail -n 1)
+        [ "$echoed" = "${copied}à été" ] && break
+        sleep 0.5
+    done
+    [ "$echoed" = "${copied}à été" ] || fail "the echo of what was sent reads '$echoed'"
+    press_in "$plain" ctrl+r
     ;;
 no_resource_file)
     export XFILESEARCHPATH="$work/none/%N"

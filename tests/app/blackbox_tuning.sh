@@ -395,7 +395,6 @@ truecolor16 | pseudocolor)
     export DISPLAY
     start_and_continue
     play 1250 "vorda on $depth bits the quick brown fox"
-    sleep 5
     if [ $depth = 8 ]; then
         grep -qx "find_visual_info: Using 8 bpp Pseudo Color" "$work/stderr" || fail "not PseudoColor"
         grep -q "Could not allocate" "$work/stderr" && fail "grey cells refused"
@@ -404,8 +403,13 @@ truecolor16 | pseudocolor)
         grep -qx "find_visual_info: Using 16 bpp True Color" "$work/stderr" || fail "not 16 bpp"
         quiet_low=40 quiet_high=60
     fi
-    display_pixels >"$work/before" || fail "no picture of the display"
-    signal=$(column_mean "$work/before" 223 225 20)
+    # The newest rows show the signal once the waterfall has drawn a few seconds of it.
+    for _ in $(seq 40); do
+        display_pixels >"$work/before" || fail "no picture of the display"
+        signal=$(column_mean "$work/before" 223 225 20)
+        [ "$signal" -ge 200 ] && break
+        sleep 0.5
+    done
     quiet=$(column_mean "$work/before" 320 340 20)
     echo "waterfall grey at 1250 Hz: $signal, at 2000 Hz: $quiet"
     [ "$signal" -ge 200 ] || fail "no bright trace at 1250 Hz (grey $signal)"

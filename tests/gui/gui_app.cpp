@@ -14,6 +14,7 @@
 #include "fakes/server_fake.h"
 #include "gui/icon.h"
 #include "gui/scope.h"
+#include "gui/text_panes.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ XtAppContext guiApp() {
         ADD_FAILURE() << "no DISPLAY: run under tests/with-services.sh";
         std::exit(1);
     }
+    useCharacterLocale();  // as the program does before the toolkit starts
     int argc = 1;
     char* argv[] = {programName, nullptr};
     // Right of where the black-box tests show the program, which share the screen.
@@ -98,9 +100,12 @@ Widget testShell(const char* name) {
 }
 
 std::string textOf(Widget text) {
-    char* value = XmTextGetString(text);
-    std::string result = value;
-    XtFree(value);
+    wchar_t* value = XmTextGetStringWcs(text);
+    std::string result;
+    for (const wchar_t* c = value; *c != L'\0'; ++c) {
+        result += *c <= 0xFF ? static_cast<char>(*c) : '\x1A';  // not Latin-1
+    }
+    XtFree(reinterpret_cast<char*>(value));
     return result;
 }
 

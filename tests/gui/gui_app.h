@@ -32,7 +32,8 @@ Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
 // that tests build themselves.
 Widget testShell(const char* name);
 
-// The text of a text widget, and its highlight mode at a position.
+// The text of a text widget as Latin-1 bytes (0x1A for any other character),
+// and its highlight mode at a position.
 std::string textOf(Widget text);
 int highlightAt(Widget text, long position);
 

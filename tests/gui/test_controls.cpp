@@ -206,8 +206,9 @@ TEST_P(TrTransitions, SendExactlyThisSequence) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(XmToggleButtonGetState(mainWindow.trToggles[i]), i == c.trStateAfter) << i;
         if (c.commands.empty() && i != c.trStateAfter) continue;
-        EXPECT_EQ(backgroundOf(mainWindow.trToggles[i]), i == c.trStateAfter ? markColor
-                                                                             : plainColor)
+        EXPECT_EQ(backgroundOf(mainWindow.trToggles[i]), i == c.trStateAfter
+                                                             ? markColor
+                                                             : mainWindow.trPlainColor)
             << i;
     }
 }
@@ -290,16 +291,29 @@ TEST_F(Controls, EnterSendsTheFieldsFrequencyLimitedToFourKilohertz) {
     pressEnter(mainWindow.rxFreqText);
     EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "MAXFREQ");
     EXPECT_EQ(commandsOn(2, 8), (std::vector<FakeCommand>{{2, 8, 400000}}));
-    // "MAXFREQ" reads as 0: the next up-arrow click gives 1 Hz.
+    // "MAXFREQ" stands for 4000 Hz wherever the field is read: by an arrow, by
+    // NET at Xmit and by Enter.
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), " 1.0");
-    EXPECT_EQ(fakeServer.last(2, 8), 100);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(fakeServer.last(2, 8), 400000);
+    setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
+    arrowClick(mainWindow.rxDownArrow, 0, 1);
+    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "3999.0");
+    setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
+    XmToggleButtonSetState(mainWindow.netTB, True, False);
+    activate(mainWindow.xmitItem);
+    activate(mainWindow.recvItem);
+    XmToggleButtonSetState(mainWindow.netTB, False, False);
+    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "MAXFREQ");
+    EXPECT_EQ(fakeServer.last(255, 8), 400000);
+    pressEnter(mainWindow.rxFreqText);
+    EXPECT_EQ(fakeServer.last(2, 8), 400000);
 
     setFrequencyText(mainWindow.txFreqText, "2125.5");
     pressEnter(mainWindow.txFreqText);
     EXPECT_EQ(fakeServer.last(255, 8), 212550);
     EXPECT_EQ(fieldOf(mainWindow.txFreqText), "2125.5");
-    EXPECT_EQ(commandsOn(2, 8).size(), 2u);
+    EXPECT_EQ(commandsOn(2, 8).size(), 4u);
 }
 
 TEST_F(Controls, FieldsWithoutAnOwnerOrForAnotherReasonSayWhy) {
@@ -348,6 +362,28 @@ TEST_F(Controls, ArrowsStepWithinZeroToFourKilohertz) {
     EXPECT_EQ(commandsOn(255, 8), (std::vector<FakeCommand>{
                                       {255, 8, 100800}, {255, 8, 100700}, {255, 8, 100000},
                                       {255, 8, 99200}}));
+}
+
+// Marked controls come back to the colours the resource file gives them, as a
+// window that was never touched shows them.
+TEST_F(Controls, UnmarkedControlsShowTheirResourceColoursAfterEachChange) {
+    MainWindow fresh{};
+    AppResources resources{};
+    buildSecondWindow({}, &fresh, &resources);
+    const Pixel button = backgroundOf(fresh.xmitTB);
+    for (Widget MainWindow::*item : {&MW::xmitItem, &MW::tuneItem, &MW::xmitItem, &MW::recvItem}) {
+        activate(mainWindow.*item);
+        settle();
+        for (Widget toggle : mainWindow.trToggles) {
+            EXPECT_EQ(backgroundOf(toggle),
+                      XmToggleButtonGetState(toggle) ? markColor : button)
+                << XtName(mainWindow.*item) << ": " << XtName(toggle);
+        }
+    }
+    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
+    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), backgroundOf(fresh.rxFreqText));
+    EXPECT_EQ(plainColor, backgroundOf(fresh.rxText));  // a receive pane back at its end
 }
 
 TEST_F(Controls, FocusOnTheReceiveFieldHoldsAfcOff) {

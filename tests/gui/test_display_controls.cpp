@@ -8,7 +8,9 @@
 #include <Xm/TextF.h>
 #include <Xm/ToggleB.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,6 +86,29 @@ Pixel foregroundOf(Widget w) {
     Pixel p = 0;
     XtVaGetValues(w, XmNforeground, &p, nullptr);
     return p;
+}
+
+Pixel backgroundOf(Widget w) {
+    Pixel p = 0;
+    XtVaGetValues(w, XmNbackground, &p, nullptr);
+    return p;
+}
+
+// Contrast ratio of two colours by their relative luminance, 1 (none) to 21.
+double contrast(Pixel a, Pixel b) {
+    auto luminance = [](Pixel p) {
+        XColor c{};
+        c.pixel = p;
+        XQueryColor(XtDisplay(topLevel), DefaultColormapOfScreen(XtScreen(topLevel)), &c);
+        auto linear = [](unsigned short v) {
+            const double s = v / 65535.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.red) + 0.7152 * linear(c.green) + 0.0722 * linear(c.blue);
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 class DisplayControls : public ::testing::Test {
@@ -163,17 +188,20 @@ TEST_F(DisplayControls, ButtonOneTunesToTheClickedColumnOrTheSignalNearIt) {
 
 TEST_F(DisplayControls, SeekUpWithoutSignalStopsAtTheTopOfTheBand) {
     setFrequencyText(mainWindow.rxFreqText, "3900.0");
-    const Pixel black = BlackPixelOfScreen(XtScreen(topLevel));
-    const Pixel white = WhitePixelOfScreen(XtScreen(topLevel));
+    const Pixel own = foregroundOf(mainWindow.rxFreqText);
     activate(mainWindow.seekUpItem);
     EXPECT_EQ(seeking, 1);
-    EXPECT_EQ(foregroundOf(mainWindow.rxFreqText), white);
+    // The digits change colour while the seek runs, and stay readable.
+    EXPECT_NE(foregroundOf(mainWindow.rxFreqText), own);
+    EXPECT_GE(contrast(foregroundOf(mainWindow.rxFreqText), backgroundOf(mainWindow.rxFreqText)),
+              3.0);
     ASSERT_TRUE(runUntil([] { return seeking == 0; }));
     std::vector<int32_t> expected = {395000};
     for (int32_t f = 395500; f <= 400000; f += 500) expected.push_back(f);
     EXPECT_EQ(receiverFrequencies(), expected);
     EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
-    EXPECT_EQ(foregroundOf(mainWindow.rxFreqText), black);
+    EXPECT_EQ(foregroundOf(mainWindow.rxFreqText), own);
+    EXPECT_NE(own, BlackPixelOfScreen(XtScreen(topLevel)));  // the resource file's colour
 }
 
 TEST_F(DisplayControls, SeekDownStopsAtZero) {

@@ -16,9 +16,13 @@
 #include <Xm/TextF.h>
 #include <Xm/ToggleB.h>
 
+#include <cstdlib>
+#include <set>
 #include <string>
 
 #include "fakes/server_fake.h"
+#include "gui/icon.h"
+#include "gui/icon_xpm.h"
 #include "gui_app.h"
 
 namespace {
@@ -275,4 +279,40 @@ TEST(Layout, DisplayFrameCentredAndRecvMarked) {
     XtVaGetValues(mainWindow.paneWin, XmNy, &paneY, XmNheight, &paneHeight, nullptr);
     XtVaGetValues(mainWindow.f4, XmNy, &f4Y, nullptr);
     EXPECT_EQ(paneY + paneHeight + 8, f4Y);
+
+    // The bottom form spans the window, 8 pixels in from either side.
+    Position bottomX = 0;
+    Dimension bottomWidth = 0;
+    XtVaGetValues(mainWindow.bottomForm, XmNx, &bottomX, XmNwidth, &bottomWidth, nullptr);
+    EXPECT_EQ(bottomX, 8);
+    EXPECT_EQ(bottomX + bottomWidth + 8, formWidth);
+}
+
+// On a shared 8-bit colormap the icon must leave room for the waterfall's 100
+// greys: its shades are merged into a few colours near the originals.
+TEST(Icon, SharedColormapPictureUsesFewColoursNearTheOriginal) {
+    const std::vector<std::string> coarse = coarseIconXpm();
+    ASSERT_EQ(coarse.size(), std::size(vordaIconXpm));
+    EXPECT_EQ(coarse[0], vordaIconXpm[0]);
+    std::set<std::string> distinct;
+    int colours = 0;
+    for (size_t i = 1; i < coarse.size(); ++i) {
+        const std::string original = vordaIconXpm[i];
+        const size_t value = original.find(" c #");
+        if (value == std::string::npos) {
+            EXPECT_EQ(coarse[i], original);  // the pixels themselves
+            continue;
+        }
+        ++colours;
+        ASSERT_EQ(coarse[i].substr(0, value + 4), original.substr(0, value + 4));
+        distinct.insert(coarse[i].substr(value + 4, 6));
+        for (size_t c = 0; c < 3; ++c) {
+            const size_t at = value + 4 + 2 * c;
+            const long was = std::strtol(original.substr(at, 2).c_str(), nullptr, 16);
+            const long now = std::strtol(coarse[i].substr(at, 2).c_str(), nullptr, 16);
+            EXPECT_LE(std::labs(now - was), 255 / (2 * (ICON_LEVELS - 1)) + 1) << original;
+        }
+    }
+    EXPECT_EQ(colours, 223);
+    EXPECT_LE(distinct.size(), 32u);
 }

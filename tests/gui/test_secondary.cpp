@@ -295,6 +295,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     XmToggleButtonSetState(d.afcTB, False, True);
     XmTextSetString(mainWindow.rxText, const_cast<char*>("main side"));
     XmTextSetString(d.rxText, const_cast<char*>("second side"));
+    putRxChar(mainWindow.rxText, '\xB0', 0, XmHIGHLIGHT_NORMAL);
+    putRxChar(d.rxText, '\xE9', 0, XmHIGHLIGHT_NORMAL);
     mainWindow.scrolledBack = 1;
     d.scrolledBack = 1;
     XtVaSetValues(d.rxText, XmNbackground, markColor, nullptr);
@@ -311,8 +313,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_EQ(fakeServer.last(255, 4), 1);
     EXPECT_EQ(fakeServer.last(2, 6), 0);
     EXPECT_EQ(fakeServer.last(3, 4), -1000);  // the window's channel already has its mode
-    EXPECT_EQ(textOf(mainWindow.rxText), "second side");
-    EXPECT_EQ(textOf(d.rxText), "main side");
+    EXPECT_EQ(textOf(mainWindow.rxText), "second side\xE9");
+    EXPECT_EQ(textOf(d.rxText), "main side\xB0");
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.qpskTB));
     EXPECT_FALSE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
@@ -329,8 +331,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_EQ(fakeServer.commands.front(), (FakeCommand{2, 64, 3}));
     EXPECT_EQ(fakeServer.last(2, 8), 100000);
     EXPECT_EQ(fakeServer.last(3, 8), 129690);
-    EXPECT_EQ(textOf(mainWindow.rxText), "main side");
-    EXPECT_EQ(textOf(d.rxText), "second side");
+    EXPECT_EQ(textOf(mainWindow.rxText), "main side\xB0");
+    EXPECT_EQ(textOf(d.rxText), "second side\xE9");
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.qpskTB));
     EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
@@ -344,34 +346,38 @@ TEST(SecondaryArrowStep, OneHertzShiftEightDoubleClickSevenMore) {
     EXPECT_FLOAT_EQ(decoder_arrow_frequency("1000.0", false, 1, true), 992.0f);
     EXPECT_FLOAT_EQ(decoder_arrow_frequency("1000.0", true, 2, false), 1007.0f);
     EXPECT_FLOAT_EQ(decoder_arrow_frequency("1000.0", true, 2, true), 1007.0f);
-    // Not limited to 0 to 4000 Hz; text that is no number counts as 0.
-    EXPECT_FLOAT_EQ(decoder_arrow_frequency("3999.5", true, 1, true), 4007.5f);
-    EXPECT_FLOAT_EQ(decoder_arrow_frequency(" 0.5", false, 1, false), -0.5f);
-    EXPECT_FLOAT_EQ(decoder_arrow_frequency("MAXFREQ", true, 1, false), 1.0f);
+    // Limited to 0 to 4000 Hz; "MAXFREQ" is the top, text that is no number counts as 0.
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("3999.5", true, 1, true), 4000.0f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency(" 0.5", false, 1, false), 0.0f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("MAXFREQ", true, 1, false), 4000.0f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("MAXFREQ", false, 1, false), 3999.0f);
+    EXPECT_FLOAT_EQ(decoder_arrow_frequency("-", true, 1, false), 1.0f);
 }
 
-TEST_F(Secondary, ArrowsAreNotLimitedWhileTypedValuesAre) {
+TEST_F(Secondary, ArrowsAndTypedValuesAreLimitedToTheBand) {
     ASSERT_EQ(decoder_open(192), 0);
     SecondaryDecoder& d = secondaryDecoders[0];
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3999.5"));
     fakeServer.reset();
     clickArrow(d.upArrow, 1);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.5");
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.0");
     clickArrow(d.upArrow, 1, ShiftMask);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "4008.5");
-    EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400050}, {3, 8, 400850}}));
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.0");
+    EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400000}, {3, 8, 400000}}));
 
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3.5"));
     clickArrow(d.downArrow, 1);
     clickArrow(d.downArrow, 2);  // the second click of a double click
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "-4.5");
-    EXPECT_EQ(fakeServer.last(3, 8), -450);
+    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(fakeServer.last(3, 8), 0);
 
     // Typed and entered, the value is limited, and the focus goes to "<-> Main".
     fakeServer.reset();
     typeAndEnter(d.rx2FreqText, "5000");
     EXPECT_EQ(fieldOf(d.rx2FreqText), "MAXFREQ");
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400000}}));
+    clickArrow(d.downArrow, 1);  // "MAXFREQ" is the top of the band
+    EXPECT_EQ(fieldOf(d.rx2FreqText), "3999.0");
     EXPECT_EQ(XmGetFocusWidget(d.secondaryDiag), d.swapButton);
     typeAndEnter(d.rx2FreqText, "1234.5");
     EXPECT_EQ(fakeServer.last(3, 8), 123450);

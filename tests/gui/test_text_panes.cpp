@@ -89,6 +89,27 @@ TEST_F(Panes, SlashedZeroAndLocalCapsAreDisplayOnly) {
     EXPECT_EQ(mainWindow.localCaps, 0);
 }
 
+TEST_F(Panes, BytesAbove127ShowAsTheirLatin1Characters) {
+    std::string high;
+    for (int c = 0x80; c <= 0xFF; ++c) high += static_cast<char>(c);
+    putAll(high + "\n");
+    EXPECT_EQ(textOf(mainWindow.rxText), high + "\n");
+
+    // Each character takes its place on the line: none is cut off or left out.
+    resetPanes();
+    const std::string line = "caf\xE9 na\xEFve \xB0" "C \xD8 end of two";
+    putAll(line);
+    settle();
+    Position previous = -1;
+    for (XmTextPosition p = 0; p <= static_cast<XmTextPosition>(line.size()); ++p) {
+        Position x = 0;
+        Position y = 0;
+        ASSERT_TRUE(XmTextPosToXY(mainWindow.rxText, p, &x, &y));
+        EXPECT_GT(x, previous) << "at " << p;
+        previous = x;
+    }
+}
+
 TEST_F(Panes, EchoIsHighlightedNewlinesNever) {
     putAll("rx");
     putAll("TX\n", 0, XmHIGHLIGHT_SELECTED);
@@ -124,7 +145,7 @@ TEST_F(Panes, ScrollHoldStopsFollowingAndMarksThePane) {
               XmTextGetLastPosition(mainWindow.rxText));
 }
 
-TEST_F(Panes, TypedTextIsSentAtOnceAndDeletionsAsOneBackspace) {
+TEST_F(Panes, TypedTextIsSentAtOnceAndDeletionsBeforeTheEndAsOneBackspace) {
     typeInto("0123456789 hi");
     EXPECT_EQ(fakeServer.sent, "0123456789 hi");
     fakeServer.sent.clear();
@@ -144,10 +165,34 @@ TEST_F(Panes, TypedTextIsSentAtOnceAndDeletionsAsOneBackspace) {
     EXPECT_EQ(textOf(mainWindow.txText), " yo!");
 }
 
+// Typed or pasted text beyond Latin-1 has no byte to send: it goes out as "?".
+TEST_F(Panes, TypedCharactersReachTheTransmitterAsLatin1Bytes) {
+    typeInto("caf\xC3\xA9 \xC2\xB0" "C \xE2\x82\xAC" "5");  // UTF-8 "café °C €5"
+    EXPECT_EQ(fakeServer.sent, "caf\xE9 \xB0" "C ?5");
+    EXPECT_EQ(textOf(mainWindow.txText), "caf\xE9 \xB0" "C ?5");
+}
+
+// At the end of the text a deletion takes back every character it removed: the
+// transmitter cancels those still queued and backspaces over those already sent.
+TEST_F(Panes, DeletionAtTheEndTakesBackEveryCharacter) {
+    typeInto("typed ahead");
+    fakeServer.sent.clear();
+    XtCallCallbacks(XtNameToWidget(mainWindow.clrTx, "button_0"), XmNactivateCallback, nullptr);
+    EXPECT_EQ(fakeServer.sent, std::string(11, '\b'));
+
+    typeInto("hello world");
+    fakeServer.sent.clear();
+    XmTextReplace(mainWindow.txText, 4, 11, const_cast<char*>(""));  // "o world"
+    EXPECT_EQ(fakeServer.sent, std::string(7, '\b'));
+    EXPECT_EQ(textOf(mainWindow.txText), "hell");
+    XmTextReplace(mainWindow.txText, 3, 4, const_cast<char*>(""));
+    EXPECT_EQ(fakeServer.sent, std::string(8, '\b'));
+}
+
 TEST_F(Panes, NulIsSentAsDelete) {
-    char typed[] = {'a', '\0', 'b'};
-    XmTextBlockRec block{typed, 3, XmFMT_8_BIT};
-    XmTextVerifyCallbackStruct verify{};
+    wchar_t typed[] = {L'a', L'\0', L'b'};
+    XmTextBlockRecWcs block{typed, 3};
+    XmTextVerifyCallbackStructWcs verify{};
     verify.reason = XmCR_MODIFYING_TEXT_VALUE;
     verify.doit = True;
     verify.text = &block;
@@ -212,5 +257,4 @@ TEST_F(Panes, ClearEmptiesThePaneAndReleasesTheHold) {
     XtCallCallbacks(clearTx, XmNactivateCallback, nullptr);
     EXPECT_EQ(textOf(mainWindow.txText), "");
     EXPECT_EQ(mainWindow.scrolledBack, 0);
-    EXPECT_EQ(fakeServer.sent, "\b");  // clearing is one deletion
 }

@@ -202,6 +202,17 @@ TEST_F(Transmitter, BackspaceCancelsUnsentCharacters) {
               (Words{0x200004, 0x40065, 0x00008, 0x20003, 0x00004, 0x00004, 0x40008, 0x00008}));
 }
 
+// Clearing the transmit pane hands over one backspace per character: those of a
+// line still queued take its characters back, the rest go out after the sent ones.
+TEST_F(Transmitter, ClearingAPartlySentLineCancelsTheRestAndBackspacesTheSent) {
+    tx.put_command(TX_BEGIN);
+    for (size_t i = 0; i < kPreamble.size(); ++i) tx.next_pattern();
+    send_text(tx, "hello world");
+    for (char c : std::string("hello")) EXPECT_EQ(tx.next_pattern(), varicode_code(c) + 0x20000);
+    send_text(tx, std::string(11, '\b'));
+    EXPECT_EQ(queued_words(tx), Words(5, psk_char('\b')));
+}
+
 TEST_F(Transmitter, MorseExpansions) {
     auto expand = [](int byte) {
         psk31_transmitter t;

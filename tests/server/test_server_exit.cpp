@@ -1,6 +1,10 @@
 // Start-up and the server thread on the program's own record, each in a child process.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "fake_io.h"
 
@@ -13,6 +17,35 @@ scripted_audio exit_audio;
     server_instance().audio = &scripted_audio_io;
     server_init(nullptr, VORDA_SOURCE_DATA_DIR);
     for (;;) pause();
+}
+
+scripted_audio keyed_audio;
+recorded_ptt exit_ptt;
+
+// What the line was last told, after the server's own exit steps have run.
+void report_last_rts() {
+    const bool cleared = !exit_ptt.changes.empty() && exit_ptt.changes.back().request == TIOCMBIC;
+    std::fputs(cleared ? "RTS idle\n" : "RTS keyed\n", stderr);
+}
+
+// Transmits at once on a line of polarity 0 (RTS set to transmit), then exits.
+[[noreturn]] void exit_while_transmitting() {
+    server_state& s = server_instance();
+    keyed_audio.add_silence(8000 * 60);
+    keyed_audio.write_delay_us = 2000;  // paced like a sound server
+    keyed_audio.target = &s;
+    keyed_audio.request_at_frame = 0;
+    keyed_audio.request_value = 2;
+    current_audio = &keyed_audio;
+    current_ptt = &exit_ptt;
+    s.audio = &scripted_audio_io;
+    s.ptt = &recorded_ptt_io;
+    std::atexit(report_last_rts);  // registered first, so it runs last
+    server_init("/dev/ttyS9", VORDA_SOURCE_DATA_DIR);
+    // The line is keyed before the first block of the transmission is written.
+    for (int i = 0; i < 1000 && keyed_audio.writes.load() == 0; ++i) usleep(10000);
+    std::fputs(keyed_audio.writes.load() > 0 ? "transmitting\n" : "not transmitting\n", stderr);
+    std::exit(0);
 }
 
 class ServerExit : public ::testing::Test {
@@ -35,6 +68,13 @@ TEST_F(ServerExit, PlaybackStreamThatCannotOpenEndsStartUp) {
     exit_audio.fail_playback_open = true;
     EXPECT_EXIT(start_server(), ::testing::ExitedWithCode(1),
                 "^init_audio sptx error - 42 scripted failure\n$");
+}
+
+// Quitting (or a signal, or an error dialog's OK) in the middle of a transmission
+// must not leave the radio keyed.
+TEST_F(ServerExit, ExitReleasesTheLineOfARunningTransmission) {
+    EXPECT_EXIT(exit_while_transmitting(), ::testing::ExitedWithCode(0),
+                "transmitting\nRTS idle\n$");
 }
 
 }  // namespace
