@@ -2,7 +2,9 @@
 
 #include <X11/StringDefs.h>
 
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
 
 AppResources appResources;
 
@@ -49,6 +51,22 @@ XtResource resourceTable[] = {
 void getAppResources(Widget shell, AppResources* resources) {
     XtGetApplicationResources(shell, resources, resourceTable, XtNumber(resourceTable), nullptr,
                               0);
+    resources->rxFreq = resourceFrequency("rxFreq", resources->rxFreq);
+    resources->txFreq = resourceFrequency("txFreq", resources->txFreq);
+}
+
+float resourceFrequency(const char* name, float hertz) {
+    if (!std::isfinite(hertz)) {
+        std::fprintf(stderr, "vorda: resource %s is not a frequency; %.1f Hz is used\n", name,
+                     DEFAULT_FREQUENCY);
+        return 0.0f;
+    }
+    if (hertz >= 0.0f && hertz <= MAX_RESOURCE_FREQUENCY) return hertz;
+    const float limited = hertz < 0.0f ? 0.0f : MAX_RESOURCE_FREQUENCY;
+    std::fprintf(stderr, "vorda: resource %s %g Hz is outside 0 to 4000 Hz; %.1f Hz is used\n",
+                 name, static_cast<double>(hertz),
+                 static_cast<double>(limited == 0.0f ? DEFAULT_FREQUENCY : limited));
+    return limited;
 }
 
 int countNames(const String* names) {

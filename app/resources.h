@@ -24,5 +24,15 @@ extern AppResources appResources;
 // Fills `resources` from the resource database of `shell`.
 void getAppResources(Widget shell, AppResources* resources);
 
+// The frequency resources are limited as typed frequencies are, to 0 to 4000 Hz; 0
+// stands for the default, 1000 Hz, which the main window puts in its place.
+constexpr float MAX_RESOURCE_FREQUENCY = 4000.0f;
+constexpr double DEFAULT_FREQUENCY = 1000.0;
+
+// The value of the frequency resource `name` as the program uses it: a number beyond
+// 0 to 4000 Hz is limited to that range and one that is not a number (nan, inf)
+// gives 0, each with a warning on standard error.
+float resourceFrequency(const char* name, float hertz);
+
 // Number of entries of a null-terminated string list.
 int countNames(const String* names);

@@ -23,15 +23,58 @@ namespace {
 constexpr int DEFAULT_POSITION = 50;
 constexpr int DEFAULT_RESERVED = 1;
 
-// One line, read whole whatever its length; false at the end of the file.
-bool readLine(std::FILE* in, std::string& line) {
+// Nine short numbers make a state file: more than this is not one, and reading
+// stops there (what is missing takes its default).
+constexpr long MAX_STATE_BYTES = 65536;
+// Characters of a line that count; the rest of a longer line is skipped.
+constexpr size_t MAX_LINE = 256;
+
+// One line, at most MAX_LINE characters of it; false at the end of the file or
+// when the byte budget is spent.
+bool readLine(std::FILE* in, std::string& line, long& budget) {
     line.clear();
+    bool any = false;
     int c;
-    while ((c = std::fgetc(in)) != EOF) {
+    while (budget > 0 && (c = std::fgetc(in)) != EOF) {
+        --budget;
+        any = true;
         if (c == '\n') return true;
-        line.push_back(static_cast<char>(c));
+        if (line.size() < MAX_LINE) line.push_back(static_cast<char>(c));
     }
-    return !line.empty();
+    return any;
+}
+
+// Opens the state file without blocking on a FIFO and refuses anything but a
+// regular file (a device such as /dev/zero never ends); -1 with errno set.
+int openRegular(const std::string& path, int flags) {
+    // Looked at first too: opening a FIFO for writing fails without a reason.
+    struct stat before{};
+    if (stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+        errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat info{};
+    int saved = 0;
+    if (fstat(fd, &info) != 0) {
+        saved = errno;
+    } else if (!S_ISREG(info.st_mode)) {
+        saved = EINVAL;
+    }
+    if (saved != 0) {
+        close(fd);
+        errno = saved;
+        return -1;
+    }
+    // Reads and writes of a regular file block as usual from here on.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// The reason a refused state file gets beside the usual open failure message.
+void explainRefusal(const std::string& path) {
+    if (errno == EINVAL) std::fprintf(stderr, "vorda: %s is not a regular file\n", path.c_str());
 }
 
 long parseValue(const std::string& line, long lowest, long highest) {
@@ -48,24 +91,21 @@ std::string bugReportTail() {
 
 }  // namespace
 
-std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME")) return home;
-    if (const passwd* pw = getpwuid(getuid())) return pw->pw_dir;
-    return "";
-}
+std::string qsoDirectory() { return homeDirectory() + "/.vordaDir"; }
 
 StateValues readStateValues(std::FILE* in) {
     StateValues values{};
     std::string line;
+    long budget = MAX_STATE_BYTES;
     for (WindowPosition& pos : values.decoderPos) {
         int16_t* coordinates[2] = {&pos.x, &pos.y};
         for (int16_t* coordinate : coordinates) {
-            *coordinate = static_cast<int16_t>(readLine(in, line)
+            *coordinate = static_cast<int16_t>(readLine(in, line, budget)
                                                    ? parseValue(line, INT16_MIN, INT16_MAX)
                                                    : DEFAULT_POSITION);
         }
     }
-    values.reserved = static_cast<int32_t>(readLine(in, line)
+    values.reserved = static_cast<int32_t>(readLine(in, line, budget)
                                                ? parseValue(line, INT32_MIN, INT32_MAX)
                                                : DEFAULT_RESERVED);
     return values;
@@ -83,14 +123,28 @@ int iniProc(int mode) {
     path += "/.vorda.dat";
 
     if (mode == 'w') {
-        std::FILE* out = std::fopen(path.c_str(), "w");
+        // Not truncated before it is known to be a regular file.
+        const int fd = openRegular(path, O_WRONLY | O_CREAT);
+        std::FILE* out = fd < 0 ? nullptr : fdopen(fd, "w");
         if (out == nullptr) {
+            explainRefusal(path);
             std::fprintf(stderr, "Open %s for write failed\n", path.c_str());
+            if (fd >= 0) close(fd);
+            return 0;
+        }
+        if (ftruncate(fd, 0) != 0) {
+            std::fprintf(stderr, "Open %s for write failed\n", path.c_str());
+            std::fclose(out);
             return 0;
         }
         std::fprintf(stderr, "Writing %s\n", path.c_str());
         writeStateValues(out, stateValues);
-        std::fclose(out);
+        // A full disk shows only here; the old values are gone either way, so say so.
+        const bool failed = std::ferror(out) != 0;
+        if (std::fclose(out) != 0 || failed) {
+            std::fprintf(stderr, "vorda: writing %s failed: %s\n", path.c_str(), std::strerror(errno));
+            return 0;
+        }
         return 1;
     }
     if (mode == 'r') {
@@ -106,9 +160,12 @@ int iniProc(int mode) {
             std::fprintf(stderr, "stat %s failed\n", path.c_str());
             return 0;
         }
-        std::FILE* in = std::fopen(path.c_str(), "r");
+        const int fd = openRegular(path, O_RDONLY);
+        std::FILE* in = fd < 0 ? nullptr : fdopen(fd, "r");
         if (in == nullptr) {
+            explainRefusal(path);
             std::fprintf(stderr, "open %s for read failed\n", path.c_str());
+            if (fd >= 0) close(fd);
             return 0;
         }
         iniReport += "Reading " + path + "\n";
@@ -123,21 +180,22 @@ int iniProc(int mode) {
 int getQSOfiles(const char* directory) {
     const std::string own = homeDirectory() + "/.vordaDir";
     if (mkdir(own.c_str(), 0755) != 0) {
-        errorDialog(topLevel, ("Can't create $HOME/.brikDir\nbrik must exit" + bugReportTail()).c_str(),
+        const std::string why = own + ": " + std::strerror(errno);
+        errorDialog(topLevel, ("Can't create " + why + "\nvorda must exit" + bugReportTail()).c_str(),
                     0, 1);
-        std::fputs("brik: can't create .brikDir\n", stderr);
+        std::fprintf(stderr, "vorda: can't create %s\n", why.c_str());
         return -1;
     }
     const std::string installed = std::string(dataDirectory) + "/vordaDir";
     DIR* dir = opendir(installed.c_str());
     if (dir == nullptr) {
+        const std::string why = installed + ": " + std::strerror(errno);
         errorDialog(topLevel,
-                    ("getQSOfiles: Can't open PKG_DATA_DIR/vordaDir\nThis is an installation "
-                     "error.\nbrik must exit." +
+                    ("Can't open " + why + "\nThis is an installation error.\nvorda must exit." +
                      bugReportTail())
                         .c_str(),
                     0, 1);
-        std::fputs("can't open brikDir\n", stderr);
+        std::fprintf(stderr, "vorda: can't open %s\n", why.c_str());
         return -1;
     }
     while (const dirent* entry = readdir(dir)) {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "modem/home_directory.h"
+
 struct WindowPosition {
     int16_t x;
     int16_t y;
@@ -39,5 +41,6 @@ int getQSOfiles(const char* directory);
 StateValues readStateValues(std::FILE* in);
 void writeStateValues(std::FILE* out, const StateValues& values);
 
-// $HOME, or the password database's home directory when HOME is unset.
-std::string homeDirectory();
+// The per-user QSO directory, homeDirectory() + "/.vordaDir": the state file's and
+// the QSO files' place.
+std::string qsoDirectory();

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/state_file.h"
 #include "gui/icon.h"
 #include "gui/qso_sender.h"
 #include "gui/text_panes.h"
@@ -61,7 +62,7 @@ void askWord(const char* word, char terminator, void*) {
     XtManageChild(dialog);
 }
 
-void showReadWarning(const char* path, int error) {
+void showReadWarning(const char* path, const std::string& reason) {
     if (readWarning == nullptr) {
         readWarning = XmCreateWarningDialog(dialogParent, const_cast<char*>("fileDiag"), nullptr, 0);
         XtVaSetValues(XtParent(readWarning), XmNtitle, "VORDA WARNING", XmNiconPixmap, iconPixmap,
@@ -69,8 +70,8 @@ void showReadWarning(const char* path, int error) {
         XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_CANCEL_BUTTON));
         XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_HELP_BUTTON));
     }
-    const std::string message = std::string("Can't read the QSO file\n") + path + "\n" +
-                                std::strerror(error) + "\n\nNothing was sent.";
+    const std::string message = std::string("Can't read the QSO file\n") + path + "\n" + reason +
+                                "\n\nNothing was sent.";
     XmString text = XmStringCreateLtoR(const_cast<char*>(message.c_str()),
                                        const_cast<char*>(XmFONTLIST_DEFAULT_TAG));
     XtVaSetValues(readWarning, XmNmessageString, text, nullptr);
@@ -81,12 +82,11 @@ void showReadWarning(const char* path, int error) {
 }  // namespace
 
 char* getFile(const char* path) {
-    const char* what = nullptr;
-    char* text = qso_read_file(path, &what);
+    qso_read_failure failure;
+    char* text = qso_read_file(path, failure);
     if (text == nullptr) {
-        const int error = errno;
-        std::perror(what);
-        showReadWarning(path, error);
+        std::fprintf(stderr, "%s: %s\n", failure.what, failure.reason.c_str());
+        showReadWarning(path, failure.reason);
     }
     return text;
 }
@@ -94,19 +94,21 @@ char* getFile(const char* path) {
 void sendFileCB(Widget button, XtPointer shell, XtPointer) {
     dialogParent = static_cast<Widget>(shell);
     appContext = XtWidgetToApplicationContext(button);
-    // A second sender on the same state would interleave two texts; a choice made
-    // while a text is still being typed is therefore not taken.
+    // One text at a time: a choice made while a text is being typed or its field
+    // is being asked for is not taken (two senders on the same state would
+    // interleave the texts and lose one).
     if (sender.started) return;
     XtPointer name = nullptr;
     XtVaGetValues(button, XmNuserData, &name, nullptr);
-    const char* home = std::getenv("HOME");
-    const std::string path = std::string(home ? home : "") + "/.vordaDir/" +
-                             static_cast<const char*>(name);
+    const std::string path = qsoDirectory() + "/" + static_cast<const char*>(name);
     char* text = getFile(path.c_str());
     if (text == nullptr) return;
     sender.type = typeChar;
     sender.ask = askWord;
-    XtAppAddWorkProc(appContext, sendFileProc, text);
+    // Taken over here, not in the work procedure: a second choice before the
+    // procedure first runs must already find the sender busy.
+    qso_start(sender, text);
+    XtAppAddWorkProc(appContext, sendFileProc, nullptr);
 }
 
 Boolean sendFileProc(XtPointer text) {

@@ -6,26 +6,54 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
-char* qso_read_file(const char* path, const char** what) {
+namespace {
+
+char* refuse(qso_read_failure& failure, const char* what, const std::string& reason) {
+    failure.what = what;
+    failure.reason = reason;
+    return nullptr;
+}
+
+char* refuse(qso_read_failure& failure, const char* what) {
+    return refuse(failure, what, std::strerror(errno));
+}
+
+// Only a regular file of a sane size: a FIFO would block the window in open() or
+// read(), a device such as /dev/zero would never end.
+const char* refusal(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) return "it is a directory";
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+    if (st.st_size > QSO_MAX_BYTES) return "it is larger than 64 KiB";
+    return nullptr;
+}
+
+}  // namespace
+
+char* qso_read_file(const char* path, qso_read_failure& failure) {
     struct stat st;
-    if (stat(path, &st) != 0) {
-        *what = "File Stat";
-        return nullptr;
+    if (stat(path, &st) != 0) return refuse(failure, "File Stat");
+    if (const char* why = refusal(st)) return refuse(failure, "vordaDiags getFile", why);
+    // Not blocking, in case the name has become a FIFO since: checked again below.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return refuse(failure, "vordaDiags getFile - File Open error");
+    if (fstat(fd, &st) != 0) {
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+        return refuse(failure, "vordaDiags getFile - File Stat error");
+    }
+    if (const char* why = refusal(st)) {
+        close(fd);
+        return refuse(failure, "vordaDiags getFile", why);
     }
     const size_t size = static_cast<size_t>(st.st_size);
     char* text = static_cast<char*>(std::malloc(size + 1));
     if (text == nullptr) {
-        *what = "vordaDiags getFile - XtMalloc error";
-        return nullptr;
-    }
-    const int fd = open(path, O_RDONLY);
-    if (fd < 0) {
-        const int saved = errno;
-        std::free(text);
-        errno = saved;
-        *what = "vordaDiags getFile - File Open error";
-        return nullptr;
+        close(fd);
+        errno = ENOMEM;
+        return refuse(failure, "vordaDiags getFile - XtMalloc error");
     }
     // One request for the whole file, as its size was when it was looked at.
     const ssize_t got = read(fd, text, size);
@@ -34,8 +62,7 @@ char* qso_read_file(const char* path, const char** what) {
     if (got < 0 || static_cast<size_t>(got) < size) {
         std::free(text);
         errno = got < 0 ? saved : EIO;
-        *what = "vordaDiags getFile - Read error";
-        return nullptr;
+        return refuse(failure, "vordaDiags getFile - Read error");
     }
     text[size] = '\0';
     return text;
@@ -62,12 +89,16 @@ void finish(qso_sender& s) {
 
 }  // namespace
 
+bool qso_start(qso_sender& s, char* text) {
+    if (s.started || text == nullptr) return false;
+    s.buffer = s.position = text;
+    s.started = true;
+    s.prompt_pending = false;
+    return true;
+}
+
 bool qso_send_step(qso_sender& s, char* text) {
-    if (!s.started) {
-        if (text == nullptr) return true;
-        s.buffer = s.position = text;
-        s.started = true;
-    }
+    if (!s.started && !qso_start(s, text)) return true;
 
     if (s.prompt_pending) {
         s.word = s.position;
@@ -92,6 +123,10 @@ bool qso_send_step(qso_sender& s, char* text) {
         if (*p == '\0') {
             finish(s);
             return true;
+        }
+        if (p - s.position == QSO_SLICE) {
+            s.position = p;  // the rest at the next call
+            return false;
         }
         s.type(*p, s.context);
     }

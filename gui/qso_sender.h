@@ -4,6 +4,8 @@
 // code runs qso_send_step as a work procedure and shows the prompt dialog.
 #pragma once
 
+#include <string>
+
 // Types one character into the transmit pane.
 using qso_type_fn = void (*)(char c, void* context);
 // Asks the operator for `word`; the answer is later typed with qso_type_answer,
@@ -21,15 +23,35 @@ struct qso_sender {
     void* context = nullptr;      // handed to both callbacks
 };
 
-// Reads a whole file into a new std::malloc'd buffer with a NUL after it.
-// Returns nullptr with errno set and `what` naming the failed step ("File Stat",
-// "... XtMalloc error", "... File Open error", "... Read error").
-char* qso_read_file(const char* path, const char** what);
+// The longest QSO text taken: a canned text is a few lines, and a longer file (or
+// one that never ends) would keep the window typing for minutes.
+constexpr long QSO_MAX_BYTES = 64 * 1024;
+// Characters typed in one call of the work procedure: a long text is typed in
+// slices, and the window handles its events between them.
+constexpr int QSO_SLICE = 64;
+
+struct qso_read_failure {
+    const char* what = nullptr;  // the failed step ("File Stat", "... File Open error",
+                                 // "... Read error", "... not a regular file", ...)
+    std::string reason;          // the system's error text, or why the file is refused
+};
+
+// Reads a whole QSO file into a new std::malloc'd buffer with a NUL after it. Only a
+// regular file of at most QSO_MAX_BYTES is read: a FIFO or a device is never opened
+// for waiting or endless reading. Returns nullptr with `failure` filled on failure.
+char* qso_read_file(const char* path, qso_read_failure& failure);
+
+// Takes over a text from qso_read_file to be sent, before the work procedure first
+// runs: from here on `started` tells that a text is on its way, so that a second
+// choice made meanwhile is not taken. Returns false (and leaves `text` to the
+// caller) when a text is being sent already.
+bool qso_start(qso_sender& s, char* text);
 
 // One call of the work procedure. `text` (a buffer from qso_read_file) is taken
-// over only when no text is being sent; otherwise it is ignored. Returns true when
-// the work procedure must be removed (a field is being asked for, or the text has
-// ended and its buffer is freed) and false when it must be called again.
+// over only when no text is being sent; otherwise it is ignored. Types at most
+// QSO_SLICE characters. Returns true when the work procedure must be removed (a
+// field is being asked for, or the text has ended and its buffer is freed) and
+// false when it must be called again.
 bool qso_send_step(qso_sender& s, char* text);
 
 // Types the operator's answer and then the field's terminator (none when 0).

@@ -1,5 +1,6 @@
 #include "gui/secondary.h"
 
+#include <algorithm>
 #include <Xm/ArrowB.h>
 #include <Xm/DialogS.h>
 #include <Xm/DrawingA.h>
@@ -14,6 +15,7 @@
 #include <Xm/TextF.h>
 #include <Xm/ToggleB.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -318,12 +320,17 @@ void buildWindow(SecondaryDecoder* d, int slot) {
         XtManageChild(w);
     }
 
-    const WindowPosition& position = stateValues.decoderPos[slot];
-    XtVaSetValues(d->secondaryDiag, XmNx, static_cast<Position>(position.x), XmNy,
-                  static_cast<Position>(position.y), nullptr);
     Dimension width = 0;
     Dimension height = 0;
     XtVaGetValues(d->secondaryDiag, XmNwidth, &width, XmNheight, &height, nullptr);
+    // A state file from a larger screen (or an edited one) must not open the window
+    // where it cannot be seen.
+    Screen* screen = XtScreen(d->secondaryDiag);
+    const WindowPosition& saved = stateValues.decoderPos[slot];
+    const int x = decoder_coordinate_on_screen(saved.x, WidthOfScreen(screen), width);
+    const int y = decoder_coordinate_on_screen(saved.y, HeightOfScreen(screen), height);
+    XtVaSetValues(d->secondaryDiag, XmNx, static_cast<Position>(x), XmNy, static_cast<Position>(y),
+                  nullptr);
     XtVaSetValues(d->secondaryDiag, XmNminWidth, width, XmNminHeight, height, nullptr);
 
     scope_init(&d->scope, topLevel, d->scopeDA);
@@ -332,6 +339,13 @@ void buildWindow(SecondaryDecoder* d, int slot) {
 }
 
 }  // namespace
+
+int decoder_coordinate_on_screen(int saved, int screenExtent, int windowExtent) {
+    // Enough of the window to see it and drag it back; an operator may well keep
+    // windows partly beyond the edge.
+    constexpr int VISIBLE = 64;
+    return std::clamp(saved, 0, std::max(screenExtent - std::min(windowExtent, VISIBLE), 0));
+}
 
 float decoder_arrow_frequency(const char* fieldText, bool up, int clickCount, bool shift) {
     // The second click of a double click adds 7 Hz to the first click's 1 Hz.

@@ -63,6 +63,10 @@ void openDecoderCB(Widget w, XtPointer clientData, XtPointer callData);
 // field or it moved 0.05 Hz or less, its frequency in hertz.
 void decoder_show_status(SecondaryDecoder* decoder, int dcd, float frequency);
 
+// One coordinate of a secondary window's saved position, moved so that the
+// window's top-left corner and at least 64 pixels of it are on the screen.
+int decoder_coordinate_on_screen(int saved, int screenExtent, int windowExtent);
+
 // The frequency an arrow of a secondary window moves its field to: 1 Hz a
 // click, 8 Hz with Shift, 7 Hz more on the second click of a double click.
 // Not limited to 0 to 4000 Hz. The text is read as a decimal number.

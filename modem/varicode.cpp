@@ -1,5 +1,7 @@
 #include "modem/varicode.h"
 
+#include "modem/home_directory.h"
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -37,8 +39,8 @@ int load_code_table(const char* data_dir) {
         file = std::fopen(path.c_str(), "r");
     }
     if (file == nullptr) {
-        if (const char* home = std::getenv("HOME")) {
-            path = cut_directory(home) + "/psk31.cod";
+        if (const std::string home = homeDirectory(); !home.empty()) {
+            path = cut_directory(home.c_str()) + "/psk31.cod";
             file = std::fopen(path.c_str(), "r");
         }
     }

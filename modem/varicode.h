@@ -12,7 +12,7 @@ struct varicode_framer {
     int32_t overflow = 0;        // set when a character runs to 15 bits or more
 };
 
-// Finds and reads "psk31.cod" (data_dir, then $HOME, then the current directory)
+// Finds and reads "psk31.cod" (data_dir, then the home directory, then the current directory)
 // into the process-wide tables. Returns 0. A missing or malformed table ends the
 // process with status 1 after a message on standard error.
 int load_code_table(const char* data_dir);

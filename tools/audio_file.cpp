@@ -14,15 +14,21 @@ namespace {
 constexpr size_t kChunkFrames = 4096;
 
 // Refills reader.frames16 with up to kChunkFrames frames at 8000/s; returns the count.
+// Every format is read as floats, where full scale is +-1.0 whatever the file holds, and
+// then turned into 16 bits, so that a float or double recording reaches the receiver at
+// its level (libsndfile's own float-to-short read does not scale).
 long fill_frames(audio_reader& r, std::string& error) {
     const int channels = r.info.channels;
     if (r.converter == nullptr) {
-        r.frames16.resize(kChunkFrames * channels);
-        const sf_count_t got = sf_readf_short(r.file, r.frames16.data(), kChunkFrames);
+        r.file_frames.resize(kChunkFrames * channels);
+        const sf_count_t got = sf_readf_float(r.file, r.file_frames.data(), kChunkFrames);
         if (got == 0 && sf_error(r.file) != SF_ERR_NO_ERROR) {
             error = sf_strerror(r.file);
             return -1;
         }
+        r.frames16.resize(static_cast<size_t>(got) * channels);
+        src_float_to_short_array(r.file_frames.data(), r.frames16.data(),
+                                 static_cast<int>(got * channels));
         return static_cast<long>(got);
     }
 
@@ -195,11 +201,16 @@ bool open_wav(wav_writer& writer, const char* path, std::string& error) {
 }
 
 bool write_wav(wav_writer& writer, const int16_t* frames, size_t frame_count, std::string& error) {
+    if (writer.frames + frame_count > writer.max_frames) {
+        error = "the audio does not fit into a WAV file (at most 4 GiB)";
+        return false;
+    }
     const auto n = static_cast<sf_count_t>(frame_count);
     if (sf_writef_short(writer.file, frames, n) != n) {
         error = sf_strerror(writer.file);
         return false;
     }
+    writer.frames += frame_count;
     return true;
 }
 

@@ -38,14 +38,22 @@ void close_audio(audio_reader& reader);
 
 // A 16-bit WAV file at 8000 frames/s, two channels. With the path "-" the file is built
 // in memory and goes to standard output when closed.
+constexpr int kWavFrameBytes = 4;
+// A WAV file's sizes are 32-bit; its audio must leave room for the header (libsndfile
+// writes 44 bytes for 16-bit PCM) below 4 GiB.
+constexpr uint64_t kMaxWavDataBytes = 0xFFFFFFFFull - 1024;
+
 struct wav_writer {
     SNDFILE* file = nullptr;
     bool to_stdout = false;
     std::vector<char> memory;  // the whole file when writing to standard output
     int64_t position = 0;      // of the virtual file in `memory`
+    uint64_t frames = 0;       // written so far
+    uint64_t max_frames = kMaxWavDataBytes / kWavFrameBytes;  // refused beyond
 };
 
 bool open_wav(wav_writer& writer, const char* path, std::string& error);
-// Interleaved stereo frames; false on a write error (reason in `error`).
+// Interleaved stereo frames; false on a write error or when the file would outgrow
+// max_frames (reason in `error`).
 bool write_wav(wav_writer& writer, const int16_t* frames, size_t frame_count, std::string& error);
 bool close_wav(wav_writer& writer, std::string& error);

@@ -1,6 +1,7 @@
 // vorda-modem: the PSK31 modem on audio files. `encode` drives the transmitter the way
 // the server thread does and writes the audio to a WAV file; `decode` runs a receiver
 // over a recording and prints the text as it comes.
+#include <fcntl.h>
 #include <getopt.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
 #include "tools/audio_file.h"
+#include "tools/encode_length.h"
 
 #ifndef VORDA_DATA_DIR
 #define VORDA_DATA_DIR "/usr/local/share/vorda"
@@ -40,7 +42,8 @@ const char kUsage[] =
     "  -o, --output FILE   output file (default: standard output)\n"
     "      --cwid CALL     end with the Morse identification \" de CALL\"\n"
     "                      (first 15 characters of CALL)\n"
-    "      --tune SECONDS  a steady tune carrier for SECONDS instead of text\n"
+    "      --tune SECONDS  a steady tune carrier for SECONDS (at most 86400)\n"
+    "                      instead of text\n"
     "\n"
     "decode: print the text decoded from IN (any format libsndfile reads, mono or\n"
     "        stereo; stereo is summed, other sample rates converted to 8000/s).\n"
@@ -78,6 +81,18 @@ struct options {
 int fail(int status, const std::string& message) {
     std::fprintf(stderr, "vorda-modem: %s\n", message.c_str());
     return status;
+}
+
+int fail_output() {
+    return fail(kRunError, std::string("cannot write to standard output: ") + std::strerror(errno));
+}
+
+// A closed standard output is refused at once: a file opened later would take its
+// descriptor, and the text would go into it or nowhere.
+bool stdout_open() {
+    if (fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
+    errno = EBADF;
+    return false;
 }
 
 bool parse_number(const char* text, double& value) {
@@ -150,8 +165,10 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
             case kTune:
                 if (!parse_number(optarg, o.tune_seconds) || o.tune_seconds <= 0 ||
                     o.tune_seconds > kMaxTuneSeconds) {
-                    return fail(kUsageError, std::string("tune time '") + optarg +
-                                                 "' is not a number of seconds above 0");
+                    return fail(kUsageError,
+                                std::string("tune time '") + optarg +
+                                    "' is not a number of seconds above 0 and at most 86400 "
+                                    "(a day)");
                 }
                 break;
             case 'o':
@@ -189,12 +206,19 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
     return 0;
 }
 
-// The transmitter's blocks go into the WAV file.
+// The transmitter's blocks go into the WAV file; the reason of a failed write is kept.
+struct wav_sink {
+    wav_writer writer;
+    std::string error;
+};
+
 int sink_write(void* context, const void* data, size_t bytes, int* error) {
-    auto* writer = static_cast<wav_writer*>(context);
-    std::string text;
-    if (write_wav(*writer, static_cast<const int16_t*>(data), bytes / 4, text)) return 0;
-    *error = writer->file != nullptr ? sf_error(writer->file) : SF_ERR_SYSTEM;
+    auto* sink = static_cast<wav_sink*>(context);
+    wav_writer& writer = sink->writer;
+    if (write_wav(writer, static_cast<const int16_t*>(data), bytes / kWavFrameBytes, sink->error)) {
+        return 0;
+    }
+    *error = writer.file != nullptr ? sf_error(writer.file) : SF_ERR_SYSTEM;
     if (*error == 0) *error = SF_ERR_SYSTEM;
     return -1;
 }
@@ -226,12 +250,24 @@ bool queue_word(psk31_transmitter& tx, uint32_t word) {
 
 int encode(const options& o, const std::string& text) {
     load_code_table(o.table.c_str());
-    wav_writer writer;
+    // Refused before anything is written: a WAV file's sizes would wrap past 4 GiB.
+    const uint64_t frames =
+        o.tune_seconds > 0
+            ? static_cast<uint64_t>(std::ceil(o.tune_seconds * kModemRate)) + kModemRate
+            : encoded_frames_bound(text, o.cwid ? " de " + o.call : "");
+    if (frames > kMaxWavDataBytes / kWavFrameBytes) {
+        return fail(kRunError, "the text is too long: its audio (" +
+                                   std::to_string(frames / kModemRate / 3600) +
+                                   " hours) would not fit into a WAV file (4 GiB, 37 hours); "
+                                   "send it in parts");
+    }
+    wav_sink sink;
+    wav_writer& writer = sink.writer;
     std::string error;
     if (!open_wav(writer, o.output.c_str(), error)) return fail(kRunError, error);
 
     psk31_transmitter tx;
-    tx.sink = {&sink_write, &sink_error_text, &writer};
+    tx.sink = {&sink_write, &sink_error_text, &sink};
     bool ok = true;
     // Settings given while idle, then the begin word, as the server thread does it.
     if (o.tune_seconds > 0) {
@@ -267,7 +303,7 @@ int encode(const options& o, const std::string& text) {
     }
     if (!ok) {
         close_wav(writer, error);
-        return fail(kRunError, "cannot write '" + o.output + "'");
+        return fail(kRunError, "cannot write '" + o.output + "': " + sink.error);
     }
     if (!close_wav(writer, error)) return fail(kRunError, error);
     return 0;
@@ -299,8 +335,10 @@ int decode(const options& o, const char* path) {
             const int c = receive_sample(rx, reader.samples[i]);
             // As the server delivers them: without carrier detect only when squelch is -1.
             if (c != NO_CHAR && (rx.dcd != 0 || o.squelch == -1)) {
-                std::putchar(c);
-                std::fflush(stdout);
+                if (std::putchar(c) == EOF || std::fflush(stdout) != 0) {
+                    close_audio(reader);
+                    return fail_output();
+                }
             }
             if (o.status && ++total % kModemRate == 0) {
                 std::fprintf(stderr, "%8.1f s  %7.2f Hz  dcd %d  strength %2d\n",
@@ -309,6 +347,7 @@ int decode(const options& o, const char* path) {
         }
     }
     close_audio(reader);
+    if (std::fclose(stdout) != 0) return fail_output();
     return 0;
 }
 
@@ -337,6 +376,7 @@ int main(int argc, char** argv) {
     char** operands = argv + 1 + first;
     const int operand_count = argc - 1 - first;
 
+    if ((!is_encode || o.output == "-") && !stdout_open()) return fail_output();
     if (is_encode) {
         if (o.output == "-" && isatty(STDOUT_FILENO)) {
             return fail(kUsageError, "will not write audio to a terminal; give -o FILE");

@@ -51,7 +51,7 @@ window() {
     return 1
 }
 window VORDA >/dev/null || { echo "no main window"; exit 1; }
-warning=$(window "BRIK ERROR") && xdotool windowfocus --sync "$warning" key Escape
+warning=$(window "VORDA ERROR") && xdotool windowfocus --sync "$warning" key Escape
 
 paplay "$work/signal.wav" &
 player=$!

@@ -51,7 +51,7 @@ window() {
     return 1
 }
 main=$(window VORDA) || { echo "no main window"; exit 1; }
-warning=$(window "BRIK ERROR") && xdotool windowfocus --sync "$warning" key Escape
+warning=$(window "VORDA ERROR") && xdotool windowfocus --sync "$warning" key Escape
 sleep 0.5
 
 # Columns of the broad span around 1000 Hz: 7.8125 Hz each, 1000 Hz in column 192

@@ -6,7 +6,8 @@
 #
 # Usage: blackbox.sh CASE   (starts, receives, quit_key, interrupt, terminate,
 #                            video_and_clear, home_unusable, dialout_ok,
-#                            typing_goes_to_transmit_pane, no_resource_file)
+#                            typing_goes_to_transmit_pane, no_resource_file,
+#                            state_file_fifo)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -74,13 +75,13 @@ start_and_continue() {
     start_vorda
     main_window=$(visible_window VORDA) || fail "the main window did not appear"
     local warning
-    warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
     press_in "$warning" Escape
     for _ in $(seq 50); do
-        [ -z "$(own_windows "BRIK ERROR")" ] && break
+        [ -z "$(own_windows "VORDA ERROR")" ] && break
         sleep 0.1
     done
-    [ -z "$(own_windows "BRIK ERROR")" ] || fail "Cancel did not close the warning"
+    [ -z "$(own_windows "VORDA ERROR")" ] || fail "Cancel did not close the warning"
 }
 
 # The whole text of the receive pane: click into it, select all (Ctrl-/),
@@ -197,15 +198,15 @@ home_unusable)
     export HOME=$work/file
     start_vorda
     visible_window VORDA >/dev/null || fail "the main window did not appear"
-    visible_window "BRIK ERROR" >/dev/null || fail "no error dialog"
+    visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
     sleep 0.5
-    dialogs=$(own_windows "BRIK ERROR" | wc -l)
+    dialogs=$(own_windows "VORDA ERROR" | wc -l)
     [ "$dialogs" -eq 3 ] || fail "$dialogs dialogs instead of three (directory, state file, dialout)"
     kill -INT "$vorda_pid"
     exit_status_within 10
     status=$?
     [ $status -eq 0 ] || fail "SIGINT ended with status $status"
-    for line in "brik: can't create .brikDir" "iniProc failed. Run vorda from a terminal" \
+    for line in "vorda: can't create $HOME/.vordaDir: Not a directory" "iniProc failed. Run vorda from a terminal" \
                 "Open $HOME/.vordaDir/.vorda.dat for write failed" "iniProc failed"; do
         grep -qxF -- "$line" "$work/stderr" || fail "no message '$line'"
     done
@@ -213,7 +214,7 @@ home_unusable)
 dialout_ok)
     start_vorda
     visible_window VORDA >/dev/null || fail "the main window did not appear"
-    warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
     press_in "$warning" Return  # OK is the default button
     exit_status_within 10
     status=$?
@@ -232,13 +233,28 @@ typing_goes_to_transmit_pane)
 no_resource_file)
     export XFILESEARCHPATH="$work/none/%N"
     start_vorda
-    dialog=$(visible_window "BRIK ERROR") || fail "no error dialog"
+    dialog=$(visible_window "VORDA ERROR") || fail "no error dialog"
     grep -qx "vorda: Vorda resource file missing" "$work/stderr" || fail "no message"
     [ -z "$(own_windows VORDA)" ] || fail "the main window appeared"
     press_in "$dialog" Return
     exit_status_within 10
     status=$?
     [ $status -eq 1 ] || fail "OK ended with status $status"
+    ;;
+state_file_fifo)
+    # A FIFO as the state file once blocked start-up forever, and quitting too.
+    mkdir -p "$HOME/.vordaDir"
+    mkfifo "$HOME/.vordaDir/.vorda.dat"
+    start_vorda
+    visible_window VORDA >/dev/null || fail "the main window did not appear"
+    visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
+    grep -qxF "vorda: $HOME/.vordaDir/.vorda.dat is not a regular file" "$work/stderr" ||
+        fail "no message naming the FIFO"
+    kill -INT "$vorda_pid"
+    exit_status_within 10
+    status=$?
+    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    [ -p "$HOME/.vordaDir/.vorda.dat" ] || fail "the FIFO was replaced"
     ;;
 *)
     echo "unknown case $case_name"

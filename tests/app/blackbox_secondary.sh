@@ -126,7 +126,7 @@ encode 1300 "$work/high2.wav" "$high_again"
 "$VORDA_STAGE/bin/vorda" -name $instance >"$work/stdout" 2>"$work/stderr" &
 vorda_pid=$!
 main_window=$(visible_window VORDA) || fail "the main window did not appear"
-warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
 press_in "$warning" Escape
 sleep 0.5
 

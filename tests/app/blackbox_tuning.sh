@@ -64,13 +64,13 @@ start_and_continue() {  # [TOOLKIT OPTION...]
     start_vorda "$@"
     main_window=$(visible_window VORDA) || fail "the main window did not appear"
     local warning
-    warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
     press_in "$warning" Escape
     for _ in $(seq 50); do
-        [ -z "$(own_windows "BRIK ERROR")" ] && break
+        [ -z "$(own_windows "VORDA ERROR")" ] && break
         sleep 0.1
     done
-    [ -z "$(own_windows "BRIK ERROR")" ] || fail "Cancel did not close the warning"
+    [ -z "$(own_windows "VORDA ERROR")" ] || fail "Cancel did not close the warning"
 }
 
 # Child windows of the main window by size, as "id x y" (root coordinates),
@@ -366,7 +366,7 @@ xmit_recv_quick)
     press_in "$main_window" ctrl+x || fail "cannot reach the main window"
     xdotool type --delay 40 "first"
     wait_for_sound 10 || fail "no audio on the monitor 10 s after Xmit"
-    sleep 2
+    text=$(wait_for_pane_text "first" 20) || fail "the first text was not echoed: $text"
     xdotool key ctrl+r ctrl+x
     xdotool type --delay 20 "late"
     xdotool key ctrl+r ctrl+t ctrl+r

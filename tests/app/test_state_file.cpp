@@ -1,12 +1,20 @@
 // The state file: reading and writing the nine values, and iniProc's handling
 // of a first start, an existing file and bad content.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
 
@@ -137,4 +145,95 @@ TEST_F(IniProcTest, UnwritableDirectoryFailsTheWrite) {
     EXPECT_EQ(iniProc('w'), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Open " + stateFile().string() + " for write failed\n");
+}
+
+TEST_F(IniProcTest, UnsetOrEmptyHomeFallsBackToThePasswordDatabase) {
+    // An empty HOME once made the program create /.vordaDir at the filesystem root.
+    const passwd* pw = getpwuid(getuid());
+    ASSERT_NE(pw, nullptr);
+    const std::string own = pw->pw_dir;
+    EXPECT_EQ(homeDirectory(), home.string());
+    setenv("HOME", "", 1);
+    EXPECT_EQ(homeDirectory(), own);
+    EXPECT_EQ(qsoDirectory(), own + "/.vordaDir");
+    unsetenv("HOME");
+    EXPECT_EQ(homeDirectory(), own);
+}
+
+TEST_F(IniProcTest, SpecialFilesAreRefusedWithoutBlocking) {
+    // A FIFO once blocked start-up (and quitting) forever, and /dev/zero grew the
+    // memory without bound before any window appeared.
+    fs::create_directory(home / ".vordaDir");
+    ASSERT_EQ(mkfifo(stateFile().c_str(), 0600), 0);
+    for (int mode : {'r', 'w'}) {
+        // Run where a regression cannot hang the suite: a writer unblocks it.
+        auto call = std::async(std::launch::async, [mode] {
+            testing::internal::CaptureStderr();
+            const int result = iniProc(mode);
+            return std::make_pair(result, testing::internal::GetCapturedStderr());
+        });
+        if (call.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "iniProc('" << char(mode) << "') blocks on a FIFO";
+            const int fd = open(stateFile().c_str(), O_RDWR | O_NONBLOCK);
+            call.wait();
+            close(fd);
+            continue;
+        }
+        const auto [result, messages] = call.get();
+        EXPECT_EQ(result, 0);
+        EXPECT_NE(messages.find(stateFile().string() + " is not a regular file"), std::string::npos)
+            << messages;
+    }
+
+    fs::remove(stateFile());
+    fs::create_symlink("/dev/zero", stateFile());
+    stateValues.reserved = 9;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(iniProc('r'), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("open " + stateFile().string() +
+                                                          " for read failed"),
+              std::string::npos);
+    EXPECT_EQ(stateValues.reserved, 9);
+}
+
+TEST_F(IniProcTest, HugeFileIsReadOnlyAsFarAsAStateFileGoes) {
+    // One endless line must not be collected whole: its value counts, and reading
+    // stops long before the rest, which takes the defaults.
+    fs::create_directory(home / ".vordaDir");
+    {
+        std::ofstream out(stateFile());
+        out << "7\n" << std::string(1 << 20, '9') << "\n8\n9\n";
+    }
+    ASSERT_EQ(iniProc('r'), 1);
+    EXPECT_EQ(flatten(stateValues), (std::vector<int>{7, 32767, 50, 50, 50, 50, 50, 50, 1}));
+}
+
+TEST_F(IniProcTest, AFailedWriteIsReportedNotTakenForSuccess) {
+    // No room for the file (a full disk, here a file size limit of 0): the write
+    // fails late, at the flush, and must not count as done.
+    fs::create_directory(home / ".vordaDir");
+    int messages[2];
+    ASSERT_EQ(pipe(messages), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Standard error to the pipe, which no file size limit touches.
+        dup2(messages[1], 2);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+        _exit(iniProc('w') == 0 ? 3 : 4);
+    }
+    close(messages[1]);
+    std::string said;
+    char block[256];
+    for (ssize_t n; (n = read(messages[0], block, sizeof block)) > 0;) said.append(block, n);
+    close(messages[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << said;
+    EXPECT_NE(said.find("vorda: writing " + stateFile().string() + " failed: File too large"),
+              std::string::npos)
+        << said;
 }

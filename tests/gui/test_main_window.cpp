@@ -200,6 +200,44 @@ TEST(InitialServerSettings, GivenFrequenciesInHundredthsOfAHertz) {
     EXPECT_TRUE(XmToggleButtonGetState(mw.broadTB));
 }
 
+// Resource frequencies are limited as typed ones are: 1e9 once showed -21474836.5 Hz
+// (a float-to-int overflow) and nan showed "nan".
+TEST(InitialServerSettings, FrequencyResourcesAreLimitedToTheBand) {
+    struct Case {
+        std::string rx, tx;              // resource values
+        std::string rxShown, txShown;    // the fields
+        int32_t rxSent, txSent;          // hundredths of a hertz to the server
+        std::string warning;             // on standard error
+    };
+    const Case cases[] = {
+        {"1e9", "nan", "4000.0", "1000.0", 400000, 100000,
+         "vorda: resource rxFreq 1e+09 Hz is outside 0 to 4000 Hz; 4000.0 Hz is used\n"
+         "vorda: resource txFreq is not a frequency; 1000.0 Hz is used\n"},
+        {"-3", "inf", "1000.0", "1000.0", 100000, 100000,
+         "vorda: resource rxFreq -3 Hz is outside 0 to 4000 Hz; 1000.0 Hz is used\n"
+         "vorda: resource txFreq is not a frequency; 1000.0 Hz is used\n"},
+        {"4000", "-inf", "4000.0", "1000.0", 400000, 100000,
+         "vorda: resource txFreq is not a frequency; 1000.0 Hz is used\n"},
+        // Xt refuses a word with a warning of its own; the default is kept.
+        {"abc", "0.5", "1000.0", " 0.5", 100000, 50, "\"abc\" to type Float"},
+    };
+    for (const Case& c : cases) {
+        MainWindow mw{};
+        AppResources res{};
+        guiApp();
+        fakeServer.reset();
+        testing::internal::CaptureStderr();
+        buildSecondWindow({"vorda-test.rxFreq: " + c.rx, "vorda-test.txFreq: " + c.tx}, &mw,
+                          &res);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(fieldOf(mw.rxFreqText), c.rxShown) << c.rx;
+        EXPECT_EQ(fieldOf(mw.txFreqText), c.txShown) << c.tx;
+        EXPECT_EQ(fakeServer.last(2, 8), c.rxSent) << c.rx;
+        EXPECT_EQ(fakeServer.last(255, 8), c.txSent) << c.tx;
+        EXPECT_NE(err.find(c.warning), std::string::npos) << err;
+    }
+}
+
 TEST(FileMenuDeathTest, TenNamesEndTheProcessWithStatusOne) {
     guiApp();
     char n[10][3] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};

@@ -12,6 +12,7 @@
 #include <Xm/ToggleB.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -476,4 +477,27 @@ TEST_F(SecondaryPositions, WindowsOpenWhereSavedAndQuitSavesClosedOnesOnly) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // Window 2 is open: its start-up position is kept; window 4 was never opened.
     EXPECT_EQ(text, "750\n160\n702\n202\n703\n302\n704\n402\n7\n");
+}
+
+TEST_F(SecondaryPositions, SavedPositionsOffTheScreenOpenOnIt) {
+    // 32767, -32768 from an edited or foreign state file once opened the window
+    // where nobody could see it.
+    stateValues.decoderPos[0] = {32767, -32768};
+    stateValues.decoderPos[1] = {-5, 30000};
+    for (int slot = 0; slot < 2; ++slot) ASSERT_EQ(decoder_open(192), slot);
+    settle();
+    Screen* screen = XtScreen(topLevel);
+    for (int slot = 0; slot < 2; ++slot) {
+        Widget shell = secondaryDecoders[slot].secondaryDiag;
+        Dimension width = 0;
+        Dimension height = 0;
+        XtVaGetValues(shell, XmNwidth, &width, XmNheight, &height, nullptr);
+        const WindowPosition p = screenPosition(shell);
+        EXPECT_GE(p.x, 0) << slot;
+        EXPECT_GE(p.y, 0) << slot;
+        EXPECT_LE(p.x + std::min<int>(width, 64), WidthOfScreen(screen)) << slot;
+        EXPECT_LE(p.y + std::min<int>(height, 64), HeightOfScreen(screen)) << slot;
+    }
+    EXPECT_EQ(screenPosition(secondaryDecoders[0].secondaryDiag).y, 0);
+    EXPECT_EQ(screenPosition(secondaryDecoders[1].secondaryDiag).x, 0);
 }

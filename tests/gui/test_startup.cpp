@@ -8,8 +8,10 @@
 #include <Xm/Xm.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -98,7 +100,7 @@ TEST(ErrorDialog, ErrorWithoutCancelWarningWithCancel) {
     char* title = nullptr;
     int functions = 0;
     XtVaGetValues(XtParent(error), XmNtitle, &title, XmNmwmFunctions, &functions, nullptr);
-    EXPECT_STREQ(title, "BRIK ERROR");
+    EXPECT_STREQ(title, "VORDA ERROR");
     EXPECT_EQ(functions, MWM_FUNC_ALL | MWM_FUNC_CLOSE);
 
     Widget warning = errorDialog(topLevel, "careful", 1, 0);
@@ -134,13 +136,14 @@ TEST_F(StartupAndQuit, UncreatableDirectoryShowsTheDialogAndGoesOn) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(iniProc('r'), 0);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("brik: can't create .brikDir\n"), std::string::npos) << err;
+    const std::string why = file.string() + "/.vordaDir: " + std::strerror(ENOTDIR);
+    EXPECT_NE(err.find("vorda: can't create " + why + "\n"), std::string::npos) << err;
     EXPECT_NE(err.find("stat " + file.string() + "/.vordaDir/.vorda.dat failed\n"),
               std::string::npos)
         << err;
     Widget box = lastDialog();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageOf(box), std::string("Can't create $HOME/.brikDir\nbrik must exit\n\n"
+    EXPECT_EQ(messageOf(box), "Can't create " + why + "\nvorda must exit\n\n" + std::string(
                                           "Please send bug reports to\n") +
                                   contactAddress);
     XtDestroyWidget(XtParent(box));
@@ -150,11 +153,13 @@ TEST_F(StartupAndQuit, MissingInstalledDirectoryIsAnInstallationError) {
     dataDirectory = "/nonexistent/vorda";
     testing::internal::CaptureStderr();
     EXPECT_EQ(iniProc('r'), 1);  // the state file then counts as missing
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "can't open brikDir\n");
+    const std::string why = std::string("/nonexistent/vorda/vordaDir: ") + std::strerror(ENOENT);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "vorda: can't open " + why + "\n");
     EXPECT_TRUE(fs::is_directory(home / ".vordaDir"));
     Widget box = lastDialog();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageOf(box).substr(0, 46), "getQSOfiles: Can't open PKG_DATA_DIR/vordaDir\n");
+    EXPECT_EQ(messageOf(box).substr(0, 11 + why.size() + 32),
+              "Can't open " + why + "\nThis is an installation error.\n");
     XtDestroyWidget(XtParent(box));
 }
 

@@ -136,7 +136,7 @@ wait_window() {
 
 main_window=$(wait_window VORDA) || fail "the main window of the installed vorda did not appear"
 grep -q "resource file missing" stderr && fail "the installed resource file was not found"
-warning=$(wait_window "BRIK ERROR") || fail "no dialout warning"
+warning=$(wait_window "VORDA ERROR") || fail "no dialout warning"
 xdotool windowfocus --sync "$warning" key Escape
 grep -qx "run_master_thread: master thread started" stderr || fail "the modem did not start"
 for f in cq station closing; do

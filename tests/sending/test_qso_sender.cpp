@@ -142,6 +142,57 @@ TEST(QsoFields, AbandonedTextMakesWayForTheNextFile) {
     EXPECT_EQ(r2.typed, "a x b");
 }
 
+TEST(QsoFields, LongTextIsTypedInSlices) {
+    // So that the window handles its events between the slices of a long text.
+    std::string text;
+    for (int i = 0; text.size() < 1000; ++i) text += "line " + std::to_string(i) + "\n";
+    Recorder r;
+    qso_sender s;
+    s.type = typeInto;
+    s.ask = askInto;
+    s.context = &r;
+    ASSERT_TRUE(qso_start(s, bufferOf(text + "~F end")));
+    int calls = 0;
+    size_t before = 0;
+    while (!qso_send_step(s, nullptr)) {
+        ++calls;
+        EXPECT_LE(r.typed.size() - before, static_cast<size_t>(QSO_SLICE));
+        before = r.typed.size();
+    }
+    EXPECT_EQ(r.typed, text);  // the slices end at the field: it is asked for
+    EXPECT_GE(calls, static_cast<int>(text.size()) / QSO_SLICE);
+    ASSERT_EQ(r.asked.size(), 1u);
+    qso_type_answer(s, "x", r.asked[0].second);
+    EXPECT_TRUE(qso_send_step(s, nullptr));
+    EXPECT_EQ(r.typed, text + "x end");
+    EXPECT_FALSE(s.started);
+}
+
+TEST(QsoFields, ASecondTextIsNotTakenWhileOneIsOnItsWay) {
+    // Taken at the choice, before the work procedure first runs: two choices in quick
+    // succession once both ran, the first text was dropped and the answer misplaced.
+    Recorder r;
+    qso_sender s;
+    s.type = typeInto;
+    s.ask = askInto;
+    s.context = &r;
+    char* first = bufferOf("AAA ~ONE BBB");
+    char* second = bufferOf("CCC ~TWO DDD");
+    EXPECT_TRUE(qso_start(s, first));
+    EXPECT_FALSE(qso_start(s, second));
+    std::free(second);
+    EXPECT_FALSE(qso_send_step(s, nullptr));
+    EXPECT_TRUE(qso_send_step(s, nullptr));  // asks for ONE
+    char* third = bufferOf("never");
+    EXPECT_FALSE(qso_start(s, third));  // still busy while the field is asked for
+    std::free(third);
+    qso_type_answer(s, "ans1", r.asked[0].second);
+    EXPECT_TRUE(qso_send_step(s, nullptr));
+    EXPECT_EQ(r.typed, "AAA ans1 BBB");
+    ASSERT_EQ(r.asked.size(), 1u);
+    EXPECT_EQ(r.asked[0].first, "ONE");
+}
+
 TEST(QsoFile, ReadsWholeFileAndReportsEachFailure) {
     char dir[] = "/tmp/qso_testXXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
@@ -149,29 +200,55 @@ TEST(QsoFile, ReadsWholeFileAndReportsEachFailure) {
     const std::string content("CQ de ~MYCALL\n\0tail", 19);
     std::ofstream(path, std::ios::binary) << content;
 
-    const char* what = nullptr;
-    char* text = qso_read_file(path.c_str(), &what);
+    qso_read_failure failure;
+    char* text = qso_read_file(path.c_str(), failure);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::memcmp(text, content.data(), content.size()), 0);
     EXPECT_EQ(text[content.size()], '\0');
     std::free(text);
 
-    errno = 0;
-    EXPECT_EQ(qso_read_file((path + "-missing").c_str(), &what), nullptr);
-    EXPECT_STREQ(what, "File Stat");
-    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(qso_read_file((path + "-missing").c_str(), failure), nullptr);
+    EXPECT_STREQ(failure.what, "File Stat");
+    EXPECT_EQ(failure.reason, std::strerror(ENOENT));
 
-    // A directory can be looked at and opened but not read.
-    EXPECT_EQ(qso_read_file(dir, &what), nullptr);
-    EXPECT_STREQ(what, "vordaDiags getFile - Read error");
-    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(qso_read_file(dir, failure), nullptr);
+    EXPECT_EQ(failure.reason, "it is a directory");
 
     if (geteuid() != 0) {
         chmod(path.c_str(), 0);
-        EXPECT_EQ(qso_read_file(path.c_str(), &what), nullptr);
-        EXPECT_STREQ(what, "vordaDiags getFile - File Open error");
-        EXPECT_EQ(errno, EACCES);
+        EXPECT_EQ(qso_read_file(path.c_str(), failure), nullptr);
+        EXPECT_STREQ(failure.what, "vordaDiags getFile - File Open error");
+        EXPECT_EQ(failure.reason, std::strerror(EACCES));
     }
     unlink(path.c_str());
+    rmdir(dir);
+}
+
+TEST(QsoFile, OnlyRegularFilesOfAtMost64KiBAreRead) {
+    // A FIFO once blocked the window in open(), /dev/zero would be read forever, and
+    // a megabyte kept the window typing for minutes.
+    char dir[] = "/tmp/qso_testXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string fifo = std::string(dir) + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = std::string(dir) + "/zero";
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    const std::string big = std::string(dir) + "/big";
+    std::ofstream(big, std::ios::binary) << std::string(QSO_MAX_BYTES + 1, 'x');
+    const std::string largest = std::string(dir) + "/largest";
+    std::ofstream(largest, std::ios::binary) << std::string(QSO_MAX_BYTES, 'y');
+
+    qso_read_failure failure;
+    for (const std::string& special : {fifo, zero}) {
+        EXPECT_EQ(qso_read_file(special.c_str(), failure), nullptr) << special;
+        EXPECT_EQ(failure.reason, "it is not a regular file") << special;
+    }
+    EXPECT_EQ(qso_read_file(big.c_str(), failure), nullptr);
+    EXPECT_EQ(failure.reason, "it is larger than 64 KiB");
+    char* text = qso_read_file(largest.c_str(), failure);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::strlen(text), static_cast<size_t>(QSO_MAX_BYTES));
+    std::free(text);
+    for (const std::string& f : {fifo, zero, big, largest}) unlink(f.c_str());
     rmdir(dir);
 }

@@ -7,11 +7,15 @@
 #   pane   the transmit pane then holds the file's text with the answer in place
 #   audio  Xmit and Recv transmit it, and the audio taken from the sink's monitor
 #          decodes to that text (needs the Xmit and Recv controls)
+#   race   Ctrl-1 and Ctrl-2 within milliseconds: only the first text is typed,
+#          with its answer in place
+#   fifo   a QSO file that is a FIFO is refused with a warning; the window goes on
+#          working
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (the code table for the decoder).
 set -uo pipefail
 
-case_name=${1:?usage: blackbox_qso.sh pane|audio}
+case_name=${1:?usage: blackbox_qso.sh pane|audio|race|fifo}
 
 : "${VORDA_STAGE:?}" "${VORDA_MODEM:?}" "${VORDA_SOURCE_DATA_DIR:?}"
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run under tests/with-services.sh"; exit 1; }
@@ -49,7 +53,7 @@ fail() {
 "$VORDA_STAGE/bin/vorda" -name $instance >"$work/stdout" 2>"$work/stderr" &
 vorda_pid=$!
 main_window=$(visible_window VORDA) || fail "the main window did not appear"
-warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
 press_in "$warning" Escape
 sleep 0.5
 # The operator works in the transmit pane, below the receive pane in the middle
@@ -59,49 +63,94 @@ xdotool windowraise "$main_window" mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 
     sleep 0.1 click 1
 sleep 0.3
 
-# The first QSO file as installed: the CQ call with the field ~MYCALL.
-expected_file="$VORDA_STAGE/share/vorda/vordaDir/cq"
+# The whole text of the transmit pane (the keyboard focus is there): select all,
+# read PRIMARY.
+transmit_pane_text() {
+    press_in "$main_window" ctrl+slash
+    sleep 0.2
+    xsel --output --primary 2>/dev/null
+}
+
+# Waits up to 10 s for the transmit pane to hold $1 exactly.
+transmit_pane_becomes() {
+    local typed=""
+    for _ in $(seq 20); do
+        typed=$(transmit_pane_text)
+        [ "$typed" = "$1" ] && return 0
+        sleep 0.3
+    done
+    fail "transmit pane holds '$typed', expected '$1'"
+}
+
 [ -f "$HOME/.vordaDir/cq" ] || fail "the QSO files were not copied"
-grep -q '~MYCALL' "$HOME/.vordaDir/cq" || fail "the first QSO file has no ~MYCALL field"
-
-expected=$(sed 's/~MYCALL/K2XYZ/' "$expected_file")
-
-if [ "$case_name" = audio ]; then
-    parecord --device=@DEFAULT_MONITOR@ --rate=8000 --channels=2 --format=s16le \
-        --file-format=wav "$work/air.wav" &
-    recorder_pid=$!
-    # Xmit first: the transmitter starts once the channel is clear and sends
-    # the text as the file is typed; Recv then ends after everything queued.
-    press_in "$main_window" ctrl+x
-fi
-
-press_in "$main_window" ctrl+1
-prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "Ctrl-1 asked for no field"
-press_in "$prompt" K 2 X Y Z Return
-sleep 0.5
-[ -z "$(own_windows "VORDA PROMPT DIALOG")" ] || fail "the prompt stayed after Enter"
 
 case $case_name in
-pane)
-    # The keyboard focus is back in the transmit pane: select all, read PRIMARY.
-    press_in "$main_window" ctrl+slash
-    sleep 0.3
-    typed=$(xsel --output --primary 2>/dev/null)
-    [ "$typed" = "$expected" ] || fail "transmit pane holds '$typed', expected '$expected'"
+pane|audio)
+    # The first QSO file as installed: the CQ call with the field ~MYCALL.
+    expected_file="$VORDA_STAGE/share/vorda/vordaDir/cq"
+    grep -q '~MYCALL' "$HOME/.vordaDir/cq" || fail "the first QSO file has no ~MYCALL field"
+    expected=$(sed 's/~MYCALL/K2XYZ/' "$expected_file")
+
+    if [ "$case_name" = audio ]; then
+        parecord --device=@DEFAULT_MONITOR@ --rate=8000 --channels=2 --format=s16le \
+            --file-format=wav "$work/air.wav" &
+        recorder_pid=$!
+        # Xmit first: the transmitter starts once the channel is clear and sends
+        # the text as the file is typed; Recv then ends after everything queued.
+        press_in "$main_window" ctrl+x
+    fi
+
+    press_in "$main_window" ctrl+1
+    prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "Ctrl-1 asked for no field"
+    press_in "$prompt" K 2 X Y Z Return
+    sleep 0.5
+    [ -z "$(own_windows "VORDA PROMPT DIALOG")" ] || fail "the prompt stayed after Enter"
+
+    if [ "$case_name" = pane ]; then
+        transmit_pane_becomes "$expected"
+    else
+        press_in "$main_window" ctrl+r
+        # About 40 characters of Varicode and the Morse identification: under 30 s.
+        sleep 30
+        kill -INT "$recorder_pid"
+        wait "$recorder_pid" 2>/dev/null
+        recorder_pid=""
+        decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/air.wav") ||
+            fail "vorda-modem decode failed"
+        case $decoded in
+        *"$expected"*) ;;
+        *) fail "decoded '$decoded', expected '$expected'" ;;
+        esac
+    fi
     ;;
-audio)
-    press_in "$main_window" ctrl+r
-    # About 40 characters of Varicode and the Morse identification: under 30 s.
-    sleep 30
-    kill -INT "$recorder_pid"
-    wait "$recorder_pid" 2>/dev/null
-    recorder_pid=""
-    decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/air.wav") ||
-        fail "vorda-modem decode failed"
-    case $decoded in
-    *"$expected"*) ;;
-    *) fail "decoded '$decoded', expected '$expected'" ;;
-    esac
+race)
+    # Two picks before the first has typed a character once interleaved both
+    # texts and put the answer in the wrong place.
+    printf 'AAA ~ONE BBB' >"$HOME/.vordaDir/cq"
+    printf 'CCC ~TWO DDD' >"$HOME/.vordaDir/station"
+    xdotool windowraise "$main_window" windowfocus --sync "$main_window" || fail "no focus"
+    xdotool key --delay 0 ctrl+1 ctrl+2
+    prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "Ctrl-1 asked for no field"
+    press_in "$prompt" a n s 1 Return
+    transmit_pane_becomes "AAA ans1 BBB"
+    [ -z "$(own_windows "VORDA PROMPT DIALOG")" ] || fail "a second prompt appeared"
+    ;;
+fifo)
+    # Opening a FIFO once blocked the window for good.
+    rm -f "$HOME/.vordaDir/cq"
+    mkfifo "$HOME/.vordaDir/cq"
+    press_in "$main_window" ctrl+1
+    warning=$(visible_window "VORDA WARNING") || fail "no warning about the FIFO"
+    grep -q "not a regular file" "$work/stderr" || fail "no message on standard error"
+    press_in "$warning" Return
+    for _ in $(seq 50); do
+        [ -z "$(own_windows "VORDA WARNING")" ] && break
+        sleep 0.1
+    done
+    [ -z "$(own_windows "VORDA WARNING")" ] || fail "OK did not close the warning"
+    kill -0 "$vorda_pid" 2>/dev/null || fail "OK on the warning ended the program"
+    press_in "$main_window" q r z
+    transmit_pane_becomes "qrz"
     ;;
 *)
     echo "unknown case $case_name"

@@ -238,9 +238,9 @@ start_vorda() {
     vorda_pid=$!
     main_window=$(visible_window VORDA) || fail "the main window did not appear"
     local warning
-    warning=$(visible_window "BRIK ERROR") || fail "no dialout warning"
+    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
     press_in "$warning" Escape
-    gone "$warning" "BRIK ERROR" || fail "Cancel did not close the dialout warning"
+    gone "$warning" "VORDA ERROR" || fail "Cancel did not close the dialout warning"
 }
 
 quit_vorda() {

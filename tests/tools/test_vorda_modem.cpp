@@ -1,5 +1,6 @@
 // vorda-modem from the command line: round trips and bad input.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@
 #include "modem/psk31_signal.h"
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
+#include "tools/audio_file.h"
+#include "tools/encode_length.h"
 
 namespace fs = std::filesystem;
 
@@ -255,6 +258,170 @@ TEST_F(Tool, StrongStereoRecordingsDecodeExactly) {
     }
 }
 
+// Every sample format libsndfile writes in the common containers, at the modem's rate
+// and at 48000/s, mono and stereo: full scale in the file is full scale for the
+// receiver, so each decodes the same text (float recordings once decoded to nothing).
+struct SampleFormat {
+    const char* name;
+    int format;  // container | sample type
+};
+
+void PrintTo(const SampleFormat& f, std::ostream* out) { *out << f.name; }
+
+class ToolFormats : public Tool, public testing::WithParamInterface<SampleFormat> {};
+
+TEST_P(ToolFormats, DecodesTheSameText) {
+    const std::string text = "every format decodes\n";
+    const std::vector<int16_t> mono = transmitted(text);
+    for (const int rate : {8000, 48000}) {
+        // 48000/s by linear interpolation, as in ReadsMonoStereoAndOtherRates.
+        std::vector<float> signal;
+        for (size_t n = 0; n + 1 < mono.size(); ++n) {
+            const int steps = rate / 8000;
+            for (int k = 0; k < steps; ++k) {
+                signal.push_back((mono[n] + (mono[n + 1] - mono[n]) * k / float(steps)) / 32768.0f);
+            }
+        }
+        for (const int channels : {1, 2}) {
+            std::vector<float> frames;
+            for (float v : signal) frames.insert(frames.end(), static_cast<size_t>(channels), v);
+            SF_INFO info{};
+            info.samplerate = rate;
+            info.channels = channels;
+            info.format = GetParam().format;
+            const std::string file = path("signal");
+            SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+            ASSERT_NE(out, nullptr) << GetParam().name << ": " << sf_strerror(nullptr);
+            const auto count = static_cast<sf_count_t>(signal.size());
+            ASSERT_EQ(sf_writef_float(out, frames.data(), count), count);
+            sf_close(out);
+
+            const Result r = run("decode" + kTable + " " + file);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out, text) << GetParam().name << " at " << rate << "/s, " << channels
+                                   << " channel(s)";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ToolFormats,
+    testing::Values(SampleFormat{"WavPcm16", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                    SampleFormat{"WavPcmU8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+                    SampleFormat{"WavPcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+                    SampleFormat{"WavPcm32", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+                    SampleFormat{"WavFloat", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+                    SampleFormat{"WavDouble", SF_FORMAT_WAV | SF_FORMAT_DOUBLE},
+                    SampleFormat{"AuFloat", SF_FORMAT_AU | SF_FORMAT_FLOAT},
+                    SampleFormat{"AuDouble", SF_FORMAT_AU | SF_FORMAT_DOUBLE},
+                    SampleFormat{"CafFloat", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
+                    SampleFormat{"CafDouble", SF_FORMAT_CAF | SF_FORMAT_DOUBLE},
+                    SampleFormat{"W64Float", SF_FORMAT_W64 | SF_FORMAT_FLOAT},
+                    SampleFormat{"W64Double", SF_FORMAT_W64 | SF_FORMAT_DOUBLE},
+                    SampleFormat{"FlacPcm16", SF_FORMAT_FLAC | SF_FORMAT_PCM_16}),
+    [](const testing::TestParamInfo<SampleFormat>& info) { return info.param.name; });
+
+// A text whose WAV file would pass 4 GiB is refused before anything is written (a
+// million characters once made a 7 GB file whose sizes wrapped, with status 0).
+TEST_F(Tool, RefusesATextTooLongForAWavFile) {
+    std::string text;
+    while (text.size() < 1000000) text += "cq cq de n0call the quick brown fox 0123456789\n";
+    std::ofstream(path("long.txt")) << text;
+    const Result r = run("encode" + kTable + " -o " + path("long.wav"), path("long.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("too long"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path("long.wav")));
+    // To standard output as well, where the file is built in memory first.
+    const Result piped = run("encode" + kTable, path("long.txt"));
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.out, "");
+}
+
+// The transmitter run the way `encode` runs it; returns the frames written.
+uint64_t encoded_frames(const std::string& text, bool qpsk, const std::string& identification) {
+    psk31_transmitter tx;
+    uint64_t blocks = 0;
+    auto run_block = [&] {
+        ++blocks;
+        return tx.processor();
+    };
+    tx.put_command(TX_MODE_PSK + 2 * qpsk);
+    tx.put_command(TX_FREQUENCY + 100000);
+    tx.put_command(TX_BEGIN);
+    for (unsigned char c : text) {
+        while (tx.put_command(c) != 0) run_block();
+    }
+    if (!identification.empty()) {
+        tx.put_command(TX_MODE_MORSE);
+        for (unsigned char c : identification) {
+            while (tx.put_command(c) != 0) run_block();
+        }
+    }
+    tx.put_command(TX_END);
+    while (run_block() != static_cast<int32_t>(TX_END)) {
+    }
+    run_block();
+    return blocks * psk31_transmitter::kBlockFrames;
+}
+
+TEST(EncodeLength, BoundsTheFramesTheTransmitterWrites) {
+    load_code_table(VORDA_SOURCE_DATA_DIR);
+    std::string every_byte;
+    for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
+    const std::string identification = " de ----------";  // the longest Morse characters
+    for (const std::string& text :
+         {std::string(), std::string(500, 'e'), std::string(300, '\xff'), every_byte,
+          std::string("abc\b\bdef 73\n")}) {
+        for (const bool qpsk : {false, true}) {
+            for (const std::string& id : {std::string(), identification}) {
+                const uint64_t actual = encoded_frames(text, qpsk, id);
+                const uint64_t bound = encoded_frames_bound(text, id);
+                EXPECT_GE(bound, actual) << text.size() << " characters, qpsk " << qpsk;
+                // Only the fixed parts are counted generously (256 symbols, 8 s), never
+                // the text's characters.
+                EXPECT_LE(bound - actual, 256u * 256 + 64u * 256 * id.size());
+            }
+        }
+    }
+}
+
+TEST(WavWriter, RefusesAudioBeyondItsLimit) {
+    char dir[] = "/tmp/vorda-wav-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string file = std::string(dir) + "/limit.wav";
+    wav_writer writer;
+    std::string error;
+    ASSERT_TRUE(open_wav(writer, file.c_str(), error)) << error;
+    writer.max_frames = 1000;
+    const std::vector<int16_t> frames(2 * 600, 100);
+    EXPECT_TRUE(write_wav(writer, frames.data(), 600, error)) << error;
+    EXPECT_FALSE(write_wav(writer, frames.data(), 600, error));
+    EXPECT_NE(error.find("4 GiB"), std::string::npos) << error;
+    EXPECT_TRUE(close_wav(writer, error)) << error;
+    EXPECT_EQ(wav_samples(read_file(file)).size(), 2u * 600);  // a whole, valid file
+    fs::remove_all(dir);
+}
+
+// The decoded text is the output: when it cannot be written (a full disk, a closed
+// descriptor) the tool says so and fails, as `encode` does.
+TEST_F(Tool, OutputThatCannotBeWrittenFails) {
+    ASSERT_EQ(run("encode" + kTable + " -o " + path("s.wav") + " 'lost text'").status, 0);
+    const std::pair<std::string, std::string> outputs[] = {
+        {"> /dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}};
+    for (const auto& [out, reason] : outputs) {
+        for (const std::string& command :
+             {"decode" + kTable + " " + path("s.wav"), "encode" + kTable + " 'x'"}) {
+            const std::string line = kTool + " " + command + " " + out + " 2> " + path("err");
+            const int raw = std::system(line.c_str());
+            ASSERT_TRUE(WIFEXITED(raw)) << line;
+            EXPECT_EQ(WEXITSTATUS(raw), 1) << line;
+            EXPECT_EQ(read_file(path("err")),
+                      "vorda-modem: cannot write to standard output: " + reason + "\n")
+                << line;
+        }
+    }
+}
+
 TEST_F(Tool, BadInputGivesOneLineAndFailure) {
     std::ofstream(path("empty.wav"));
     std::ofstream(path("text.wav")) << "this is not audio\n";
@@ -275,6 +442,8 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         {"encode -q x", "unknown option '-q'"},
         {"encode --tune", "needs a value"},
         {"encode --tune -3", "tune"},
+        {"encode --tune 1e9", "at most 86400"},
+        {"encode --tune 0", "above 0"},
         {"encode --tune 1 text", "no text"},
         {"decode --squelch loud " + path("ok.wav"), "squelch"},
         {"decode", "no input file"},
