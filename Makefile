@@ -65,11 +65,20 @@ tsan-test:
 	  tests/with-services.sh ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) \
 	  -R '^server(_integration)?\.'
 
+# The tables on the console, and every result in one JSON file, $(BENCH_JSON):
+# an object with one member per benchmark program holding the library's own report.
+BENCH_JSON ?= $(BUILD)/bench/benchmarks.json
 bench: deps
 	$(MAKE) build
-	@for b in $(BUILD)/bench/bench_*; do \
-	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
-	done
+	@json=$(BENCH_JSON); tmp=$$(mktemp -d); sep=""; \
+	printf '{' >"$$json.new"; \
+	for b in $(BUILD)/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; name=$$(basename "$$b"); echo "== $$b"; \
+	  "$$b" --benchmark_out="$$tmp/$$name.json" --benchmark_out_format=json || { rm -rf "$$tmp"; exit 1; }; \
+	  printf '%s\n"%s": ' "$$sep" "$$name" >>"$$json.new"; cat "$$tmp/$$name.json" >>"$$json.new"; sep=","; \
+	done; \
+	printf '}\n' >>"$$json.new"; mv "$$json.new" "$$json"; rm -rf "$$tmp"; \
+	echo "== all results: $$json"
 
 # Builds, then starts the copy staged in $(BUILD)/stage (program, code table,
 # example QSO files and the resource file) on $DISPLAY with the user's sound server.
