@@ -16,7 +16,7 @@ DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps build test unit-test asan-test tsan-test bench run install uninstall \
-        package package-test clean
+        package package-test package-install-test clean
 
 all: build
 
@@ -39,7 +39,7 @@ build: $(BUILD)/CMakeCache.txt
 
 # Every test, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
 # then the server's tests (where the two threads meet) under ThreadSanitizer, and last
-# the Debian package installed into this machine, started and removed again.
+# the Debian package, checked and run from a temporary root: the system is left as it was.
 test: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	$(MAKE) build
@@ -95,8 +95,9 @@ run: deps
 	fi; \
 	XFILESEARCHPATH="$(CURDIR)/$(BUILD)/stage/app-defaults/%N" exec $(BUILD)/stage/bin/vorda
 
-# Installs under $(PREFIX) (data in $(PREFIX)/share/vorda, compiled into the
-# program) and the resource file where the X Toolkit looks: /etc/X11/app-defaults.
+# Installs under $(PREFIX) (data in $(PREFIX)/share/vorda). The resource file goes
+# where the X Toolkit looks, /etc/X11/app-defaults, for the prefixes /usr and
+# /usr/local, and into $(PREFIX)/share/vorda/app-defaults for any other.
 # DESTDIR=... stages the same tree elsewhere.
 install:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
@@ -107,7 +108,7 @@ install:
 uninstall:
 	@[ -f $(BUILD)/install_manifest.txt ] || { echo "make uninstall: nothing was installed from $(BUILD)"; exit 1; }
 	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | $(if $(DESTDIR),,$(SUDO)) xargs -d '\n' rm -f
-	-$(if $(DESTDIR),,$(SUDO)) rmdir "$(DESTDIR)$(PREFIX)/share/vorda/vordaDir" "$(DESTDIR)$(PREFIX)/share/vorda" 2>/dev/null
+	-$(if $(DESTDIR),,$(SUDO)) rmdir "$(DESTDIR)$(PREFIX)/share/vorda/vordaDir" "$(DESTDIR)$(PREFIX)/share/vorda/app-defaults" "$(DESTDIR)$(PREFIX)/share/vorda" 2>/dev/null
 
 # The Debian package $(PKG_BUILD)/vorda_<version>_<arch>.deb: installs under /usr, with
 # the data directory /usr/share/vorda compiled in; no tests or benchmarks built.
@@ -118,10 +119,15 @@ package: deps
 	rm -f $(PKG_BUILD)/vorda_*.deb
 	cmake --build $(PKG_BUILD) --target package
 
-# Installs the package into this machine with apt-get, starts it under Xvfb with a
-# PulseAudio daemon, then removes and purges it (needs root or sudo).
+# Checks the package's contents, dependencies and scripts, and runs it unpacked in a
+# temporary root under Xvfb with a PulseAudio daemon.
 package-test: package
-	tests/with-services.sh tests/package/install_test.sh $(PKG_BUILD)/vorda_*.deb
+	tests/with-services.sh tests/package/package_test.sh unpacked $(PKG_BUILD)/vorda_*.deb
+
+# The same, then installs it into this machine with apt-get, runs it, removes and
+# purges it (needs root or sudo; meant for a throwaway machine such as CI's).
+package-install-test: package
+	tests/with-services.sh tests/package/package_test.sh installed $(PKG_BUILD)/vorda_*.deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PKG_BUILD)
