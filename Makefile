@@ -49,20 +49,21 @@ test: deps
 	$(MAKE) package-test
 
 # Every test runs once: a test that fails now and then is a fault to find.
+# Tests that need an X server or the sound server start private ones each.
 unit-test:
-	tests/with-services.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 asan-test:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_SANITIZE=ON -DVORDA_BENCH=OFF -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  tests/with-services.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
 
 tsan-test:
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_TSAN=ON -DVORDA_BENCH=OFF -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target server_tests server_integration_tests
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/server/tsan.supp" \
-	  tests/with-services.sh ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) \
 	  -R '^server(_integration)?\.'
 
 # The tables on the console, and every result in one JSON file, $(BENCH_JSON):
