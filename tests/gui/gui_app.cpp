@@ -31,6 +31,7 @@ void useSourceResourceFile() {
 }  // namespace
 
 std::vector<FakeCommand> buildCommands;
+AppResources builtResources{};
 
 XtAppContext guiApp() {
     if (appContext != nullptr) return appContext;
@@ -49,6 +50,7 @@ XtAppContext guiApp() {
     fakeServer.reset();
     createMainWindow(&mainWindow, topLevel, &appResources);
     buildCommands = fakeServer.commands;
+    builtResources = appResources;
     scope_init(&mainScope, topLevel, mainWindow.scopeDA);
     settle();
     return appContext;
@@ -121,6 +123,7 @@ void resetPanes() {
     mainWindow.scrolledBack = 0;
     mainWindow.localCaps = 0;
     mainWindow.rxFreqFocused = 0;
+    appResources = builtResources;
     appResources.zero = 0;
     fakeServer.reset();
     settle();
