@@ -15,7 +15,7 @@ DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test unit-test asan-test tsan-test bench run install uninstall \
+.PHONY: all deps build test unit-test shuffle-test asan-test tsan-test bench run install uninstall \
         package package-test package-install-test clean
 
 all: build
@@ -44,6 +44,7 @@ test: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	$(MAKE) build
 	$(MAKE) unit-test
+	$(MAKE) shuffle-test
 	$(MAKE) asan-test
 	$(MAKE) tsan-test
 	$(MAKE) package-test
@@ -52,6 +53,20 @@ test: deps
 # Tests that need an X server or the sound server start private ones each.
 unit-test:
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Every test program in one process, its cases shuffled and run three times: a case
+# that leans on what another left behind, or on running first, fails here (CTest
+# runs each case in a process of its own and cannot see that). The seed is printed
+# for repeating a failure with --gtest_random_seed. Not yet the sound-server
+# programs: after other clients leave the sink, their transmission test meets a
+# rare gap in playback that is still being looked into.
+SHUFFLE_SKIP ?= server_integration_tests
+shuffle-test:
+	@for t in $(BUILD)/tests/*_tests; do \
+	  case " $(SHUFFLE_SKIP) " in *" $$(basename $$t) "*) continue ;; esac; \
+	  echo "== $$t: shuffled, three times"; \
+	  tests/with-services.sh $$t --gtest_shuffle --gtest_repeat=3 --gtest_brief=1 || exit 1; \
+	done
 
 asan-test:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_SANITIZE=ON -DVORDA_BENCH=OFF -DVORDA_WERROR=ON $(CMAKE_ARGS)

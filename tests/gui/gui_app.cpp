@@ -14,6 +14,7 @@
 #include "fakes/server_fake.h"
 #include "gui/icon.h"
 #include "gui/scope.h"
+#include "gui/secondary.h"
 
 namespace {
 
@@ -113,6 +114,16 @@ int highlightAt(Widget text, long position) {
         if (tw->text.highlight.list[i].position <= position) mode = tw->text.highlight.list[i].mode;
     }
     return mode;
+}
+
+void resetSecondaryDecoders() {
+    for (SecondaryDecoder& d : secondaryDecoders) {
+        // A built window is the parent of its main form, whatever a test later put
+        // in the record; left alive, its handlers would serve a record reset below.
+        if (d.mainForm != nullptr) XtDestroyWidget(XtParent(d.mainForm));
+        d = SecondaryDecoder{};
+        d.state = -1;
+    }
 }
 
 void resetPanes() {

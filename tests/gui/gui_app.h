@@ -38,6 +38,10 @@ Widget testShell(const char* name);
 std::string textOf(Widget text);
 int highlightAt(Widget text, long position);
 
+// Every secondary decoder slot as after start-up (never opened): a window a test
+// built for a slot is destroyed, stand-ins a test put in a record are forgotten.
+void resetSecondaryDecoders();
+
 // Clears both panes and every option the handlers read (the application
 // resources as built), and forgets what the fake server recorded.
 void resetPanes();

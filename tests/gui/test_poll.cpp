@@ -41,7 +41,7 @@ protected:
     void SetUp() override {
         resetPanes();
         lastShownRxFreq = 0.0f;
-        for (SecondaryDecoder& d : secondaryDecoders) d.state = -1;
+        resetSecondaryDecoders();
         // No spectrum display set up (a display test may have left one): the
         // channels read are the text channels alone.
         vordaDisplay.geometry.fft_length = 0;
