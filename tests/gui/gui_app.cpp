@@ -4,11 +4,13 @@
 
 #include <Xm/TextP.h>
 #include <Xm/Text.h>
+#include <Xm/ToggleB.h>
 #include <Xm/Xm.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 
 #include "app/startup.h"
 #include "fakes/server_fake.h"
@@ -20,6 +22,12 @@ namespace {
 
 XtAppContext appContext = nullptr;
 char programName[] = "vorda-test";
+
+// The mode and option toggles, and how the first build set them.
+Widget MainWindow::*const kToggles[] = {&MainWindow::qpskTB, &MainWindow::lsbTB,
+                                        &MainWindow::afcTB,  &MainWindow::netTB,
+                                        &MainWindow::cwIdTB, &MainWindow::dcdTB};
+bool builtToggles[std::size(kToggles)];
 
 void useSourceResourceFile() {
     // The resource file as installed, and nothing from the user's environment.
@@ -52,6 +60,9 @@ XtAppContext guiApp() {
     createMainWindow(&mainWindow, topLevel, &appResources);
     buildCommands = fakeServer.commands;
     builtResources = appResources;
+    for (size_t i = 0; i < std::size(kToggles); ++i) {
+        builtToggles[i] = XmToggleButtonGetState(mainWindow.*kToggles[i]) != 0;
+    }
     scope_init(&mainScope, topLevel, mainWindow.scopeDA);
     settle();
     return appContext;
@@ -136,6 +147,10 @@ void resetPanes() {
     mainWindow.rxFreqFocused = 0;
     appResources = builtResources;
     appResources.zero = 0;
+    // Quietly: a test that needs a toggle's handler to have run sets it itself.
+    for (size_t i = 0; i < std::size(kToggles); ++i) {
+        XmToggleButtonSetState(mainWindow.*kToggles[i], builtToggles[i] ? True : False, False);
+    }
     fakeServer.reset();
     settle();
 }

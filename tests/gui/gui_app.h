@@ -43,5 +43,6 @@ int highlightAt(Widget text, long position);
 void resetSecondaryDecoders();
 
 // Clears both panes and every option the handlers read (the application
-// resources as built), and forgets what the fake server recorded.
+// resources and the mode toggles as built), and forgets what the fake server
+// recorded.
 void resetPanes();
