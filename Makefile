@@ -15,8 +15,8 @@ DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test unit-test asan-test tsan-test bench run install uninstall \
-        package package-test clean
+.PHONY: all deps build test unit-test shuffle-test asan-test tsan-test bench run install uninstall \
+        package package-test package-install-test clean
 
 all: build
 
@@ -39,39 +39,62 @@ build: $(BUILD)/CMakeCache.txt
 
 # Every test, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
 # then the server's tests (where the two threads meet) under ThreadSanitizer, and last
-# the Debian package installed into this machine, started and removed again.
+# the Debian package, checked and run from a temporary root: the system is left as it was.
 test: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	$(MAKE) build
 	$(MAKE) unit-test
+	$(MAKE) shuffle-test
 	$(MAKE) asan-test
 	$(MAKE) tsan-test
 	$(MAKE) package-test
 
-# A test that fails is run once more before it counts: a few sound-server tests fail
-# now and then for reasons outside the program (a starved audio stream on a busy
-# machine); a real fault fails both times.
+# Every test runs once: a test that fails now and then is a fault to find.
+# Tests that need an X server or the sound server start private ones each.
 unit-test:
-	tests/with-services.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) \
-	  --repeat until-pass:2
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Every test program in one process, its cases shuffled and run three times: a case
+# that leans on what another left behind, or on running first, fails here (CTest
+# runs each case in a process of its own and cannot see that). The seed is printed
+# for repeating a failure with --gtest_random_seed. Not yet the sound-server
+# programs: after other clients leave the sink, their transmission test meets a
+# rare gap in playback that is still being looked into.
+SHUFFLE_SKIP ?= server_integration_tests
+shuffle-test:
+	@for t in $(BUILD)/tests/*_tests; do \
+	  case " $(SHUFFLE_SKIP) " in *" $$(basename $$t) "*) continue ;; esac; \
+	  echo "== $$t: shuffled, three times"; \
+	  tests/with-services.sh $$t --gtest_shuffle --gtest_repeat=3 --gtest_brief=1 || exit 1; \
+	done
 
 asan-test:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_SANITIZE=ON -DVORDA_BENCH=OFF $(CMAKE_ARGS)
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_SANITIZE=ON -DVORDA_BENCH=OFF -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  tests/with-services.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
 
 tsan-test:
-	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_TSAN=ON -DVORDA_BENCH=OFF $(CMAKE_ARGS)
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_TSAN=ON -DVORDA_BENCH=OFF -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target server_tests server_integration_tests
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/server/tsan.supp" \
-	  tests/with-services.sh ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) \
-	  --repeat until-pass:2 -R '^server(_integration)?\.'
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) \
+	  -R '^server(_integration)?\.'
 
+# The tables on the console, and every result in one JSON file, $(BENCH_JSON):
+# an object with one member per benchmark program holding the library's own report.
+BENCH_JSON ?= $(BUILD)/bench/benchmarks.json
 bench: deps
 	$(MAKE) build
-	@for b in $(BUILD)/bench/bench_*; do \
-	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
-	done
+	@json=$(BENCH_JSON); tmp=$$(mktemp -d); sep=""; \
+	printf '{' >"$$json.new"; \
+	for b in $(BUILD)/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; name=$$(basename "$$b"); echo "== $$b"; \
+	  "$$b" --benchmark_out="$$tmp/$$name.json" --benchmark_out_format=json || { rm -rf "$$tmp"; exit 1; }; \
+	  printf '%s\n"%s": ' "$$sep" "$$name" >>"$$json.new"; cat "$$tmp/$$name.json" >>"$$json.new"; sep=","; \
+	done; \
+	printf '}\n' >>"$$json.new"; mv "$$json.new" "$$json"; rm -rf "$$tmp"; \
+	echo "== all results: $$json"
 
 # Builds, then starts the copy staged in $(BUILD)/stage (program, code table,
 # example QSO files and the resource file) on $DISPLAY with the user's sound server.
@@ -88,8 +111,9 @@ run: deps
 	fi; \
 	XFILESEARCHPATH="$(CURDIR)/$(BUILD)/stage/app-defaults/%N" exec $(BUILD)/stage/bin/vorda
 
-# Installs under $(PREFIX) (data in $(PREFIX)/share/vorda, compiled into the
-# program) and the resource file where the X Toolkit looks: /etc/X11/app-defaults.
+# Installs under $(PREFIX) (data in $(PREFIX)/share/vorda). The resource file goes
+# where the X Toolkit looks, /etc/X11/app-defaults, for the prefixes /usr and
+# /usr/local, and into $(PREFIX)/share/vorda/app-defaults for any other.
 # DESTDIR=... stages the same tree elsewhere.
 install:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
@@ -100,7 +124,7 @@ install:
 uninstall:
 	@[ -f $(BUILD)/install_manifest.txt ] || { echo "make uninstall: nothing was installed from $(BUILD)"; exit 1; }
 	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | $(if $(DESTDIR),,$(SUDO)) xargs -d '\n' rm -f
-	-$(if $(DESTDIR),,$(SUDO)) rmdir "$(DESTDIR)$(PREFIX)/share/vorda/vordaDir" "$(DESTDIR)$(PREFIX)/share/vorda" 2>/dev/null
+	-$(if $(DESTDIR),,$(SUDO)) rmdir "$(DESTDIR)$(PREFIX)/share/vorda/vordaDir" "$(DESTDIR)$(PREFIX)/share/vorda/app-defaults" "$(DESTDIR)$(PREFIX)/share/vorda" 2>/dev/null
 
 # The Debian package $(PKG_BUILD)/vorda_<version>_<arch>.deb: installs under /usr, with
 # the data directory /usr/share/vorda compiled in; no tests or benchmarks built.
@@ -111,10 +135,15 @@ package: deps
 	rm -f $(PKG_BUILD)/vorda_*.deb
 	cmake --build $(PKG_BUILD) --target package
 
-# Installs the package into this machine with apt-get, starts it under Xvfb with a
-# PulseAudio daemon, then removes and purges it (needs root or sudo).
+# Checks the package's contents, dependencies and scripts, and runs it unpacked in a
+# temporary root under Xvfb with a PulseAudio daemon.
 package-test: package
-	tests/with-services.sh tests/package/install_test.sh $(PKG_BUILD)/vorda_*.deb
+	tests/with-services.sh tests/package/package_test.sh unpacked $(PKG_BUILD)/vorda_*.deb
+
+# The same, then installs it into this machine with apt-get, runs it, removes and
+# purges it (needs root or sudo; meant for a throwaway machine such as CI's).
+package-install-test: package
+	tests/with-services.sh tests/package/package_test.sh installed $(PKG_BUILD)/vorda_*.deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PKG_BUILD)

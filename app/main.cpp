@@ -20,6 +20,7 @@
 #include "gui/scope.h"
 #include "gui/secondary.h"
 #include "gui/text_panes.h"
+#include "modem/data_directory.h"
 #include "server/server.h"
 
 #ifndef VORDA_DATA_DIR
@@ -58,13 +59,15 @@ void realiseForDialog(Widget shell) {
 
 int main(int argc, char** argv) {
     useCharacterLocale();
+    static const std::string data = dataDirectoryFor(VORDA_DATA_DIR);
+    searchOwnResourceFile(data);
     XtAppContext app;
     topLevel = XtVaAppInitialize(&app, "Vorda", nullptr, 0, &argc, argv, nullptr,
                                  XmNmwmFunctions, MWM_FUNC_ALL | MWM_FUNC_CLOSE, XmNtitle,
                                  "VORDA", nullptr);
     XtVaSetValues(topLevel, XmNiconPixmap, createIconPixmap(XtDisplay(topLevel)), nullptr);
     getAppResources(topLevel, &appResources);
-    dataDirectory = VORDA_DATA_DIR;
+    dataDirectory = data.c_str();
 
     if (appResources.buttonNames != nullptr && appResources.buttonNames[0] != nullptr &&
         std::strcmp(appResources.buttonNames[0], "-1") == 0) {

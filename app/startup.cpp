@@ -12,6 +12,16 @@
 
 Widget topLevel = nullptr;
 
+void searchOwnResourceFile(const std::string& dataDir) {
+    if (std::getenv("XFILESEARCHPATH") != nullptr) return;
+    const std::string own = dataDir + "/app-defaults/";
+    if (access((own + "Vorda").c_str(), R_OK) != 0) return;
+    const std::string path = own + "%N%C:" + own + "%N:" +
+                             "/etc/X11/%L/%T/%N%C:/etc/X11/%L/%T/%N:/etc/X11/%T/%N%C:/etc/X11/%T/%N:"
+                             "/usr/share/X11/%T/%N%C:/usr/share/X11/%T/%N";
+    setenv("XFILESEARCHPATH", path.c_str(), 1);
+}
+
 std::string startupReport(const std::string& iniText, const char* compiledWith,
                           const char* runningWith, const AppResources& resources) {
     std::string report = iniText;

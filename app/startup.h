@@ -22,6 +22,11 @@ std::string startupReport(const std::string& iniText, const char* compiledWith,
 // Empty otherwise.
 std::string pttWarning(const AppResources& resources, bool lineOpen);
 
+// Before the toolkit starts: when XFILESEARCHPATH is unset and the resource
+// file lies in `dataDir`/app-defaults (an install under a private prefix), that
+// directory is searched first, then the system's usual places.
+void searchOwnResourceFile(const std::string& dataDir);
+
 // Whether `user` is listed as a member of `group` (exact comparison; the
 // user's primary group is not considered).
 bool isGroupMember(const group* group, const char* user);

@@ -118,30 +118,30 @@ BENCHMARK(BM_CopyInput)->RangeMultiplier(2)->Range(1024, 4096);
 BENCHMARK(BM_VordaComplex)->RangeMultiplier(2)->Range(1024, 4096);
 BENCHMARK(BM_FftwMeasureComplex)->RangeMultiplier(2)->Range(1024, 4096);
 
-// Console output as usual, and the CPU time per call of every benchmark kept for the
+// Output as the flags ask, and the CPU time per call of every benchmark kept for the
 // summary (the median when repetitions are asked for).
 
-void print_summary(const SummaryReporter& r) {
+void print_summary(const SummaryReporter& r, std::FILE* out) {
     auto at = [&](const char* name, int64_t n) { return r.at(name, n); };
-    std::printf("\nreal forward transform, ns per call (ours includes copying the input)\n");
-    std::printf("%6s %10s %10s %7s %10s %7s %10s\n", "N", "ours", "MEASURE", "ratio", "ESTIMATE",
+    std::fprintf(out, "\nreal forward transform, ns per call (ours includes copying the input)\n");
+    std::fprintf(out, "%6s %10s %10s %7s %10s %7s %10s\n", "N", "ours", "MEASURE", "ratio", "ESTIMATE",
                 "ratio", "copy");
     for (int64_t n : {1024, 2048, 4096}) {
         const double ours = at("BM_VordaReal", n);
         const double measure = at("BM_FftwMeasureReal", n);
         const double estimate = at("BM_FftwEstimateReal", n);
         if (ours < 0 || measure < 0 || estimate < 0) continue;
-        std::printf("%6lld %10.0f %10.0f %7.2f %10.0f %7.2f %10.0f\n", static_cast<long long>(n),
+        std::fprintf(out, "%6lld %10.0f %10.0f %7.2f %10.0f %7.2f %10.0f\n", static_cast<long long>(n),
                     ours, measure, ours / measure, estimate, ours / estimate,
                     at("BM_CopyInput", n));
     }
-    std::printf("complex forward transform, ns per call\n");
-    std::printf("%6s %10s %10s %7s\n", "N", "ours", "MEASURE", "ratio");
+    std::fprintf(out, "complex forward transform, ns per call\n");
+    std::fprintf(out, "%6s %10s %10s %7s\n", "N", "ours", "MEASURE", "ratio");
     for (int64_t n : {1024, 2048, 4096}) {
         const double ours = at("BM_VordaComplex", n);
         const double measure = at("BM_FftwMeasureComplex", n);
         if (ours < 0 || measure < 0) continue;
-        std::printf("%6lld %10.0f %10.0f %7.2f\n", static_cast<long long>(n), ours, measure,
+        std::fprintf(out, "%6lld %10.0f %10.0f %7.2f\n", static_cast<long long>(n), ours, measure,
                     ours / measure);
     }
 }

@@ -6,6 +6,8 @@
 #
 # Works as root on a machine without a session bus: the daemon gets its own runtime
 # and state directories, loads only the modules named here and never exits idle.
+# The command gets a fresh HOME of its own too. Each test that needs the services
+# runs under its own copy of this script, so parallel tests never meet.
 set -uo pipefail
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-services.XXXXXX") || exit 1
@@ -16,10 +18,17 @@ xvfb_pid=""
 stop_services() {
     if [ -n "$pulse_pid" ]; then kill "$pulse_pid" 2>/dev/null; fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; fi
-    for pid in $pulse_pid $xvfb_pid; do
-        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$pid" 2>/dev/null
-    done
+    # Xvfb is our child: waited for (it ends at once).
+    if [ -n "$xvfb_pid" ]; then wait "$xvfb_pid" 2>/dev/null; fi
+    # The daemon takes about a second to wind down after SIGTERM; nothing waits for
+    # that, but it is killed outright if it has not gone in five seconds.
+    if [ -n "$pulse_pid" ]; then
+        (
+            for _ in $(seq 50); do kill -0 "$pulse_pid" 2>/dev/null || exit 0; sleep 0.1; done
+            kill -9 "$pulse_pid" 2>/dev/null
+        ) </dev/null >/dev/null 2>&1 &
+        disown
+    fi
     rm -rf "$work"
 }
 trap stop_services EXIT
@@ -86,4 +95,6 @@ start_xvfb() {
 [ $# -gt 0 ] || fail "usage: tests/with-services.sh COMMAND [ARGS...]"
 start_pulseaudio
 start_xvfb
+mkdir -p "$work/home"
+export HOME="$work/home"
 "$@"

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 
+#include "modem/data_directory.h"
 #include "modem/receiver.h"
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
@@ -66,7 +67,7 @@ struct options {
     double frequency = 1000.0;
     bool qpsk = false;
     bool lsb = false;
-    std::string table = VORDA_DATA_DIR;
+    std::string table = dataDirectoryFor(VORDA_DATA_DIR);
     // encode
     std::string output = "-";
     std::string call;

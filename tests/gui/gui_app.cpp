@@ -4,22 +4,31 @@
 
 #include <Xm/TextP.h>
 #include <Xm/Text.h>
+#include <Xm/ToggleB.h>
 #include <Xm/Xm.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 
 #include "app/startup.h"
 #include "fakes/server_fake.h"
 #include "gui/icon.h"
 #include "gui/scope.h"
+#include "gui/secondary.h"
 #include "gui/text_panes.h"
 
 namespace {
 
 XtAppContext appContext = nullptr;
 char programName[] = "vorda-test";
+
+// The mode and option toggles, and how the first build set them.
+Widget MainWindow::*const kToggles[] = {&MainWindow::qpskTB, &MainWindow::lsbTB,
+                                        &MainWindow::afcTB,  &MainWindow::netTB,
+                                        &MainWindow::cwIdTB, &MainWindow::dcdTB};
+bool builtToggles[std::size(kToggles)];
 
 void useSourceResourceFile() {
     // The resource file as installed, and nothing from the user's environment.
@@ -32,6 +41,7 @@ void useSourceResourceFile() {
 }  // namespace
 
 std::vector<FakeCommand> buildCommands;
+AppResources builtResources{};
 
 XtAppContext guiApp() {
     if (appContext != nullptr) return appContext;
@@ -51,6 +61,10 @@ XtAppContext guiApp() {
     fakeServer.reset();
     createMainWindow(&mainWindow, topLevel, &appResources);
     buildCommands = fakeServer.commands;
+    builtResources = appResources;
+    for (size_t i = 0; i < std::size(kToggles); ++i) {
+        builtToggles[i] = XmToggleButtonGetState(mainWindow.*kToggles[i]) != 0;
+    }
     scope_init(&mainScope, topLevel, mainWindow.scopeDA);
     settle();
     return appContext;
@@ -118,6 +132,16 @@ int highlightAt(Widget text, long position) {
     return mode;
 }
 
+void resetSecondaryDecoders() {
+    for (SecondaryDecoder& d : secondaryDecoders) {
+        // A built window is the parent of its main form, whatever a test later put
+        // in the record; left alive, its handlers would serve a record reset below.
+        if (d.mainForm != nullptr) XtDestroyWidget(XtParent(d.mainForm));
+        d = SecondaryDecoder{};
+        d.state = -1;
+    }
+}
+
 void resetPanes() {
     guiApp();
     XmTextSetString(mainWindow.rxText, const_cast<char*>(""));
@@ -126,7 +150,12 @@ void resetPanes() {
     mainWindow.scrolledBack = 0;
     mainWindow.localCaps = 0;
     mainWindow.rxFreqFocused = 0;
+    appResources = builtResources;
     appResources.zero = 0;
+    // Quietly: a test that needs a toggle's handler to have run sets it itself.
+    for (size_t i = 0; i < std::size(kToggles); ++i) {
+        XmToggleButtonSetState(mainWindow.*kToggles[i], builtToggles[i] ? True : False, False);
+    }
     fakeServer.reset();
     settle();
 }

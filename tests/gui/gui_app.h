@@ -18,6 +18,8 @@ XtAppContext guiApp();
 // The server commands the first build sent, in order.
 #include "fakes/server_fake.h"
 extern std::vector<FakeCommand> buildCommands;
+// The application resources as the first build left them; resetPanes restores them.
+extern AppResources builtResources;
 
 // Handles every pending event, then waits briefly for more, until quiet.
 void settle();
@@ -37,6 +39,11 @@ Widget testShell(const char* name);
 std::string textOf(Widget text);
 int highlightAt(Widget text, long position);
 
-// Clears both panes and every option the handlers read, and forgets what the
-// fake server recorded.
+// Every secondary decoder slot as after start-up (never opened): a window a test
+// built for a slot is destroyed, stand-ins a test put in a record are forgotten.
+void resetSecondaryDecoders();
+
+// Clears both panes and every option the handlers read (the application
+// resources and the mode toggles as built), and forgets what the fake server
+// recorded.
 void resetPanes();

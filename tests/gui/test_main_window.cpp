@@ -116,32 +116,35 @@ TEST(WidgetTree, NamesAndClassesTheResourceFileAddresses) {
 }
 
 TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
-    guiApp();
-    EXPECT_EQ(labelOf(mainWindow.label1), "VORDA   PSK31 Operating Console");
-    EXPECT_EQ(labelOf(mainWindow.broadTB), "Broad");
-    EXPECT_EQ(labelOf(mainWindow.cwIdTB), "CW ID");
+    // A window of its own: the shared one carries whatever earlier tests set.
+    MainWindow built{};
+    AppResources resources{};
+    buildSecondWindow({}, &built, &resources);
+    EXPECT_EQ(labelOf(built.label1), "VORDA   PSK31 Operating Console");
+    EXPECT_EQ(labelOf(built.broadTB), "Broad");
+    EXPECT_EQ(labelOf(built.cwIdTB), "CW ID");
     short rows = 0;
-    XtVaGetValues(mainWindow.rxText, XmNrows, &rows, nullptr);
+    XtVaGetValues(built.rxText, XmNrows, &rows, nullptr);
     EXPECT_EQ(rows, 14);
-    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.wfTB));
-    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.saTB));
-    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.broadTB));
-    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.cwIdTB));
-    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.recvTB));
-    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.dcdTB));
-    EXPECT_EQ(mainWindow.spanFactor, 2);
-    EXPECT_EQ(mainWindow.brightness, 40);
-    EXPECT_EQ(mainWindow.displaySpeed, 50);
-    EXPECT_EQ(mainWindow.localCaps, 0);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
-    EXPECT_EQ(fieldOf(mainWindow.imdTF), "---");
-    EXPECT_STREQ(appResources.call, "N0CALL");
-    EXPECT_EQ(appResources.sampsize, 8000);
+    EXPECT_TRUE(XmToggleButtonGetState(built.wfTB));
+    EXPECT_FALSE(XmToggleButtonGetState(built.saTB));
+    EXPECT_TRUE(XmToggleButtonGetState(built.broadTB));
+    EXPECT_TRUE(XmToggleButtonGetState(built.cwIdTB));
+    EXPECT_TRUE(XmToggleButtonGetState(built.recvTB));
+    EXPECT_FALSE(XmToggleButtonGetState(built.dcdTB));
+    EXPECT_EQ(built.spanFactor, 2);
+    EXPECT_EQ(built.brightness, 40);
+    EXPECT_EQ(built.displaySpeed, 50);
+    EXPECT_EQ(built.localCaps, 0);
+    EXPECT_EQ(fieldOf(built.rxFreqText), "1000.0");
+    EXPECT_EQ(fieldOf(built.imdTF), "---");
+    EXPECT_STREQ(resources.call, "N0CALL");
+    EXPECT_EQ(resources.sampsize, 8000);
 
     // The File menu: one button per QSO file, Ctrl-1 upwards, then QRT.
     const char* names[] = {"cq", "station", "closing"};
     for (int i = 0; i < 3; ++i) {
-        Widget b = mainWindow.fileButtons[i];
+        Widget b = built.fileButtons[i];
         ASSERT_NE(b, nullptr);
         EXPECT_STREQ(XtName(b), names[i]);
         EXPECT_EQ(acceleratorOf(b), "Ctrl<Key>" + std::to_string(i + 1));
@@ -149,10 +152,10 @@ TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
         XtVaGetValues(b, XmNuserData, &userData, nullptr);
         EXPECT_STREQ(userData, names[i]);
     }
-    EXPECT_EQ(mainWindow.fileButtons[3], nullptr);
-    EXPECT_EQ(acceleratorOf(mainWindow.qrtButton), "Ctrl<Key>Q");
-    EXPECT_EQ(acceleratorOf(mainWindow.localCapsItem), "Ctrl<Key>L");
-    EXPECT_EQ(acceleratorOf(mainWindow.openDecoderItem), "Ctrl<Key>O");
+    EXPECT_EQ(built.fileButtons[3], nullptr);
+    EXPECT_EQ(acceleratorOf(built.qrtButton), "Ctrl<Key>Q");
+    EXPECT_EQ(acceleratorOf(built.localCapsItem), "Ctrl<Key>L");
+    EXPECT_EQ(acceleratorOf(built.openDecoderItem), "Ctrl<Key>O");
 }
 
 TEST(InitialServerSettings, FromTheResourceFile) {
@@ -162,8 +165,8 @@ TEST(InitialServerSettings, FromTheResourceFile) {
         {255, 4, 0},    {2, 4, 0},      {255, 5, 0}, {2, 5, 0},
     };
     EXPECT_EQ(buildCommands, expected);
-    EXPECT_FLOAT_EQ(appResources.rxFreq, 1000.0f);
-    EXPECT_FLOAT_EQ(appResources.txFreq, 1000.0f);
+    EXPECT_FLOAT_EQ(builtResources.rxFreq, 1000.0f);
+    EXPECT_FLOAT_EQ(builtResources.txFreq, 1000.0f);
 }
 
 TEST(InitialServerSettings, UnsetFrequenciesAndModesTakenFromToggles) {

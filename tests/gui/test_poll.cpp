@@ -13,6 +13,7 @@
 
 #include "app/poll.h"
 #include "fakes/server_fake.h"
+#include "gui/display.h"
 #include "gui/scope.h"
 #include "gui/secondary.h"
 #include "gui_app.h"
@@ -40,7 +41,10 @@ protected:
     void SetUp() override {
         resetPanes();
         lastShownRxFreq = 0.0f;
-        for (SecondaryDecoder& d : secondaryDecoders) d.state = -1;
+        resetSecondaryDecoders();
+        // No spectrum display set up (a display test may have left one): the
+        // channels read are the text channels alone.
+        vordaDisplay.geometry.fft_length = 0;
         fakeServer.status[2] = receiving(100000, 0, 0, 0);
     }
 };

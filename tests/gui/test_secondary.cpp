@@ -134,16 +134,8 @@ class Secondary : public ::testing::Test {
 protected:
     void SetUp() override {
         resetPanes();
-        // Every case starts from windows never built, as after start-up; records
-        // other tests filled with stand-in widgets are simply forgotten.
-        for (SecondaryDecoder& d : secondaryDecoders) {
-            if (d.mainForm != nullptr && d.secondaryDiag != nullptr &&
-                XtParent(d.mainForm) == d.secondaryDiag) {
-                XtDestroyWidget(d.secondaryDiag);
-            }
-            d = SecondaryDecoder{};
-            d.state = -1;
-        }
+        // Every case starts from windows never built, as after start-up.
+        resetSecondaryDecoders();
         // Right of where the black-box tests show the program, which share the screen.
         stateValues = StateValues{};
         for (WindowPosition& p : stateValues.decoderPos) p = {700, 400};

@@ -181,7 +181,7 @@ TEST_F(StartupAndQuit, QuitSavesClosedWindowPositionsOnly) {
     XtVaSetValues(closed, XmNx, 321, XmNy, -12345, nullptr);
     Widget open = testShell("openDecoder");
     XtVaSetValues(open, XmNx, 700, XmNy, 800, nullptr);
-    for (SecondaryDecoder& d : secondaryDecoders) d.state = -1;
+    resetSecondaryDecoders();
     secondaryDecoders[1].state = 0;
     secondaryDecoders[1].secondaryDiag = closed;
     secondaryDecoders[2].state = 1;
@@ -193,12 +193,14 @@ TEST_F(StartupAndQuit, QuitSavesClosedWindowPositionsOnly) {
     std::ifstream in(home / ".vordaDir" / ".vorda.dat");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "50\n50\n321\n-12345\n50\n50\n50\n50\n9\n");
-    for (SecondaryDecoder& d : secondaryDecoders) d.state = -1;
+    resetSecondaryDecoders();
+    XtDestroyWidget(closed);
+    XtDestroyWidget(open);
 }
 
 TEST_F(StartupAndQuit, SignalsReachTheMainLoop) {
     XtAppContext app = guiApp();
-    for (SecondaryDecoder& d : secondaryDecoders) d.state = -1;
+    resetSecondaryDecoders();
     installSignalHandlers(app);
     ASSERT_EQ(iniProc('r'), 1);
 

@@ -55,11 +55,12 @@ protected:
     void TearDown() override {
         if (helpWindow.helpTxt == nullptr) return;
         XtRemoveCallback(helpWindow.helpTxt, XmNvalueChangedCallback, recordShown, &shown);
-        // Leave no window over the main window for the tests that follow.
-        for (Widget w : {helpWindow.noMatchError, helpWindow.findPrompt, helpWindow.aboutDiag,
-                         helpWindow.helpDiag}) {
+        // Leave no window over the main window for the tests that follow, and the
+        // help window closed as the operator closes it (which also ends a search).
+        for (Widget w : {helpWindow.noMatchError, helpWindow.findPrompt, helpWindow.aboutDiag}) {
             if (w != nullptr) XtUnmanageChild(w);
         }
+        if (XtIsManaged(helpWindow.helpDiag)) xtest::press(helpWindow.close);
         xtest::settle(30);
     }
 

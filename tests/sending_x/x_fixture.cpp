@@ -24,7 +24,8 @@ namespace {
 XtAppContext context = nullptr;
 bool attempted = false;
 
-void wakeUp(XtPointer, XtIntervalId*) {}
+bool wakeUpArmed = false;
+void wakeUp(XtPointer, XtIntervalId*) { wakeUpArmed = false; }
 
 XEvent keyEvent(Widget w, unsigned long keysym, unsigned state) {
     XEvent e{};
@@ -94,7 +95,13 @@ bool pumpUntil(const std::function<bool()>& done, int milliseconds) {
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;
         // A timer guarantees the call returns after any pending work procedure ran.
-        XtAppAddTimeOut(context, 2, wakeUp, nullptr);
+        // Only one at a time: a new one per call piled up behind the X events, and
+        // the toolkit, which serves due timers first, then served nothing else (no
+        // event, no work procedure) until the deadline.
+        if (!wakeUpArmed) {
+            wakeUpArmed = true;
+            XtAppAddTimeOut(context, 2, wakeUp, nullptr);
+        }
         XtAppProcessEvent(context, XtIMAll);
     }
     return true;

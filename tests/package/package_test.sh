@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
-# The Debian package on this machine itself: its contents are checked, it is
-# installed with apt-get, the installed program is started the way an operator
-# starts it (default resource search path, a fresh home directory) on the X
-# server and sound server of tests/with-services.sh, and vorda-modem decodes
-# its own audio with the installed code table. Then the package is removed
-# (only its configuration file may stay) and purged (nothing may stay).
+# The Debian package: its contents, dependencies and maintainer scripts are
+# checked, then the programs are run as an operator would (tests/package/
+# run_program.sh) on the X server and sound server of tests/with-services.sh.
 #
-# Usage: tests/with-services.sh tests/package/install_test.sh PACKAGE.deb
-# Needs root or sudo. The package is purged on every way out, so the test can
-# be run again at once.
+# Usage: tests/with-services.sh tests/package/package_test.sh MODE PACKAGE.deb
+#   unpacked   the package is unpacked into a temporary root and run from there;
+#              the system is left as it was (make test)
+#   installed  the package is installed with apt-get, run from /usr/bin, removed
+#              (only its configuration file may stay) and purged (nothing may
+#              stay); needs root or sudo and a throwaway machine (.ci/run). The
+#              package is purged on every way out, so the test can run again.
 set -uo pipefail
 
-deb=${1:?usage: install_test.sh PACKAGE.deb}
+mode=${1:?usage: package_test.sh unpacked|installed PACKAGE.deb}
+deb=${2:?usage: package_test.sh unpacked|installed PACKAGE.deb}
+case $mode in unpacked | installed) ;; *) echo "unknown mode $mode"; exit 2 ;; esac
 [ -f "$deb" ] || { echo "no package $deb (make package)"; exit 1; }
 deb=$(realpath "$deb")
 [ -n "${DISPLAY:-}" ] && [ -n "${PULSE_SERVER:-}" ] ||
     { echo "no DISPLAY or PULSE_SERVER: run under tests/with-services.sh"; exit 1; }
-for tool in apt-get dpkg-deb xdotool xprop groff desktop-file-validate; do
+for tool in apt-get dpkg-deb xdotool xprop groff desktop-file-validate cmp; do
     command -v $tool >/dev/null || { echo "$tool is not installed (make deps)"; exit 1; }
 done
 
@@ -29,15 +32,9 @@ apt() {
 }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-package.XXXXXX")
-instance=vorda-package-test
-vorda_pid=""
 installed=""
 
 cleanup() {
-    if [ -n "$vorda_pid" ] && kill -0 "$vorda_pid" 2>/dev/null; then
-        kill -KILL "$vorda_pid" 2>/dev/null
-        wait "$vorda_pid" 2>/dev/null
-    fi
     [ -n "$installed" ] && apt purge vorda
     rm -rf "$work"
 }
@@ -45,7 +42,7 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*"
-    for log in apt.log stderr; do
+    for log in apt.log; do
         [ -s "$work/$log" ] && { echo "--- $log:"; tail -n 30 "$work/$log"; }
     done
     exit 1
@@ -77,6 +74,26 @@ done
 desktop-file-validate "$work/root/usr/share/applications/vorda.desktop" ||
     fail "the desktop entry does not validate"
 
+# Dependencies resolvable on this machine's archive, without installing them.
+apt-get -s -q install "$deb" >"$work/apt.log" 2>&1 ||
+    fail "apt-get cannot satisfy the package's dependencies"
+# Maintainer scripts, where there are any, must at least be sound shell.
+dpkg-deb -e "$deb" "$work/control" || fail "dpkg-deb cannot read the control area"
+for script in preinst postinst prerm postrm; do
+    [ -f "$work/control/$script" ] || continue
+    sh -n "$work/control/$script" || fail "maintainer script $script is not valid shell"
+done
+
+if [ "$mode" = unpacked ]; then
+    # The program finds its data beside itself; the resource file is given by
+    # path, as the toolkit would find it in /etc/X11/app-defaults.
+    XFILESEARCHPATH="$work/root/etc/X11/app-defaults/%N" \
+        "$(dirname "$0")/run_program.sh" "$work/root/usr/bin" "$work/root/usr/share/vorda" ||
+        fail "the unpacked programs do not run"
+    echo "PASS (package contents, dependencies, scripts, unpacked run)"
+    exit 0
+fi
+
 # ---------------------------------------------------------------- install
 if [ -n "$(status_of)" ] && [ "$(status_of)" != "unknown ok not-installed" ]; then
     echo "note: a vorda package is on this machine ($(status_of)); it is replaced and purged"
@@ -94,68 +111,8 @@ apt install "$deb" || fail "apt-get install $deb failed"
 [ "$(command -v vorda)" = /usr/bin/vorda ] || fail "vorda is not /usr/bin/vorda on PATH"
 
 # ---------------------------------------------------------------- run
-export HOME=$work/home
-mkdir -p "$HOME"
-# Not in the group dialout: the warning must come, and Cancel goes on.
-export LOGNAME=$instance
-unset XFILESEARCHPATH XUSERFILESEARCHPATH XAPPLRESDIR XENVIRONMENT
-cd "$work" || fail "cannot enter $work"
-
-# The installed code table, found without --table.
-vorda-modem encode -o signal.wav "cq de package test" 2>>stderr || fail "vorda-modem encode failed"
-decoded=$(vorda-modem decode signal.wav 2>>stderr) || fail "vorda-modem decode failed"
-[ "$decoded" = "cq de package test" ] || fail "vorda-modem decoded '$decoded'"
-
-vorda -name $instance >stdout 2>stderr &
-vorda_pid=$!
-
-# Visible windows titled $1 that belong to this program (their client leader
-# is one of the windows of our instance name).
-own_windows() {
-    local leaders="" w
-    for w in $(xdotool search --classname "^$instance\$" 2>/dev/null); do
-        leaders="$leaders $(xprop -id "$w" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/.*# //p')"
-    done
-    for w in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
-        case " $leaders " in
-        *" $(xprop -id "$w" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/.*# //p') "*) echo "$w" ;;
-        esac
-    done
-}
-
-wait_window() {
-    local id
-    for _ in $(seq 100); do
-        id=$(own_windows "$1" | head -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        kill -0 "$vorda_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
-main_window=$(wait_window VORDA) || fail "the main window of the installed vorda did not appear"
-grep -q "resource file missing" stderr && fail "the installed resource file was not found"
-warning=$(wait_window "VORDA ERROR") || fail "no dialout warning"
-xdotool windowfocus --sync "$warning" key Escape
-grep -qx "run_master_thread: master thread started" stderr || fail "the modem did not start"
-for f in cq station closing; do
-    cmp -s "$HOME/.vordaDir/$f" "/usr/share/vorda/vordaDir/$f" ||
-        fail "~/.vordaDir/$f is not a copy of the installed example"
-done
-
-sleep 0.5
-xdotool windowfocus --sync "$main_window" key ctrl+q
-for _ in $(seq 100); do
-    kill -0 "$vorda_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$vorda_pid" 2>/dev/null && fail "Ctrl-Q did not end vorda"
-wait "$vorda_pid"
-status=$?
-vorda_pid=""
-[ $status -eq 0 ] || fail "vorda ended with status $status"
-[ -f "$HOME/.vordaDir/.vorda.dat" ] || fail "no state file after QRT"
+unset XFILESEARCHPATH
+"$(dirname "$0")/run_program.sh" /usr/bin /usr/share/vorda || fail "the installed programs do not run"
 
 # ---------------------------------------------------------------- remove, purge
 apt remove vorda || fail "apt-get remove vorda failed"
