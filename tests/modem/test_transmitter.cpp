@@ -222,7 +222,10 @@ TEST_F(Transmitter, MorseExpansions) {
     EXPECT_EQ(expand('e'), (Words{0x00008, 0x20003, 0x00004, 0x00004}));
     EXPECT_EQ(expand('E'), expand('e'));
     Words zero = {0x00008};
-    for (int i = 0; i < 5; ++i) zero.insert(zero.end(), {0x2000F, 0x00004});
+    for (int i = 0; i < 5; ++i) {
+        zero.push_back(0x2000F);
+        zero.push_back(0x00004);
+    }
     zero.push_back(0x00004);
     EXPECT_EQ(expand('0'), zero);
     EXPECT_EQ(expand(' '), (Words{0x00008, 0x00008}));
