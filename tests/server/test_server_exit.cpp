@@ -10,7 +10,9 @@
 
 namespace {
 
-scripted_audio exit_audio;
+// The fakes are never destroyed, like the server's own record: the server thread
+// goes on using them until the process ends, its exit handlers included.
+scripted_audio& exit_audio = *new scripted_audio;
 
 [[noreturn]] void start_server() {
     current_audio = &exit_audio;
@@ -19,8 +21,8 @@ scripted_audio exit_audio;
     for (;;) pause();
 }
 
-scripted_audio keyed_audio;
-recorded_ptt exit_ptt;
+scripted_audio& keyed_audio = *new scripted_audio;
+recorded_ptt& exit_ptt = *new recorded_ptt;
 
 // What the line was last told, after the server's own exit steps have run.
 void report_last_rts() {
