@@ -65,7 +65,12 @@ int32_t init_audio(server_state& s) {
 }
 
 int32_t receive_phase(server_state& s) {
-    int32_t dcd_seen = 0;  // carrier detect of the receiver that delivered last
+    // Xmit waits on the carrier detect of the receiver that delivered last (the
+    // main one to begin with), as that receiver holds it now: its flag at its last
+    // character alone would stay on for ever when the input falls digitally silent
+    // after a signal (a muted or squelched radio), where no character completes.
+    int32_t delivered_last = 2;
+    int32_t dcd_seen = 0;
     {
         std::lock_guard<std::mutex> hold(s.decoder_lock);
         if (const psk31_receiver* main_receiver = s.channels[2].decoder) dcd_seen = main_receiver->dcd;
@@ -74,6 +79,7 @@ int32_t receive_phase(server_state& s) {
         if (s.capture_next == s.capture_frames && !read_capture(s)) return -1;
         const int16_t sample = next_sample(s);
 
+        bool followed = false;  // the receiver that delivered last is still there
         for (int32_t ch = 2; ch <= 6; ++ch) {
             int result = 0;
             int32_t dcd = 0;
@@ -88,12 +94,18 @@ int32_t receive_phase(server_state& s) {
                 // lock, so a count read here tells whether that clear came since.
                 clears = s.channels[ch].clears.load(std::memory_order_relaxed);
             }
+            if (result != NO_CHAR) delivered_last = ch;
+            if (ch == delivered_last) {
+                dcd_seen = dcd;
+                followed = true;
+            }
             if (result == NO_CHAR) continue;
-            dcd_seen = dcd;
             if (dcd == 0 && s.squelch.load(std::memory_order_relaxed) != -1) continue;
             channel_write_since(s.channels[ch], static_cast<uint8_t>(result), clears);
         }
 
+        // A secondary receiver switched off since it delivered: back to the main one.
+        if (!followed) delivered_last = 2;
         const int32_t request = s.transmit_request.load(std::memory_order_relaxed);
         if (request == 2 || (request == 1 && dcd_seen == 0)) return 0;
     }

@@ -94,7 +94,7 @@ TEST(ServerThread, ImmediateRequestEndsAfterOneSampleAndKeepsTheRestForLater) {
     EXPECT_EQ(s->spectrum.ring[1], 1);
 }
 
-TEST(ServerThread, RequestOneOnSilenceGoesAtOnceOnlyWhenCarrierDetectIsOff) {
+TEST(ServerThread, RequestOneOnSilenceGoesOnceCarrierDetectIsOff) {
     for (int32_t dcd : {0, 1}) {
         scripted_audio audio;
         recorded_ptt ptt;
@@ -102,19 +102,41 @@ TEST(ServerThread, RequestOneOnSilenceGoesAtOnceOnlyWhenCarrierDetectIsOff) {
         audio.add_silence(32 * kChunk);
         ASSERT_EQ(server_control(*s, 2, 2, dcd), 0);
         s->transmit_request.store(1);
-        CaptureStderr();
         const int32_t result = receive_phase(*s);
-        const std::string messages = GetCapturedStderr();
+        EXPECT_EQ(result, 0) << "carrier detect " << dcd;
         if (dcd == 0) {
-            EXPECT_EQ(result, 0);
             EXPECT_EQ(frames_taken(audio, *s), 1u);
         } else {
-            // Silence completes no characters, so the state last seen never turns off.
-            EXPECT_EQ(result, -1);
-            EXPECT_EQ(frames_taken(audio, *s), 32u * kChunk);
-            EXPECT_EQ(messages, "master_handler pa_simple_read error end of script\n");
+            // Silence completes no character, but the receiver's own carrier detect
+            // drops within a few symbols: Xmit once waited for ever here (a muted
+            // or squelched radio after a signal).
+            EXPECT_GT(frames_taken(audio, *s), 1u);
+            EXPECT_LT(frames_taken(audio, *s), 8000u);
         }
     }
+}
+
+TEST(ServerThread, RequestOneAfterASignalGoesWhenTheInputFallsSilent) {
+    // A radio muted or squelched after the other station's last over: no character
+    // completes in digital silence, and Xmit pressed during the over once never went.
+    scripted_audio audio;
+    recorded_ptt ptt;
+    auto s = make_server(audio, ptt);
+    psk31_signal::signal_options o;
+    o.frequency = 1000.0;
+    o.lead_in = 8000;
+    const std::vector<int16_t> pcm = psk31_signal::make_signal("cq cq de k2xyz k", o);
+    audio.add_frames(pcm);
+    audio.add_silence(4 * 8000);
+    pad_to_chunk(audio);
+    ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+    audio.request_at_frame = static_cast<int64_t>(pcm.size() / 2 / kChunk * kChunk);
+    audio.request_value = 1;
+    ASSERT_EQ(receive_phase(*s), 0);
+    // After the over, once the receiver's averaged carrier has faded: within 2 s.
+    EXPECT_GT(frames_taken(audio, *s), pcm.size() * 3 / 4);
+    EXPECT_LT(frames_taken(audio, *s), pcm.size() + 2 * 8000);
+    EXPECT_NE(drain(*s, 2).find("cq cq de k2xyz"), std::string::npos);
 }
 
 // A station's transmission at 1000 Hz after a second of silence, then band noise.
