@@ -126,12 +126,11 @@ xmit_cwid)
     xdotool type --delay 40 "$typed"
     xdotool key ctrl+r
     # The text (about 4 s with the preamble), " de N0CALL" in Morse (about 5 s), the end.
-    wait_for_silence 2 30 || fail "the sink is not silent 30 s after Recv"
+    morse=$(await_morse "DE N0CALL" 30)
     stop_recording
     decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/sent.wav")
     [ "${decoded:0:${#typed}}" = "$typed" ] ||
         fail "the recording decodes to '$decoded', not '$typed' first; the pane: $(receive_pane_text)"
-    morse=$(morse_of_recording "$work/sent.wav")
     echo "keying after the text: $morse"
     [ "$morse" = "DE N0CALL" ] || fail "the keying after the text reads '$morse', not 'DE N0CALL'"
     text=$(receive_pane_text)

@@ -387,3 +387,16 @@ morse_of_recording() {  # WAV
         print text
     }'
 }
+
+# Waits up to SECONDS for the keying at the end of the monitor recording to read
+# TEXT, the end of a transmission; prints what it read last.
+await_morse() {  # TEXT SECONDS
+    local morse=""
+    for _ in $(seq "$2"); do
+        morse=$(morse_of_recording "$work/sent.wav")
+        [ "$morse" = "$1" ] && break
+        sleep 1
+    done
+    printf '%s\n' "$morse"
+    [ "$morse" = "$1" ]
+}

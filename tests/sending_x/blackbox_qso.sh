@@ -22,8 +22,6 @@ case_name=${1:?usage: blackbox_qso.sh pane|audio|race|fifo}
 need_tools xdotool xprop xsel parecord
 instance=vorda-qso
 fresh_home qso
-recorder_pid=""
-cleanup_pids="recorder_pid:INT"
 
 start_and_continue
 # The operator works in the transmit pane, below the receive pane in the middle
@@ -52,9 +50,7 @@ pane|audio)
     expected=$(sed 's/~MYCALL/K2XYZ/' "$expected_file")
 
     if [ "$case_name" = audio ]; then
-        parecord --device=@DEFAULT_MONITOR@ --rate=8000 --channels=2 --format=s16le \
-            --file-format=wav "$work/air.wav" &
-        recorder_pid=$!
+        record_monitor
         # Xmit first: the transmitter starts once the channel is clear and sends
         # the text as the file is typed; Recv then ends after everything queued.
         press_in "$main_window" ctrl+x
@@ -69,17 +65,18 @@ pane|audio)
         transmit_pane_becomes "$expected"
     else
         press_in "$main_window" ctrl+r
-        # About 40 characters of Varicode and the Morse identification: under 30 s.
-        sleep 30
-        kill -INT "$recorder_pid"
-        wait "$recorder_pid" 2>/dev/null
-        recorder_pid=""
-        decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/air.wav") ||
-            fail "vorda-modem decode failed"
-        case $decoded in
-        *"$expected"*) ;;
-        *) fail "decoded '$decoded', expected '$expected'" ;;
-        esac
+        # About 40 characters of Varicode, then the Morse identification and
+        # silence. A click as the stream starts may be followed by quiet too:
+        # the silence counts once the text is on the air.
+        decoded=""
+        for _ in $(seq 45); do
+            decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/sent.wav")
+            [[ $decoded == *"$expected"* ]] && break
+            sleep 1
+        done
+        [[ $decoded == *"$expected"* ]] || fail "decoded '$decoded', expected '$expected'"
+        wait_for_silence 2 20 || fail "the sink is not silent 20 s after the text"
+        stop_recording
     fi
     ;;
 race)

@@ -160,11 +160,7 @@ expected="$(sed -e 's/~HISCALL/K1ABC/g; s/~MYCALL/K2XYZ/g; s/~NAME/BOB/g' \
 # About 150 characters of Varicode (some 40 s) and " de K2XYZ" in Morse.
 text=$(await_text "$typed" 60 main_text)
 # The band's noise never lets the monitor fall silent: the end is the Morse.
-for _ in $(seq 30); do
-    morse=$(morse_of_recording "$work/sent.wav")
-    [ "$morse" = "DE K2XYZ" ] && break
-    sleep 1
-done
+morse=$(await_morse "DE K2XYZ" 30)
 stop_recording
 stop_pid "$noise_pid"
 noise_pid=""
@@ -175,7 +171,6 @@ case $decoded in
 *"$expected"*) ;;
 *) fail "the sent audio decodes to '$decoded', expected '$expected'; the receive pane: $(main_text)" ;;
 esac
-morse=$(morse_of_recording "$work/sent.wav")
 [ "$morse" = "DE K2XYZ" ] || fail "the keying after the text reads '$morse', not 'DE K2XYZ'"
 text=$(main_text)
 grep -qF -- "Many thanks for the nice QSO, BOB" <<<"$text" &&
