@@ -113,16 +113,6 @@ Widget testShell(const char* name) {
                               XmNx, 1100, XmNy, 0, nullptr);
 }
 
-std::string textOf(Widget text) {
-    wchar_t* value = XmTextGetStringWcs(text);
-    std::string result;
-    for (const wchar_t* c = value; *c != L'\0'; ++c) {
-        result += *c <= 0xFF ? static_cast<char>(*c) : '\x1A';  // not Latin-1
-    }
-    XtFree(reinterpret_cast<char*>(value));
-    return result;
-}
-
 int highlightAt(Widget text, long position) {
     const auto* tw = reinterpret_cast<XmTextWidget>(text);
     int mode = XmHIGHLIGHT_NORMAL;

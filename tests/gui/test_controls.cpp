@@ -21,13 +21,6 @@
 
 namespace {
 
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
 Pixel backgroundOf(Widget w) {
     Pixel p = 0;
     XtVaGetValues(w, XmNbackground, &p, nullptr);
@@ -199,7 +192,7 @@ TEST_P(TrTransitions, SendExactlyThisSequence) {
     }
     EXPECT_EQ(trState, c.trStateAfter);
     if (c.net && !c.commands.empty()) {
-        EXPECT_EQ(fieldOf(mainWindow.txFreqText), "1012.5");
+        EXPECT_EQ(textOf(mainWindow.txFreqText), "1012.5");
     }
 
     // Only the button of the state asked for is set, and marked once the state changed.
@@ -271,40 +264,40 @@ TEST_F(Controls, FrequencyFieldsTakeOnlyDigitsAndPoints) {
     for (KeySym k : {XK_1, XK_a, XK_2, XK_space, XK_minus, XK_period, XK_5, XK_plus}) {
         typeKey(field, k);
     }
-    EXPECT_EQ(fieldOf(field), "12.5");
+    EXPECT_EQ(textOf(field), "12.5");
 
     // A paste comes as one insertion: refused as a whole when anything is not a digit.
     XmTextFieldInsert(field, 4, const_cast<char*>("3x"));
-    EXPECT_EQ(fieldOf(field), "12.5");
+    EXPECT_EQ(textOf(field), "12.5");
     XmTextFieldInsert(field, 0, const_cast<char*>("10"));
-    EXPECT_EQ(fieldOf(field), "1012.5");
+    EXPECT_EQ(textOf(field), "1012.5");
     XmTextFieldReplace(field, 0, 2, const_cast<char*>(""));
-    EXPECT_EQ(fieldOf(field), "12.5");
+    EXPECT_EQ(textOf(field), "12.5");
     // The program's own texts are not typing.
     setFrequencyText(field, " 0.5");
-    EXPECT_EQ(fieldOf(field), " 0.5");
+    EXPECT_EQ(textOf(field), " 0.5");
     EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
 }
 
 TEST_F(Controls, EnterSendsTheFieldsFrequencyLimitedToFourKilohertz) {
     setFrequencyText(mainWindow.rxFreqText, "5000");
     pressEnter(mainWindow.rxFreqText);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "MAXFREQ");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "MAXFREQ");
     EXPECT_EQ(commandsOn(2, 8), (std::vector<FakeCommand>{{2, 8, 400000}}));
     // "MAXFREQ" stands for 4000 Hz wherever the field is read: by an arrow, by
     // NET at Xmit and by Enter.
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
     EXPECT_EQ(fakeServer.last(2, 8), 400000);
     setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
     arrowClick(mainWindow.rxDownArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "3999.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "3999.0");
     setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
     XmToggleButtonSetState(mainWindow.netTB, True, False);
     activate(mainWindow.xmitItem);
     activate(mainWindow.recvItem);
     XmToggleButtonSetState(mainWindow.netTB, False, False);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "MAXFREQ");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "MAXFREQ");
     EXPECT_EQ(fakeServer.last(255, 8), 400000);
     pressEnter(mainWindow.rxFreqText);
     EXPECT_EQ(fakeServer.last(2, 8), 400000);
@@ -312,7 +305,7 @@ TEST_F(Controls, EnterSendsTheFieldsFrequencyLimitedToFourKilohertz) {
     setFrequencyText(mainWindow.txFreqText, "2125.5");
     pressEnter(mainWindow.txFreqText);
     EXPECT_EQ(fakeServer.last(255, 8), 212550);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "2125.5");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "2125.5");
     EXPECT_EQ(commandsOn(2, 8).size(), 4u);
 }
 
@@ -341,24 +334,24 @@ TEST_F(Controls, FieldsWithoutAnOwnerOrForAnotherReasonSayWhy) {
 TEST_F(Controls, ArrowsStepWithinZeroToFourKilohertz) {
     setFrequencyText(mainWindow.rxFreqText, "3999.5");
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
     setFrequencyText(mainWindow.rxFreqText, "0.5");
     arrowClick(mainWindow.rxDownArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), " 0.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), " 0.0");
     EXPECT_EQ(commandsOn(2, 8),
               (std::vector<FakeCommand>{{2, 8, 400000}, {2, 8, 400000}, {2, 8, 0}}));
 
     // Shift moves 8 Hz; a double click's second activation 7 Hz (8 in all).
     setFrequencyText(mainWindow.txFreqText, "1000.0");
     arrowClick(mainWindow.txUpArrow, ShiftMask, 1);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "1008.0");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "1008.0");
     arrowClick(mainWindow.txDownArrow, 0, 1);
     arrowClick(mainWindow.txDownArrow, 0, 2);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "1000.0");
     arrowClick(mainWindow.txDownArrow, ShiftMask, 2);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "992.0");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "992.0");
     EXPECT_EQ(commandsOn(255, 8), (std::vector<FakeCommand>{
                                       {255, 8, 100800}, {255, 8, 100700}, {255, 8, 100000},
                                       {255, 8, 99200}}));

@@ -31,13 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
 std::string titleOf(Widget shell) {
     char* title = nullptr;
     XtVaGetValues(shell, XmNtitle, &title, nullptr);
@@ -196,7 +189,7 @@ TEST_F(Secondary, OpeningAndClosingCommandTheChannel) {
                                                              {3, 5, 0},
                                                              {3, 6, 1},
                                                              {3, 8, 129687}}));
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1296.9");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1296.9");
     EXPECT_FLOAT_EQ(d.shownFrequency, 1296.875f);
     EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
     EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
@@ -220,12 +213,12 @@ TEST_F(Secondary, StatusMovesTheFieldBeyondFiveHundredthsOfAHertz) {
     SecondaryDecoder& d = secondaryDecoders[0];
     fakeServer.status[3] = receiving(100005, 1);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1000.0");
     EXPECT_FLOAT_EQ(d.shownFrequency, 1000.0f);
     EXPECT_TRUE(XmToggleButtonGetState(d.dcdTB));
     fakeServer.status[3] = receiving(101260, 0);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1012.6");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1012.6");
     EXPECT_FALSE(XmToggleButtonGetState(d.dcdTB));
 }
 
@@ -236,16 +229,16 @@ TEST_F(Secondary, AWindowOpenedOnZeroHertzShowsIt) {
     ASSERT_EQ(decoder_open(0), 0);
     SecondaryDecoder& d = secondaryDecoders[0];
     EXPECT_EQ(fakeServer.last(3, 8), 0);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
     fakeServer.status[3] = receiving(0, 0);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
 
     // A reopened window shows its new frequency even when it equals the old one.
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("12"));
     press(d.closeButton);
     ASSERT_EQ(decoder_open(0), 0);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
 }
 
 TEST_F(Secondary, RightClickOnTheDisplayOpensAWindowAndLeavesTheMainReceiver) {
@@ -260,7 +253,7 @@ TEST_F(Secondary, RightClickOnTheDisplayOpensAWindowAndLeavesTheMainReceiver) {
     ASSERT_EQ(secondaryDecoders[0].state, 1);
     EXPECT_EQ(fakeServer.last(3, 8), 79687);  // 1000 - 26 x 7.8125 Hz
     EXPECT_EQ(fakeServer.last(2, 8), -1000);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
 }
 
 TEST_F(Secondary, OpenDecoderCopiesTheMainTextOnTheMainSignal) {
@@ -272,11 +265,11 @@ TEST_F(Secondary, OpenDecoderCopiesTheMainTextOnTheMainSignal) {
     const SecondaryDecoder& d = secondaryDecoders[0];
     ASSERT_EQ(d.state, 1);
     EXPECT_EQ(textOf(d.rxText), "cq cq de n0call\nn0call de");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1015.6");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1015.6");
     EXPECT_EQ(fakeServer.last(3, 8), 101562);
     // The main window keeps its text and its receiver.
     EXPECT_EQ(textOf(mainWindow.rxText), "cq cq de n0call\nn0call de");
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
     EXPECT_EQ(fakeServer.last(2, 8), -1000);
 }
 
@@ -311,8 +304,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_FALSE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1296.9");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1296.9");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1000.0");
     EXPECT_EQ(mainWindow.scrolledBack, 0);
     EXPECT_EQ(d.scrolledBack, 0);
     EXPECT_EQ(backgroundOf(d.rxText), plainColor);
@@ -329,8 +322,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_FALSE(XmToggleButtonGetState(d.afcTB));
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1296.9");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1296.9");
 }
 
 TEST(SecondaryArrowStep, OneHertzShiftEightDoubleClickSevenMore) {
@@ -352,31 +345,31 @@ TEST_F(Secondary, ArrowsAndTypedValuesAreLimitedToTheBand) {
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3999.5"));
     fakeServer.reset();
     clickArrow(d.upArrow, 1);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "4000.0");
     clickArrow(d.upArrow, 1, ShiftMask);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "4000.0");
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400000}, {3, 8, 400000}}));
 
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3.5"));
     clickArrow(d.downArrow, 1);
     clickArrow(d.downArrow, 2);  // the second click of a double click
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
     EXPECT_EQ(fakeServer.last(3, 8), 0);
 
     // Typed and entered, the value is limited, and the focus goes to "<-> Main".
     fakeServer.reset();
     typeAndEnter(d.rx2FreqText, "5000");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "MAXFREQ");
+    EXPECT_EQ(textOf(d.rx2FreqText), "MAXFREQ");
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400000}}));
     clickArrow(d.downArrow, 1);  // "MAXFREQ" is the top of the band
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "3999.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "3999.0");
     EXPECT_EQ(XmGetFocusWidget(d.secondaryDiag), d.swapButton);
     typeAndEnter(d.rx2FreqText, "1234.5");
     EXPECT_EQ(fakeServer.last(3, 8), 123450);
     // Only digits and the point can be typed.
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("12"));
     XmTextFieldInsert(d.rx2FreqText, 2, const_cast<char*>("a-"));
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "12");
+    EXPECT_EQ(textOf(d.rx2FreqText), "12");
 }
 
 TEST_F(Secondary, FocusedFieldStaysStillWhileTheReceiverMoves) {
@@ -390,14 +383,14 @@ TEST_F(Secondary, FocusedFieldStaysStillWhileTheReceiverMoves) {
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("15"));
     fakeServer.status[3] = receiving(150000, 1);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "15");
+    EXPECT_EQ(textOf(d.rx2FreqText), "15");
     EXPECT_TRUE(XmToggleButtonGetState(d.dcdTB));
 
     focusCallback(d.rx2FreqText, XmCR_LOSING_FOCUS);
     EXPECT_EQ(d.focused, 0);
     EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1500.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1500.0");
 }
 
 TEST_F(Secondary, PaneHoldsAndClearsWithTheSharedHandlers) {

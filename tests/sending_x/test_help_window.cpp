@@ -65,7 +65,7 @@ protected:
     }
 
     static void recordShown(Widget w, XtPointer client, XtPointer) {
-        static_cast<std::vector<int>*>(client)->push_back(sectionShowing(xtest::textOf(w)));
+        static_cast<std::vector<int>*>(client)->push_back(sectionShowing(textOf(w)));
     }
 
     // Chooses an item of the Help menu, as the menu does.
@@ -78,7 +78,7 @@ protected:
         xtest::settle(30);
     }
 
-    int section() { return sectionShowing(xtest::textOf(helpWindow.helpTxt)); }
+    int section() { return sectionShowing(textOf(helpWindow.helpTxt)); }
 
     // Find, the string, then This Section (Enter) or All Sections.
     void find(const std::string& what, bool allSections) {
@@ -139,7 +139,7 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     char* title = nullptr;
     XtVaGetValues(XtParent(helpWindow.aboutDiag), XmNtitle, &title, nullptr);
     EXPECT_STREQ(title, "ABOUT VORDA");
-    EXPECT_EQ(xtest::labelOf(helpWindow.aboutDiag, XmNmessageString).rfind("vorda 0.1.0", 0), 0u);
+    EXPECT_EQ(labelOf(helpWindow.aboutDiag, XmNmessageString).rfind("vorda 0.1.0", 0), 0u);
     XmString message = nullptr;
     XtVaGetValues(helpWindow.aboutDiag, XmNmessageString, &message, nullptr);
     EXPECT_EQ(XmStringLineCount(message), 8);  // the newlines break the lines
@@ -152,7 +152,7 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     for (int i = kHelpFirstSection; i <= kHelpLastSection; ++i) {
         openItem(i);
         EXPECT_TRUE(XtIsManaged(helpWindow.helpDiag));
-        EXPECT_EQ(xtest::labelOf(helpWindow.topicLabel, XmNlabelString), kHelpTitles[i]);
+        EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), kHelpTitles[i]);
         EXPECT_EQ(section(), i);
     }
     XtVaGetValues(XtParent(helpWindow.helpDiag), XmNtitle, &title, nullptr);
@@ -197,7 +197,7 @@ TEST_F(HelpWindowTest, AllSectionsWalkStopsOnTheStartSection) {
     shown.clear();
     find("FORGETS", true);
     EXPECT_EQ(shown, (std::vector<int>{6, 7, 8, 9, 10, 1, 2, 3}));
-    EXPECT_EQ(xtest::labelOf(helpWindow.topicLabel, XmNlabelString), "Help Windows");
+    EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), "Help Windows");
     const int at = help_find_text(kHelpTexts[3], 0, "forgets");
     EXPECT_EQ(highlighted(), (std::vector<Range>{{at, at + 7}}));
     EXPECT_FALSE(notFoundShown());
@@ -206,7 +206,7 @@ TEST_F(HelpWindowTest, AllSectionsWalkStopsOnTheStartSection) {
     findAgain();
     EXPECT_EQ(shown, (std::vector<int>{4, 5}));
     EXPECT_TRUE(notFoundShown());
-    EXPECT_EQ(xtest::labelOf(helpWindow.topicLabel, XmNlabelString), "Tuning");
+    EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), "Tuning");
     dismissNotFound();
 
     // A string that is nowhere: the whole round, back on the first section.

@@ -185,25 +185,6 @@ void press(Widget button) {
     XtCallActionProc(button, "ArmAndActivate", &e, nullptr, 0);
 }
 
-std::string textOf(Widget w) {
-    char* s = XmIsTextField(w) ? XmTextFieldGetString(w) : XmTextGetString(w);
-    std::string text = s != nullptr ? s : "";
-    XtFree(s);
-    return text;
-}
-
-std::string labelOf(Widget w, const char* resource) {
-    XmString label = nullptr;
-    XtVaGetValues(w, resource, &label, nullptr);
-    if (label == nullptr) return "";
-    char* s = static_cast<char*>(
-        XmStringUnparse(label, nullptr, XmCHARSET_TEXT, XmCHARSET_TEXT, nullptr, 0, XmOUTPUT_ALL));
-    std::string text = s != nullptr ? s : "";
-    XtFree(s);
-    XmStringFree(label);
-    return text;
-}
-
 void closeByWindowManager(Widget shell) {
     Display* d = XtDisplay(shell);
     XEvent e{};

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "x_helpers.h"
+
 namespace xtest {
 
 // Opens the display and builds the main window once per test program. Returns
@@ -38,8 +40,6 @@ void typeInto(Widget field, const std::string& text);
 // Presses a push button (arm and activate).
 void press(Widget button);
 
-std::string textOf(Widget textWidget);
-std::string labelOf(Widget w, const char* resource);
 // Asks the window manager's way for the shell to close (WM_DELETE_WINDOW).
 void closeByWindowManager(Widget shell);
 
