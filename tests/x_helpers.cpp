@@ -24,3 +24,42 @@ std::string labelOf(Widget w, const char* resource) {
     XmStringFree(label);
     return text;
 }
+
+Pixel backgroundOf(Widget w) {
+    Pixel p = 0;
+    XtVaGetValues(w, XmNbackground, &p, nullptr);
+    return p;
+}
+
+Pixel foregroundOf(Widget w) {
+    Pixel p = 0;
+    XtVaGetValues(w, XmNforeground, &p, nullptr);
+    return p;
+}
+
+XEvent keyEvent(Widget w, unsigned long keysym, unsigned state) {
+    XEvent e{};
+    Display* d = XtDisplay(w);
+    e.xkey.type = KeyPress;
+    e.xkey.display = d;
+    e.xkey.window = XtWindow(w);
+    e.xkey.root = DefaultRootWindow(d);
+    e.xkey.time = CurrentTime;
+    e.xkey.same_screen = True;
+    e.xkey.state = state;
+    e.xkey.keycode = keysym != 0 ? XKeysymToKeycode(d, keysym) : 0;
+    return e;
+}
+
+void callAction(Widget w, const char* action, unsigned long keysym, unsigned state,
+                String* params, Cardinal count) {
+    XEvent e = keyEvent(w, keysym, state);
+    XtCallActionProc(w, action, &e, params, count);
+}
+
+void callFocusCallbacks(Widget field, int reason) {
+    XmAnyCallbackStruct call{};
+    call.reason = reason;
+    XtCallCallbacks(field, reason == XmCR_FOCUS ? XmNfocusCallback : XmNlosingFocusCallback,
+                    &call);
+}

@@ -10,5 +10,16 @@
 // The text of a text field or text widget as Latin-1 bytes (0x1A for any other
 // character).
 std::string textOf(Widget text);
+Pixel backgroundOf(Widget w);
+Pixel foregroundOf(Widget w);
+
+// A key press on `w`'s window for `keysym` (none for 0) with modifier `state`.
+XEvent keyEvent(Widget w, unsigned long keysym, unsigned state = 0);
+// Calls an action of `w` with such a key event, as its translation for the key would.
+void callAction(Widget w, const char* action, unsigned long keysym = 0, unsigned state = 0,
+                String* params = nullptr, Cardinal count = 0);
+// Calls the focus callbacks (XmCR_FOCUS) or the losing-focus ones of a text field.
+void callFocusCallbacks(Widget field, int reason);
+
 // An XmString resource of `w` (its label unless named otherwise) as plain text.
 std::string labelOf(Widget w, const char* resource = XmNlabelString);

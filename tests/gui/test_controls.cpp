@@ -21,12 +21,6 @@
 
 namespace {
 
-Pixel backgroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNbackground, &p, nullptr);
-    return p;
-}
-
 void activate(Widget item) {
     XmPushButtonCallbackStruct call{};
     call.reason = XmCR_ACTIVATE;
@@ -67,32 +61,7 @@ void arrowClick(Widget arrow, unsigned state, int clickCount) {
     XtCallCallbacks(arrow, XmNactivateCallback, &call);
 }
 
-void focusEvent(Widget field, int reason) {
-    XmAnyCallbackStruct call{};
-    call.reason = reason;
-    XtCallCallbacks(field, reason == XmCR_FOCUS ? XmNfocusCallback : XmNlosingFocusCallback,
-                    &call);
-}
-
-// A key typed into a widget, through its translation for that key.
-void typeKey(Widget w, KeySym keysym) {
-    XEvent e{};
-    e.xkey.type = KeyPress;
-    e.xkey.display = XtDisplay(w);
-    e.xkey.window = XtWindow(w);
-    e.xkey.keycode = XKeysymToKeycode(XtDisplay(w), keysym);
-    e.xkey.time = CurrentTime;
-    XtCallActionProc(w, "self-insert", &e, nullptr, 0);
-}
-
-void pressEnter(Widget field) {
-    XEvent e{};
-    e.xkey.type = KeyPress;
-    e.xkey.display = XtDisplay(field);
-    e.xkey.window = XtWindow(field);
-    e.xkey.keycode = XKeysymToKeycode(XtDisplay(field), XK_Return);
-    XtCallActionProc(field, "activate", &e, nullptr, 0);
-}
+void pressEnter(Widget field) { callAction(field, "activate", XK_Return); }
 
 std::vector<FakeCommand> commandsOn(int32_t channel, int32_t spec) {
     std::vector<FakeCommand> result;
@@ -262,7 +231,7 @@ TEST_F(Controls, FrequencyFieldsTakeOnlyDigitsAndPoints) {
     Widget field = mainWindow.rxFreqText;
     setFrequencyText(field, "");
     for (KeySym k : {XK_1, XK_a, XK_2, XK_space, XK_minus, XK_period, XK_5, XK_plus}) {
-        typeKey(field, k);
+        callAction(field, "self-insert", k);
     }
     EXPECT_EQ(textOf(field), "12.5");
 
@@ -373,18 +342,18 @@ TEST_F(Controls, UnmarkedControlsShowTheirResourceColoursAfterEachChange) {
                 << XtName(mainWindow.*item) << ": " << XtName(toggle);
         }
     }
-    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
-    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
     EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), backgroundOf(fresh.rxFreqText));
     EXPECT_EQ(plainColor, backgroundOf(fresh.rxText));  // a receive pane back at its end
 }
 
 TEST_F(Controls, FocusOnTheReceiveFieldHoldsAfcOff) {
-    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_EQ(mainWindow.rxFreqFocused, 1);
     EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), markColor);
-    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_EQ(mainWindow.rxFreqFocused, 0);
     EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), plainColor);
@@ -393,8 +362,8 @@ TEST_F(Controls, FocusOnTheReceiveFieldHoldsAfcOff) {
     // With AFC off it stays off, and nothing is sent.
     XmToggleButtonSetState(mainWindow.afcTB, False, False);
     fakeServer.reset();
-    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
-    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
 }

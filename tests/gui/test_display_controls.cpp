@@ -75,18 +75,6 @@ std::vector<int32_t> receiverFrequencies() {
     return result;
 }
 
-Pixel foregroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNforeground, &p, nullptr);
-    return p;
-}
-
-Pixel backgroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNbackground, &p, nullptr);
-    return p;
-}
-
 // Contrast ratio of two colours by their relative luminance, 1 (none) to 21.
 double contrast(Pixel a, Pixel b) {
     auto luminance = [](Pixel p) {

@@ -43,12 +43,6 @@ bool viewable(Widget shell) {
     return attributes.map_state == IsViewable;
 }
 
-Pixel backgroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNbackground, &p, nullptr);
-    return p;
-}
-
 // Where the window really is on the screen.
 WindowPosition screenPosition(Widget shell) {
     int x = 0;
@@ -93,19 +87,8 @@ void clickArrow(Widget arrow, int clickCount, unsigned int state = 0) {
 void typeAndEnter(Widget field, const char* text) {
     XmTextFieldSetString(field, const_cast<char*>(""));
     XmTextFieldInsert(field, 0, const_cast<char*>(text));
-    XEvent event{};
-    event.xkey.type = KeyPress;
-    event.xkey.display = XtDisplay(field);
-    event.xkey.window = XtWindow(field);
-    XtCallActionProc(field, "activate", &event, nullptr, 0);
+    callAction(field, "activate", XK_Return);
     settle();
-}
-
-void focusCallback(Widget field, int reason) {
-    XmAnyCallbackStruct call{};
-    call.reason = reason;
-    XtCallCallbacks(field, reason == XmCR_FOCUS ? XmNfocusCallback : XmNlosingFocusCallback,
-                    &call);
 }
 
 ServerStatus receiving(int32_t freq, int32_t dcd) {
@@ -376,7 +359,7 @@ TEST_F(Secondary, FocusedFieldStaysStillWhileTheReceiverMoves) {
     ASSERT_EQ(decoder_open(192), 0);
     SecondaryDecoder& d = secondaryDecoders[0];
     fakeServer.reset();
-    focusCallback(d.rx2FreqText, XmCR_FOCUS);
+    callFocusCallbacks(d.rx2FreqText, XmCR_FOCUS);
     EXPECT_EQ(d.focused, 1);
     EXPECT_FALSE(XmToggleButtonGetState(d.afcTB));  // shown off while typing
     EXPECT_EQ(fakeServer.last(3, 6), -1000);        // the channel's AFC is left alone
@@ -386,7 +369,7 @@ TEST_F(Secondary, FocusedFieldStaysStillWhileTheReceiverMoves) {
     EXPECT_EQ(textOf(d.rx2FreqText), "15");
     EXPECT_TRUE(XmToggleButtonGetState(d.dcdTB));
 
-    focusCallback(d.rx2FreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(d.rx2FreqText, XmCR_LOSING_FOCUS);
     EXPECT_EQ(d.focused, 0);
     EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
     pollProc(nullptr);

@@ -132,8 +132,8 @@ TEST_F(CallBoxWindow, WithoutSegmentOnlyTheOwnCallIsSent) {
 
 TEST_F(CallBoxWindow, MacroTypesEachParameterWithASpace) {
     String params[] = {const_cast<char*>("SK"), const_cast<char*>("dr OM")};
-    xtest::callAction(mainWindow.txText, "sendMacro", 0, 0, params, 2);
-    xtest::callAction(mainWindow.txText, "sendMacro", 0, 0, nullptr, 0);
+    callAction(mainWindow.txText, "sendMacro", 0, 0, params, 2);
+    callAction(mainWindow.txText, "sendMacro", 0, 0, nullptr, 0);
     EXPECT_EQ(typed(), "SK dr OM ");
     EXPECT_EQ(fakeServer.sent, "SK dr OM ");
 }

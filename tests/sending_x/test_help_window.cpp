@@ -92,7 +92,7 @@ protected:
         if (allSections) {
             xtest::press(XmSelectionBoxGetChild(prompt, XmDIALOG_APPLY_BUTTON));
         } else {
-            xtest::callAction(field, "activate", XK_Return);
+            callAction(field, "activate", XK_Return);
         }
         xtest::settle(30);
         EXPECT_FALSE(XtIsManaged(prompt));

@@ -62,7 +62,7 @@ protected:
         Widget field = XmSelectionBoxGetChild(d, XmDIALOG_TEXT);
         EXPECT_EQ(textOf(field), "");
         xtest::typeInto(field, value);
-        xtest::callAction(field, "activate", XK_Return);
+        callAction(field, "activate", XK_Return);
         xtest::settle(30);
     }
 

@@ -27,20 +27,6 @@ bool attempted = false;
 bool wakeUpArmed = false;
 void wakeUp(XtPointer, XtIntervalId*) { wakeUpArmed = false; }
 
-XEvent keyEvent(Widget w, unsigned long keysym, unsigned state) {
-    XEvent e{};
-    Display* d = XtDisplay(w);
-    e.xkey.type = KeyPress;
-    e.xkey.display = d;
-    e.xkey.window = XtWindow(w);
-    e.xkey.root = DefaultRootWindow(d);
-    e.xkey.time = CurrentTime;
-    e.xkey.same_screen = True;
-    e.xkey.state = state;
-    e.xkey.keycode = keysym != 0 ? XKeysymToKeycode(d, keysym) : 0;
-    return e;
-}
-
 // Root coordinates of the middle of `w`, as "x y".
 std::string middleOf(Widget w) {
     Dimension width = 0;
@@ -110,12 +96,6 @@ bool pumpUntil(const std::function<bool()>& done, int milliseconds) {
 void settle(int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     pumpUntil([&] { return std::chrono::steady_clock::now() > end; }, milliseconds + 1000);
-}
-
-void callAction(Widget w, const char* action, unsigned long keysym, unsigned state,
-                String* params, Cardinal count) {
-    XEvent e = keyEvent(w, keysym, state);
-    XtCallActionProc(w, action, &e, params, count);
 }
 
 void pressKey(Widget w, unsigned long keysym, unsigned state) {

@@ -25,9 +25,6 @@ bool pumpUntil(const std::function<bool()>& done, int milliseconds = 3000);
 // Runs the loop for a short while so pending work and events are finished.
 void settle(int milliseconds = 100);
 
-// Calls an action of `w` with a synthesized key event for `keysym` and `state`.
-void callAction(Widget w, const char* action, unsigned long keysym = 0, unsigned state = 0,
-                String* params = nullptr, Cardinal count = 0);
 // Dispatches a key press to `w`'s window as if typed there.
 void pressKey(Widget w, unsigned long keysym, unsigned state);
 // Presses keys through the X server (xdotool, e.g. "ctrl+1") with the keyboard
