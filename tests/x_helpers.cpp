@@ -3,6 +3,51 @@
 #include <Xm/Text.h>
 #include <Xm/TextF.h>
 
+#include <chrono>
+
+namespace {
+
+bool wakeUpArmed = false;
+void wakeUp(XtPointer, XtIntervalId*) { wakeUpArmed = false; }
+
+// One turn of the loop. A timer guarantees the call returns after any pending
+// work procedure ran. Only one at a time: a new one per call piled up behind the
+// X events, and the toolkit, which serves due timers first, then served nothing
+// else (no event, no work procedure) until the deadline.
+void pumpOnce(XtAppContext app) {
+    if (!wakeUpArmed) {
+        wakeUpArmed = true;
+        XtAppAddTimeOut(app, 2, wakeUp, nullptr);
+    }
+    XtAppProcessEvent(app, XtIMAll);
+}
+
+}  // namespace
+
+bool pumpUntil(XtAppContext app, const std::function<bool()>& done, int milliseconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        pumpOnce(app);
+    }
+    return true;
+}
+
+void settle(XtAppContext app, Display* display) {
+    // A program that keeps drawing is never quiet: two seconds at the most.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (int quiet = 0; quiet < 3 && std::chrono::steady_clock::now() < end;) {
+        XSync(display, False);
+        if ((XtAppPending(app) & XtIMXEvent) != 0) {
+            quiet = 0;
+            while ((XtAppPending(app) & XtIMXEvent) != 0) XtAppProcessEvent(app, XtIMXEvent);
+        } else {
+            ++quiet;
+        }
+        pumpOnce(app);
+    }
+}
+
 std::string textOf(Widget text) {
     wchar_t* value = XmIsTextField(text) ? XmTextFieldGetStringWcs(text) : XmTextGetStringWcs(text);
     std::string result;

@@ -5,7 +5,15 @@
 #include <X11/Intrinsic.h>
 #include <Xm/Xm.h>
 
+#include <functional>
 #include <string>
+
+// Runs the event loop, work procedures included, until `done` holds or the time
+// is up; returns whether it held.
+bool pumpUntil(XtAppContext app, const std::function<bool()>& done, int milliseconds = 3000);
+// Runs the loop until three round trips to the X server in a row bring no event,
+// work procedures and due timers served in between; two seconds at the most.
+void settle(XtAppContext app, Display* display);
 
 // The text of a text field or text widget as Latin-1 bytes (0x1A for any other
 // character).

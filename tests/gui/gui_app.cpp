@@ -70,19 +70,7 @@ XtAppContext guiApp() {
     return appContext;
 }
 
-void settle() {
-    XtAppContext app = appContext;
-    for (int quiet = 0; quiet < 3;) {
-        XSync(XtDisplay(topLevel), False);
-        if (XtAppPending(app) != 0) {
-            quiet = 0;
-            while (XtAppPending(app) != 0) XtAppProcessEvent(app, XtIMAll);
-        } else {
-            ++quiet;
-            usleep(5000);
-        }
-    }
-}
+void settle() { settle(appContext, XtDisplay(topLevel)); }
 
 Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
                          AppResources* resources) {

@@ -61,7 +61,7 @@ protected:
             if (w != nullptr) XtUnmanageChild(w);
         }
         if (XtIsManaged(helpWindow.helpDiag)) xtest::press(helpWindow.close);
-        xtest::settle(30);
+        xtest::settle();
     }
 
     static void recordShown(Widget w, XtPointer client, XtPointer) {
@@ -75,7 +75,7 @@ protected:
         XmPushButtonCallbackStruct cbs{};
         cbs.reason = XmCR_ACTIVATE;
         XtCallCallbacks(item, XmNactivateCallback, &cbs);
-        xtest::settle(30);
+        xtest::settle();
     }
 
     int section() { return sectionShowing(textOf(helpWindow.helpTxt)); }
@@ -83,7 +83,7 @@ protected:
     // Find, the string, then This Section (Enter) or All Sections.
     void find(const std::string& what, bool allSections) {
         xtest::press(helpWindow.find);
-        xtest::settle(30);
+        xtest::settle();
         Widget prompt = helpWindow.findPrompt;
         ASSERT_NE(prompt, nullptr);
         ASSERT_TRUE(XtIsManaged(prompt));
@@ -94,14 +94,14 @@ protected:
         } else {
             callAction(field, "activate", XK_Return);
         }
-        xtest::settle(30);
+        xtest::settle();
         EXPECT_FALSE(XtIsManaged(prompt));
     }
 
     void findAgain() {
         ASSERT_TRUE(XtIsSensitive(helpWindow.findAgain));
         xtest::press(helpWindow.findAgain);
-        xtest::settle(30);
+        xtest::settle();
     }
 
     // The ranges of the help text shown in the selected highlight.
@@ -125,7 +125,7 @@ protected:
 
     void dismissNotFound() {
         xtest::press(XmMessageBoxGetChild(helpWindow.noMatchError, XmDIALOG_OK_BUTTON));
-        xtest::settle(30);
+        xtest::settle();
         EXPECT_FALSE(notFoundShown());
     }
 };
@@ -146,7 +146,7 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     XmStringFree(message);
     EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_CANCEL_BUTTON)));
     xtest::press(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_OK_BUTTON));
-    xtest::settle(30);
+    xtest::settle();
     EXPECT_FALSE(XtIsManaged(helpWindow.aboutDiag));
 
     for (int i = kHelpFirstSection; i <= kHelpLastSection; ++i) {
@@ -163,7 +163,7 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     EXPECT_TRUE(sideways == nullptr || !XtIsManaged(sideways));
 
     xtest::press(helpWindow.close);
-    xtest::settle(30);
+    xtest::settle();
     EXPECT_FALSE(XtIsManaged(helpWindow.helpDiag));
 }
 

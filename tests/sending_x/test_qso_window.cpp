@@ -63,7 +63,7 @@ protected:
         EXPECT_EQ(textOf(field), "");
         xtest::typeInto(field, value);
         callAction(field, "activate", XK_Return);
-        xtest::settle(30);
+        xtest::settle();
     }
 
     std::string typed() { return textOf(mainWindow.txText); }

@@ -24,9 +24,6 @@ namespace {
 XtAppContext context = nullptr;
 bool attempted = false;
 
-bool wakeUpArmed = false;
-void wakeUp(XtPointer, XtIntervalId*) { wakeUpArmed = false; }
-
 // Root coordinates of the middle of `w`, as "x y".
 std::string middleOf(Widget w) {
     Dimension width = 0;
@@ -77,26 +74,10 @@ XtAppContext app() { return context; }
 Widget topLevel() { return ::topLevel; }
 
 bool pumpUntil(const std::function<bool()>& done, int milliseconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        // A timer guarantees the call returns after any pending work procedure ran.
-        // Only one at a time: a new one per call piled up behind the X events, and
-        // the toolkit, which serves due timers first, then served nothing else (no
-        // event, no work procedure) until the deadline.
-        if (!wakeUpArmed) {
-            wakeUpArmed = true;
-            XtAppAddTimeOut(context, 2, wakeUp, nullptr);
-        }
-        XtAppProcessEvent(context, XtIMAll);
-    }
-    return true;
+    return ::pumpUntil(context, done, milliseconds);
 }
 
-void settle(int milliseconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    pumpUntil([&] { return std::chrono::steady_clock::now() > end; }, milliseconds + 1000);
-}
+void settle() { ::settle(context, XtDisplay(::topLevel)); }
 
 void pressKey(Widget w, unsigned long keysym, unsigned state) {
     XEvent e = keyEvent(w, keysym, state);
@@ -117,15 +98,13 @@ void serverKeys(Widget w, const char* keys) {
     // As a window manager would: the X focus on the shell, and the toolkit's own
     // keyboard focus on the widget inside it, both settled before the keys come.
     XSetInputFocus(d, XtWindow(shell), RevertToParent, CurrentTime);
-    XSync(d, False);
-    settle(30);
+    settle();
     XmProcessTraversal(w, XmTRAVERSE_CURRENT);
     if (!pumpUntil([&] { return XmGetFocusWidget(w) == w; }, 1000)) ADD_FAILURE() << "no focus";
-    settle(30);
+    settle();
     const std::string command = std::string("xdotool key ") + keys;
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
-    XSync(d, False);
-    settle(50);
+    settle();
 }
 
 void serverClick(Widget w) {
@@ -135,8 +114,7 @@ void serverClick(Widget w) {
     XSync(XtDisplayOfObject(w), False);
     const std::string command = "xdotool mousemove " + middleOf(w) + " click 1";
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
-    XSync(XtDisplayOfObject(w), False);
-    settle(100);
+    settle();
 }
 
 void typeInto(Widget field, const std::string& text) {

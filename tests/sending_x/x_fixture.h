@@ -22,8 +22,8 @@ Widget topLevel();
 // Runs the event loop, work procedures included, until `done` holds or the time
 // is up; returns whether it held.
 bool pumpUntil(const std::function<bool()>& done, int milliseconds = 3000);
-// Runs the loop for a short while so pending work and events are finished.
-void settle(int milliseconds = 100);
+// Runs the loop until pending work and events are finished (see ::settle).
+void settle();
 
 // Dispatches a key press to `w`'s window as if typed there.
 void pressKey(Widget w, unsigned long keysym, unsigned state);
