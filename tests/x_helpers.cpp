@@ -1,5 +1,6 @@
 #include "x_helpers.h"
 
+#include <Xm/PushB.h>
 #include <Xm/Text.h>
 #include <Xm/TextF.h>
 
@@ -107,4 +108,30 @@ void callFocusCallbacks(Widget field, int reason) {
     call.reason = reason;
     XtCallCallbacks(field, reason == XmCR_FOCUS ? XmNfocusCallback : XmNlosingFocusCallback,
                     &call);
+}
+
+XEvent buttonEvent(Widget w, unsigned state) {
+    XEvent e{};
+    e.xbutton.type = ButtonPress;
+    e.xbutton.display = XtDisplayOfObject(w);
+    e.xbutton.window = XtWindowOfObject(w);
+    e.xbutton.button = 1;
+    e.xbutton.state = state;
+    e.xbutton.time = CurrentTime;
+    e.xbutton.same_screen = True;
+    return e;
+}
+
+void press(Widget button) {
+    XEvent e = buttonEvent(button);
+    if (XmIsGadget(button)) {
+        // Gadgets have no actions of their own: their parent calls the callbacks.
+        XmPushButtonCallbackStruct cbs{};
+        cbs.reason = XmCR_ACTIVATE;
+        cbs.event = &e;
+        cbs.click_count = 1;
+        XtCallCallbacks(button, XmNactivateCallback, &cbs);
+        return;
+    }
+    XtCallActionProc(button, "ArmAndActivate", &e, nullptr, 0);
 }

@@ -26,6 +26,11 @@ XEvent keyEvent(Widget w, unsigned long keysym, unsigned state = 0);
 // Calls an action of `w` with such a key event, as its translation for the key would.
 void callAction(Widget w, const char* action, unsigned long keysym = 0, unsigned state = 0,
                 String* params = nullptr, Cardinal count = 0);
+// A press of button 1 on `w`'s window (its parent's for a gadget), with `state`.
+XEvent buttonEvent(Widget w, unsigned state = 0);
+// Presses a push button (arm and activate; a gadget's parent calls its callbacks).
+void press(Widget button);
+
 // Calls the focus callbacks (XmCR_FOCUS) or the losing-focus ones of a text field.
 void callFocusCallbacks(Widget field, int reason);
 

@@ -54,21 +54,8 @@ WindowPosition screenPosition(Widget shell) {
     return {static_cast<int16_t>(x), static_cast<int16_t>(y)};
 }
 
-// A button press the way the toolkit delivers it, with the modifier state given.
-XEvent buttonEvent(Widget w, unsigned int state) {
-    XEvent event{};
-    event.xbutton.type = ButtonPress;
-    event.xbutton.display = XtDisplay(w);
-    event.xbutton.window = XtWindow(w);
-    event.xbutton.button = 1;
-    event.xbutton.state = state;
-    event.xbutton.time = CurrentTime;
-    return event;
-}
-
-void press(Widget button) {
-    XEvent event = buttonEvent(button, 0);
-    XtCallActionProc(button, "ArmAndActivate", &event, nullptr, 0);
+void pressAndSettle(Widget button) {
+    press(button);
     settle();
 }
 
@@ -150,7 +137,7 @@ TEST_F(Secondary, SlotsOpenInOrderAndAFifthIsRefused) {
     const Widget shell = second.secondaryDiag;
     putRxChar(second.rxText, 'x', 0, XmHIGHLIGHT_NORMAL);
     XmToggleButtonSetState(second.afcTB, False, True);
-    press(second.closeButton);
+    pressAndSettle(second.closeButton);
     EXPECT_EQ(second.state, 0);
     XmToggleButtonSetState(mainWindow.qpskTB, True, False);
     EXPECT_EQ(decoder_open(210), 1);
@@ -185,7 +172,7 @@ TEST_F(Secondary, OpeningAndClosingCommandTheChannel) {
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 4, 0}, {3, 6, 0}}));
 
     fakeServer.reset();
-    press(d.closeButton);
+    pressAndSettle(d.closeButton);
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 7, 128}}));
     EXPECT_EQ(d.state, 0);
     EXPECT_FALSE(viewable(d.secondaryDiag));
@@ -219,7 +206,7 @@ TEST_F(Secondary, AWindowOpenedOnZeroHertzShowsIt) {
 
     // A reopened window shows its new frequency even when it equals the old one.
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("12"));
-    press(d.closeButton);
+    pressAndSettle(d.closeButton);
     ASSERT_EQ(decoder_open(0), 0);
     EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
 }
@@ -270,7 +257,7 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     XtVaSetValues(d.rxText, XmNbackground, markColor, nullptr);
 
     fakeServer.reset();
-    press(d.swapButton);
+    pressAndSettle(d.swapButton);
     const std::vector<FakeCommand> swap = fakeServer.commands;
     ASSERT_FALSE(swap.empty());
     EXPECT_EQ(swap.front(), (FakeCommand{2, 64, 3}));
@@ -295,7 +282,7 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_EQ(XmTextGetInsertionPosition(d.rxText), XmTextGetLastPosition(d.rxText));
 
     fakeServer.reset();
-    press(d.swapButton);
+    pressAndSettle(d.swapButton);
     EXPECT_EQ(fakeServer.commands.front(), (FakeCommand{2, 64, 3}));
     EXPECT_EQ(fakeServer.last(2, 8), 100000);
     EXPECT_EQ(fakeServer.last(3, 8), 129690);
@@ -439,12 +426,12 @@ TEST_F(SecondaryPositions, WindowsOpenWhereSavedAndQuitSavesClosedOnesOnly) {
     XMoveWindow(display, XtWindow(secondaryDecoders[0].secondaryDiag), 750, 160);
     XMoveWindow(display, XtWindow(secondaryDecoders[1].secondaryDiag), 760, 260);
     settle();
-    press(secondaryDecoders[0].closeButton);
-    press(secondaryDecoders[2].closeButton);
+    pressAndSettle(secondaryDecoders[0].closeButton);
+    pressAndSettle(secondaryDecoders[2].closeButton);
     ASSERT_EQ(decoder_open(192), 0);
     settle();
     EXPECT_EQ(screenPosition(secondaryDecoders[0].secondaryDiag).x, 750);
-    press(secondaryDecoders[0].closeButton);
+    pressAndSettle(secondaryDecoders[0].closeButton);
 
     EXPECT_EXIT(quitCB(nullptr, nullptr, nullptr), testing::ExitedWithCode(0), "^Writing .*");
     std::ifstream in(home / ".vordaDir" / ".vorda.dat");

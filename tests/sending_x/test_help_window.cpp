@@ -60,7 +60,7 @@ protected:
         for (Widget w : {helpWindow.noMatchError, helpWindow.findPrompt, helpWindow.aboutDiag}) {
             if (w != nullptr) XtUnmanageChild(w);
         }
-        if (XtIsManaged(helpWindow.helpDiag)) xtest::press(helpWindow.close);
+        if (XtIsManaged(helpWindow.helpDiag)) press(helpWindow.close);
         xtest::settle();
     }
 
@@ -82,7 +82,7 @@ protected:
 
     // Find, the string, then This Section (Enter) or All Sections.
     void find(const std::string& what, bool allSections) {
-        xtest::press(helpWindow.find);
+        press(helpWindow.find);
         xtest::settle();
         Widget prompt = helpWindow.findPrompt;
         ASSERT_NE(prompt, nullptr);
@@ -90,7 +90,7 @@ protected:
         Widget field = XmSelectionBoxGetChild(prompt, XmDIALOG_TEXT);
         XmTextFieldSetString(field, const_cast<char*>(what.c_str()));
         if (allSections) {
-            xtest::press(XmSelectionBoxGetChild(prompt, XmDIALOG_APPLY_BUTTON));
+            press(XmSelectionBoxGetChild(prompt, XmDIALOG_APPLY_BUTTON));
         } else {
             callAction(field, "activate", XK_Return);
         }
@@ -100,7 +100,7 @@ protected:
 
     void findAgain() {
         ASSERT_TRUE(XtIsSensitive(helpWindow.findAgain));
-        xtest::press(helpWindow.findAgain);
+        press(helpWindow.findAgain);
         xtest::settle();
     }
 
@@ -124,7 +124,7 @@ protected:
     }
 
     void dismissNotFound() {
-        xtest::press(XmMessageBoxGetChild(helpWindow.noMatchError, XmDIALOG_OK_BUTTON));
+        press(XmMessageBoxGetChild(helpWindow.noMatchError, XmDIALOG_OK_BUTTON));
         xtest::settle();
         EXPECT_FALSE(notFoundShown());
     }
@@ -145,7 +145,7 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     EXPECT_EQ(XmStringLineCount(message), 8);  // the newlines break the lines
     XmStringFree(message);
     EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_CANCEL_BUTTON)));
-    xtest::press(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_OK_BUTTON));
+    press(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_OK_BUTTON));
     xtest::settle();
     EXPECT_FALSE(XtIsManaged(helpWindow.aboutDiag));
 
@@ -162,7 +162,7 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     XtVaGetValues(XtParent(helpWindow.helpTxt), XmNhorizontalScrollBar, &sideways, nullptr);
     EXPECT_TRUE(sideways == nullptr || !XtIsManaged(sideways));
 
-    xtest::press(helpWindow.close);
+    press(helpWindow.close);
     xtest::settle();
     EXPECT_FALSE(XtIsManaged(helpWindow.helpDiag));
 }

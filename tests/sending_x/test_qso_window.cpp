@@ -129,7 +129,7 @@ TEST_F(QsoWindow, UnreadableFileWarnsAndTheProgramGoesOn) {
     EXPECT_EQ(typed(), "");
     EXPECT_EQ(prompt(), nullptr);
 
-    xtest::press(XmMessageBoxGetChild(warning, XmDIALOG_OK_BUTTON));
+    press(XmMessageBoxGetChild(warning, XmDIALOG_OK_BUTTON));
     xtest::settle();
     EXPECT_FALSE(XtIsManaged(warning));
 

@@ -124,25 +124,6 @@ void typeInto(Widget field, const std::string& text) {
     }
 }
 
-void press(Widget button) {
-    XEvent e{};
-    e.xbutton.type = ButtonPress;
-    e.xbutton.display = XtDisplayOfObject(button);
-    e.xbutton.window = XtWindowOfObject(button);
-    e.xbutton.button = 1;
-    e.xbutton.same_screen = True;
-    if (XmIsGadget(button)) {
-        // Gadgets have no actions of their own: their parent calls the callbacks.
-        XmPushButtonCallbackStruct cbs{};
-        cbs.reason = XmCR_ACTIVATE;
-        cbs.event = &e;
-        cbs.click_count = 1;
-        XtCallCallbacks(button, XmNactivateCallback, &cbs);
-        return;
-    }
-    XtCallActionProc(button, "ArmAndActivate", &e, nullptr, 0);
-}
-
 void closeByWindowManager(Widget shell) {
     Display* d = XtDisplay(shell);
     XEvent e{};

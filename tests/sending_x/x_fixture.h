@@ -34,8 +34,6 @@ void serverKeys(Widget w, const char* keys);
 void serverClick(Widget w);
 // Types `text` into a text field character by character.
 void typeInto(Widget field, const std::string& text);
-// Presses a push button (arm and activate).
-void press(Widget button);
 
 // Asks the window manager's way for the shell to close (WM_DELETE_WINDOW).
 void closeByWindowManager(Widget shell);
