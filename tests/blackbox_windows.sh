@@ -30,6 +30,15 @@ visible_window() {  # TITLE [EXCEPT...]
     return 1
 }
 
+# Waits up to 5 s for the last of our windows titled $1 to go away.
+window_gone() {  # TITLE
+    for _ in $(seq 50); do
+        [ -z "$(own_windows "$1")" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Other tests may map windows on the same screen: raise ours before a click or keys.
 click_at() {  # WINDOW X Y BUTTON (screen coordinates)
     xdotool windowraise "$1" mousemove "$2" "$3" sleep 0.1 click "$4"

@@ -66,10 +66,7 @@ start_and_continue() {  # [TOOLKIT OPTION...]
     local warning
     warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
     press_in "$warning" Escape
-    for _ in $(seq 50); do
-        [ -z "$(own_windows "VORDA ERROR")" ] && break
-        sleep 0.1
-    done
+    window_gone "VORDA ERROR"
     [ -z "$(own_windows "VORDA ERROR")" ] || fail "Cancel did not close the warning"
 }
 

@@ -57,10 +57,7 @@ for f in cq station closing; do
     cmp -s "$HOME/.vordaDir/$f" "$datadir/vordaDir/$f" ||
         fail "~/.vordaDir/$f is not a copy of $datadir/vordaDir/$f"
 done
-for _ in $(seq 50); do
-    [ -z "$(own_windows "VORDA ERROR")" ] && break
-    sleep 0.1
-done
+window_gone "VORDA ERROR" || fail "Cancel did not close the dialout warning"
 press_in "$main_window" ctrl+q
 for _ in $(seq 100); do
     kill -0 "$vorda_pid" 2>/dev/null || break

@@ -103,8 +103,7 @@ pane|audio)
     press_in "$main_window" ctrl+1
     prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "Ctrl-1 asked for no field"
     press_in "$prompt" K 2 X Y Z Return
-    sleep 0.5
-    [ -z "$(own_windows "VORDA PROMPT DIALOG")" ] || fail "the prompt stayed after Enter"
+    window_gone "VORDA PROMPT DIALOG" || fail "the prompt stayed after Enter"
 
     if [ "$case_name" = pane ]; then
         transmit_pane_becomes "$expected"
@@ -143,10 +142,7 @@ fifo)
     warning=$(visible_window "VORDA WARNING") || fail "no warning about the FIFO"
     grep -q "not a regular file" "$work/stderr" || fail "no message on standard error"
     press_in "$warning" Return
-    for _ in $(seq 50); do
-        [ -z "$(own_windows "VORDA WARNING")" ] && break
-        sleep 0.1
-    done
+    window_gone "VORDA WARNING"
     [ -z "$(own_windows "VORDA WARNING")" ] || fail "OK did not close the warning"
     kill -0 "$vorda_pid" 2>/dev/null || fail "OK on the warning ended the program"
     press_in "$main_window" q r z
