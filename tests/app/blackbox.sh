@@ -14,87 +14,11 @@ set -uo pipefail
 
 case_name=${1:?usage: blackbox.sh CASE}
 : "${VORDA_STAGE:?}" "${VORDA_MODEM:?}" "${VORDA_SOURCE_DATA_DIR:?}"
-[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run under tests/with-services.sh"; exit 1; }
-for tool in xdotool xsel xwininfo setxkbmap paplay import od awk; do
-    command -v $tool >/dev/null || { echo "$tool is not installed (make deps)"; exit 1; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-blackbox.XXXXXX")
-export HOME=$work/home
-mkdir -p "$HOME"
-# Nobody of this name is in the dialout group, so the warning always appears.
-export LOGNAME=vorda-test-operator
-export XFILESEARCHPATH="$VORDA_STAGE/app-defaults/%N"
-export XUSERFILESEARCHPATH="$work/none/%N"
-unset XENVIRONMENT XAPPLRESDIR
-vorda_pid=""
-other_pid=""  # a second instance, where a case runs two
-
-cleanup() {
-    for pid in $vorda_pid $other_pid; do
-        if kill -0 "$pid" 2>/dev/null; then
-            kill -KILL "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        fi
-    done
-    [ -n "${keyboard:-}" ] && setxkbmap "$keyboard"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-. "$(dirname "$0")/../blackbox_windows.sh"
-
-fail() {
-    echo "FAIL ($case_name): $*"
-    echo "--- standard error of vorda:"
-    cat "$work"/stderr* 2>/dev/null
-    exit 1
-}
-
-# The instance name (a standard toolkit option) tells our windows from those of
-# other tests sharing the screen; the resource file addresses the class only.
+. "$(dirname "$0")/../blackbox/lib.sh"
+need_tools xdotool xprop xsel xwininfo setxkbmap paplay import od awk
 instance=vorda-blackbox
-
-start_vorda() {  # [TOOLKIT OPTION...]
-    "$VORDA_STAGE/bin/vorda" -name $instance "$@" >"$work/stdout" 2>"$work/stderr" &
-    vorda_pid=$!
-}
-
-# Exit status of vorda, or 124 when it is still running after $1 seconds.
-exit_status_within() {
-    for _ in $(seq $(($1 * 10))); do
-        if ! kill -0 "$vorda_pid" 2>/dev/null; then
-            wait "$vorda_pid"
-            local status=$?
-            vorda_pid=""
-            return $status
-        fi
-        sleep 0.1
-    done
-    return 124
-}
-
-# Starts the program, waits for its window and dismisses the dialout warning
-# with Cancel (Escape), as an operator without a PTT line would.
-start_and_continue() {  # [TOOLKIT OPTION...]
-    start_vorda "$@"
-    main_window=$(visible_window VORDA) || fail "the main window did not appear"
-    local warning
-    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
-    press_in "$warning" Escape
-    window_gone "VORDA ERROR"
-    [ -z "$(own_windows "VORDA ERROR")" ] || fail "Cancel did not close the warning"
-}
-
-# The whole text of the receive pane: click into it, select all (Ctrl-/),
-# read the PRIMARY selection.
-receive_pane_text() {
-    eval "$(xdotool getwindowgeometry --shell "$main_window")"
-    # The receive pane fills the upper part of the window, below the menu bar.
-    click_at "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 6)) 1
-    press_in "$main_window" ctrl+slash
-    sleep 0.2
-    xsel --output --primary 2>/dev/null
-}
+fresh_home blackbox
+cleanup_more() { [ -n "${keyboard:-}" ] && setxkbmap "$keyboard"; }
 
 check_state_file() {
     local file=$HOME/.vordaDir/.vorda.dat
@@ -203,8 +127,7 @@ starts)
     done
     grep -qE '^Running  with Motif Version [0-9.]+$' <<<"$text" || fail "no Motif version: $text"
     [ -f "$HOME/.vordaDir/cq" ] || fail "QSO files not copied into ~/.vordaDir"
-    press_in "$main_window" ctrl+q
-    exit_status_within 10 || fail "Ctrl-Q ended with status $?"
+    quit_with ctrl+q
     ;;
 receives)
     start_and_continue
@@ -212,29 +135,18 @@ receives)
     "$VORDA_MODEM" encode --table "$VORDA_SOURCE_DATA_DIR" -o "$work/signal.wav" "$message" ||
         fail "vorda-modem encode failed"
     paplay "$work/signal.wav" || fail "paplay failed"
-    text=""
-    for _ in $(seq 30); do
-        text=$(receive_pane_text)
-        grep -qF -- "$message" <<<"$text" && break
-        sleep 0.5
-    done
-    grep -qF -- "$message" <<<"$text" || fail "receive pane does not show '$message': $text"
+    text=$(await_text "$message" 15 receive_pane_text) ||
+        fail "receive pane does not show '$message': $text"
     ;;
 quit_key)
     start_and_continue
-    press_in "$main_window" ctrl+q
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "Ctrl-Q ended with status $status"
+    quit_with ctrl+q
     grep -qx "Writing $HOME/.vordaDir/.vorda.dat" "$work/stderr" || fail "no 'Writing' message"
     check_state_file
     ;;
 interrupt)
     start_and_continue
-    kill -INT "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    quit_with -INT
     grep -qx INTERRUPT "$work/stderr" || fail "no INTERRUPT message"
     check_state_file
     ;;
@@ -243,10 +155,7 @@ terminate | quit_signal)
     # save the state like SIGINT.
     start_and_continue
     if [ $case_name = terminate ]; then signal=TERM message=TERMINATE; else signal=QUIT message=QUIT; fi
-    kill -$signal "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIG$signal ended with status $status"
+    quit_with -$signal
     grep -qx $message "$work/stderr" || fail "no $message message"
     check_state_file
     ;;
@@ -257,8 +166,7 @@ video_and_clear)
     video=$(visible_window "VORDA VIDEO") || fail "Ctrl-V did not show the video dialog"
     eval "$(xdotool getwindowgeometry --shell "$video")"
     click_at "$video" $((X + WIDTH / 2)) $((Y + HEIGHT - 12)) 1
-    sleep 0.5
-    [ -z "$(own_windows "VORDA VIDEO")" ] || fail "Close did not hide the video dialog"
+    window_gone "$video" "VORDA VIDEO" || fail "Close did not hide the video dialog"
 
     # Right button on the receive pane, then "Clear" (the item below the title).
     text=$(receive_pane_text)
@@ -269,8 +177,10 @@ video_and_clear)
     click_at "$main_window" $px $py 3
     sleep 0.5
     xdotool mousemove $((px + 20)) $((py + 37)) sleep 0.1 click 1
-    sleep 0.3
-    text=$(receive_pane_text)
+    for _ in $(seq 5); do
+        text=$(receive_pane_text)
+        [ -z "$text" ] && break
+    done
     [ -z "$text" ] || fail "the receive pane still holds: $text"
     ;;
 home_unusable)
@@ -281,13 +191,13 @@ home_unusable)
     start_vorda
     visible_window VORDA >/dev/null || fail "the main window did not appear"
     visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
-    sleep 0.5
-    dialogs=$(own_windows "VORDA ERROR" | wc -l)
+    for _ in $(seq 50); do
+        dialogs=$(own_windows "VORDA ERROR" | wc -l)
+        [ "$dialogs" -ge 3 ] && break
+        sleep 0.1
+    done
     [ "$dialogs" -eq 3 ] || fail "$dialogs dialogs instead of three (directory, state file, dialout)"
-    kill -INT "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    quit_with -INT
     for line in "vorda: can't create $HOME/.vordaDir: Not a directory" "iniProc failed. Run vorda from a terminal" \
                 "Open $HOME/.vordaDir/.vorda.dat for write failed" "iniProc failed"; do
         grep -qxF -- "$line" "$work/stderr" || fail "no message '$line'"
@@ -307,9 +217,7 @@ typing_goes_to_transmit_pane)
     # has the focus.
     start_and_continue
     press_in "$main_window" q r z || fail "could not type"
-    press_in "$main_window" ctrl+slash  # select all in the pane with the focus
-    sleep 0.2
-    typed=$(xsel --output --primary 2>/dev/null)
+    typed=$(transmit_pane_text)
     [ "$typed" = "qrz" ] || fail "the transmit pane did not get the keys: '$typed'"
     ;;
 latin1_c | latin1_utf8)
@@ -393,10 +301,7 @@ state_file_fifo)
     visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
     grep -qxF "vorda: $HOME/.vordaDir/.vorda.dat is not a regular file" "$work/stderr" ||
         fail "no message naming the FIFO"
-    kill -INT "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    quit_with -INT
     [ -p "$HOME/.vordaDir/.vorda.dat" ] || fail "the FIFO was replaced"
     ;;
 *)
