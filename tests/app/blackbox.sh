@@ -93,10 +93,11 @@ cell() { sed -n "$(($2 + 1))p" "$1" | cut -d' ' -f2-; }
 # Waits until the last line of the receive and transmit panes of each window show
 # TEXT, raising the window before each look; the cells go to FILE.PANE.WINDOW.
 wait_for_line() {  # PANE(1 receive, 2 transmit) TEXT FILE WINDOW...
-    local pane=$1 text=$2 file=$3 w id pending length
+    local pane=$1 text=$2 file=$3 w id pending length end
     length=$(printf '%s' "$text" | LC_ALL=C wc -c)
     shift 3
-    for _ in $(seq 60); do
+    end=$(deadline 30)
+    while :; do
         pending=""
         for w in "$@"; do
             id=$(text_windows "$w" | sed -n "${pane}p")
@@ -105,10 +106,14 @@ wait_for_line() {  # PANE(1 receive, 2 transmit) TEXT FILE WINDOW...
             cells_match "$file.$pane.$w" "$text" || pending=1
         done
         [ -z "$pending" ] && return 0
+        before "$end" || return 1
         sleep 0.5
     done
-    return 1
 }
+
+pane_is_empty() { [ -z "$(receive_pane_text)" ]; }
+error_dialogs_at_least() { [ "$(own_windows "VORDA ERROR" | wc -l)" -ge "$1" ]; }
+last_received_line_is() { [ "$(receive_pane_text | tail -n 1)" = "$1" ]; }
 
 case $case_name in
 starts)
@@ -174,14 +179,11 @@ video_and_clear)
     eval "$(xdotool getwindowgeometry --shell "$main_window")"
     px=$((X + WIDTH / 2))
     py=$((Y + HEIGHT / 6))
+    shown=$(top_windows)
     click_at "$main_window" $px $py 3
-    sleep 0.5
-    xdotool mousemove $((px + 20)) $((py + 37)) sleep 0.1 click 1
-    for _ in $(seq 5); do
-        text=$(receive_pane_text)
-        [ -z "$text" ] && break
-    done
-    [ -z "$text" ] || fail "the receive pane still holds: $text"
+    new_top_window "$shown" >/dev/null || fail "button 3 on the receive pane posted no menu"
+    xdotool mousemove $((px + 20)) $((py + 37)) click 1
+    retry_for 5 0.2 pane_is_empty || fail "the receive pane still holds: $(receive_pane_text)"
     ;;
 home_unusable)
     # HOME is a plain file: nothing can be created below it. Each failure shows
@@ -191,11 +193,8 @@ home_unusable)
     start_vorda
     visible_window VORDA >/dev/null || fail "the main window did not appear"
     visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
-    for _ in $(seq 50); do
-        dialogs=$(own_windows "VORDA ERROR" | wc -l)
-        [ "$dialogs" -ge 3 ] && break
-        sleep 0.1
-    done
+    retry_for 5 0.1 error_dialogs_at_least 3
+    dialogs=$(own_windows "VORDA ERROR" | wc -l)
     [ "$dialogs" -eq 3 ] || fail "$dialogs dialogs instead of three (directory, state file, dialout)"
     quit_with -INT
     for line in "vorda: can't create $HOME/.vordaDir: Not a directory" "iniProc failed. Run vorda from a terminal" \
@@ -273,11 +272,8 @@ latin1_c | latin1_utf8)
     [ "$(cell "$work/tx.2.$plain" 2)" = "$(cell "$a" 3)" ] ||
         fail "the typed e with acute differs from the received one"
     # Nothing but the typed words: no letter of the cleared text went out.
-    for _ in $(seq 60); do
-        echoed=$(receive_pane_text | tail -n 1)
-        [ "$echoed" = "${copied}à été" ] && break
-        sleep 0.5
-    done
+    retry_for 30 0.5 last_received_line_is "${copied}à été"
+    echoed=$(receive_pane_text | tail -n 1)
     [ "$echoed" = "${copied}à été" ] || fail "the echo of what was sent reads '$echoed'"
     press_in "$plain" ctrl+r
     ;;

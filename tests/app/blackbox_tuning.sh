@@ -20,23 +20,6 @@ fresh_home tuning
 xvfb_pid=""
 cleanup_pids="$cleanup_pids xvfb_pid"
 
-# The display's pixels as 75 lines of 384 red, green, blue triples, row 0 first.
-display_pixels() {
-    local id
-    read -r id _ _ <<<"$(display_window)"
-    xdotool windowraise "$main_window"
-    sleep 0.2
-    import -window "$id" -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w1152
-}
-
-# Mean of one channel (0 red, 1 green, 2 blue) of columns FIRST..LAST over rows
-# 0..ROWS-1, the newest rows of the waterfall. Greys have all three alike.
-column_mean() {  # PIXELS_FILE FIRST LAST ROWS CHANNEL
-    awk -v a="$2" -v b="$3" -v rows="$4" -v channel="${5:-1}" 'NR <= rows {
-        for (c = a; c <= b; ++c) { sum += $(3 * c + channel + 1); ++n } }
-        END { printf "%d\n", n ? sum / n : -1 }' "$1"
-}
-
 # A PSK31 station idling for SECONDS, then sending TEXT, in white noise as a
 # receiver hears it: the idle is a phase reversal in every symbol, which is the
 # two tones FREQUENCY +- 15.625 Hz.
@@ -63,6 +46,12 @@ play_idle_then() {  # FREQUENCY SECONDS TEXT
     player_pid=$!
 }
 
+# Whether a raw 16-bit recording holds a sample beyond 4000.
+loud_in() {  # RAW
+    od -An -v -td2 -w2 "$1" 2>/dev/null |
+        awk '$1 > 4000 || $1 < -4000 { found = 1; exit } END { exit !found }'
+}
+
 case $case_name in
 waterfall_click)
     start_and_continue
@@ -72,12 +61,7 @@ waterfall_click)
     phrase="cq cq de vorda test the quick brown fox and a click tunes here 73 de vorda"
     play 1250 "$phrase $phrase $phrase sk"
     # The newest 30 rows show the signal once the waterfall has drawn that much of it.
-    for _ in $(seq 40); do
-        display_pixels >"$work/before" || fail "no picture of the display"
-        signal=$(column_mean "$work/before" 223 225 30)
-        [ "$signal" -ge 150 ] && break
-        sleep 0.3
-    done
+    signal=$(await_trace 224 30 150 15)
     [ "$(wc -l <"$work/before")" -eq 75 ] || fail "display picture is not 384 x 75"
     quiet=$(column_mean "$work/before" 320 340 30)
     echo "waterfall grey at 1250 Hz: $signal, at 2000 Hz: $quiet"
@@ -87,7 +71,7 @@ waterfall_click)
         [ "$(column_mean "$work/before" 191 193 75 1)" -le 5 ] || fail "no red line at the centre"
 
     read -r _ dx dy <<<"$(display_window)"
-    xdotool windowraise "$main_window" mousemove $((dx + 224)) $((dy + 37)) sleep 0.1 click 1
+    click_at "$main_window" $((dx + 224)) $((dy + 37)) 1
     text=$(await_text "a click tunes here" 60 receive_pane_text) ||
         fail "the receive pane does not show the signal's text: $text"
     # The picture now has the signal at its centre: bright on both sides of the red
@@ -108,9 +92,10 @@ seek_up)
     # the signal shows in several blocks while the receiver steps past it.
     play_idle_then 1500 12 "cq cq cq de vorda vorda vorda pse k the quick brown fox jumps \
 over the lazy dog 73 sk"
-    press_in "$main_window" ctrl+n
-    sleep 2
-    press_in "$main_window" ctrl+u
+    # Seek once the idle is in the spectrum: the broad view shows it first.
+    await_trace "$(column_of 1500 1000)" 10 150 10 >/dev/null ||
+        fail "the idling station does not show in the waterfall"
+    press_in "$main_window" ctrl+n ctrl+u
     # About a hundred steps at the pace of the poll loop, then AFC pulls in. The
     # field is read once the text has come: reading it (a triple click into it)
     # while Seek stepped was seen to send Seek on to the end of the band.
@@ -144,18 +129,9 @@ xmit_at_start)
     recorder_pid=$!
     start_and_continue
     press_in "$main_window" ctrl+x || fail "cannot reach the main window"
-    pressed=$(date +%s%N)
-    heard=""
-    for _ in $(seq 100); do
-        if od -An -v -td2 -w2 "$work/sent.raw" 2>/dev/null |
-            awk '$1 > 4000 || $1 < -4000 { found = 1; exit } END { exit !found }'; then
-            heard=$(date +%s%N)
-            break
-        fi
-        sleep 0.05
-    done
-    [ -n "$heard" ] || fail "no audio on the monitor 5 s after Xmit"
-    delay=$(((heard - pressed) / 1000000))
+    pressed=$(now_ms)
+    retry_for 5 0.05 loud_in "$work/sent.raw" || fail "no audio on the monitor 5 s after Xmit"
+    delay=$(($(now_ms) - pressed))
     echo "preamble heard $delay ms after Xmit"
     # The playback buffer is 64 ms; a sink still sleeping in long blocks adds seconds.
     [ "$delay" -le 1000 ] || fail "the preamble came $delay ms after Xmit"
@@ -178,8 +154,11 @@ xmit_recv_quick)
     # The postamble and the identification, then nothing.
     wait_for_silence 2 30 || fail "the sink is not silent 30 s after the last Recv"
     at_silence=$(last_sound_second)
-    sleep 3
+    # Then three more seconds of the recording, all of them quiet.
+    retry_for 10 0.2 sound_then_quiet 5
+    quiet=$?
     [ "$(last_sound_second)" = "$at_silence" ] || fail "sound came back after the transmission ended"
+    [ $quiet -eq 0 ] || fail "the monitor recording stopped growing"
     stop_recording
     decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/sent.wav")
     echo "on the air: '$decoded', last sound at ${at_silence} s"
@@ -195,8 +174,7 @@ truecolor16 | pseudocolor)
     Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x900x$depth 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    [ -s "$work/display" ] || fail "no $depth-bit Xvfb"
+    retry_for 10 0.1 test -s "$work/display" || fail "no $depth-bit Xvfb"
     DISPLAY=":$(cat "$work/display")"
     export DISPLAY
     start_and_continue
@@ -210,12 +188,7 @@ truecolor16 | pseudocolor)
         quiet_low=40 quiet_high=60
     fi
     # The newest rows show the signal once the waterfall has drawn a few seconds of it.
-    for _ in $(seq 40); do
-        display_pixels >"$work/before" || fail "no picture of the display"
-        signal=$(column_mean "$work/before" 223 225 20)
-        [ "$signal" -ge 200 ] && break
-        sleep 0.5
-    done
+    signal=$(await_trace 224 20 200 20)
     quiet=$(column_mean "$work/before" 320 340 20)
     echo "waterfall grey at 1250 Hz: $signal, at 2000 Hz: $quiet"
     [ "$signal" -ge 200 ] || fail "no bright trace at 1250 Hz (grey $signal)"

@@ -24,6 +24,24 @@ need_tools() {  # TOOL...
     done
 }
 
+# Deadlines are wall-clock times in milliseconds: one round of a wait loop (an X
+# round trip, reading a pane) can take long on a busy machine, and must not
+# stretch the wait beyond what the test allows.
+now_ms() { local t=${EPOCHREALTIME/[.,]/}; echo $((t / 1000)); }
+deadline() { echo $(($(now_ms) + $1 * 1000)); }  # SECONDS
+before() { (($(now_ms) < $1)); }                  # DEADLINE
+
+# Runs COMMAND until it succeeds, every INTERVAL seconds for up to SECONDS.
+retry_for() {  # SECONDS INTERVAL COMMAND...
+    local end interval=$2
+    end=$(deadline "$1")
+    shift 2
+    until "$@"; do
+        before "$end" || return 1
+        sleep "$interval"
+    done
+}
+
 stop_pid() {  # PID [SIGNAL]
     [ -n "$1" ] && kill -0 "$1" 2>/dev/null || return 0
     kill "-${2:-TERM}" "$1" 2>/dev/null
@@ -80,41 +98,65 @@ own_windows() {
 
 # The first such window other than those named after the title, waiting up to 10 s.
 visible_window() {  # TITLE [EXCEPT...]
-    local title=$1 w
+    local title=$1 w end
     shift
-    for _ in $(seq 100); do
+    end=$(deadline 10)
+    while :; do
         for w in $(own_windows "$title"); do
             case " $* " in *" $w "*) ;; *) echo "$w"; return 0 ;; esac
         done
-        kill -0 "$vorda_pid" 2>/dev/null || return 1
+        kill -0 "$vorda_pid" 2>/dev/null && before "$end" || return 1
         sleep 0.1
     done
-    return 1
 }
 
 # Waits up to SECONDS (5) for WINDOW titled TITLE to be unmapped; without a
 # WINDOW, for every window of that title.
 window_gone() {  # WINDOW|"" TITLE [SECONDS]
-    for _ in $(seq $((${3:-5} * 10))); do
-        if [ -n "$1" ]; then
-            own_windows "$2" | grep -qx "$1" || return 0
-        else
-            [ -z "$(own_windows "$2")" ] && return 0
-        fi
+    retry_for "${3:-5}" 0.1 no_window "$1" "$2"
+}
+no_window() {  # WINDOW|"" TITLE
+    if [ -n "$1" ]; then
+        ! own_windows "$2" | grep -qx "$1"
+    else
+        [ -z "$(own_windows "$2")" ]
+    fi
+}
+
+# Visible top-level windows of the screen, menus included, one per line.
+top_windows() { xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null | sort; }
+
+# Waits up to 5 s for a top-level window that is not among BEFORE (the output of
+# top_windows), such as a menu just posted, and prints it.
+new_top_window() {  # BEFORE
+    local end w
+    end=$(deadline 5)
+    while :; do
+        w=$(comm -13 <(printf '%s\n' "$1") <(top_windows) | head -n 1)
+        [ -n "$w" ] && { echo "$w"; return 0; }
+        before "$end" || return 1
         sleep 0.1
     done
-    return 1
 }
+
+# The X server handles what xdotool sends in order, so the program sees the
+# pointer's move before the click: no pause is needed between them.
 
 # Other tests may map windows on the same screen: raise ours before a click or keys.
 click_at() {  # WINDOW X Y BUTTON (screen coordinates)
-    xdotool windowraise "$1" mousemove "$2" "$3" sleep 0.1 click "$4"
+    xdotool windowraise "$1" mousemove "$2" "$3" click "$4"
+}
+
+# Gives WINDOW the keyboard; fails when it has not taken it within 5 s (xdotool
+# alone would wait for ever on a window that never takes it).
+focus_on() {  # WINDOW
+    timeout 5 xdotool windowraise "$1" windowfocus --sync "$1" 2>/dev/null
 }
 
 press_in() {  # WINDOW KEY...
     local window=$1
     shift
-    xdotool windowraise "$window" windowfocus --sync "$window" 2>/dev/null || return 1
+    focus_on "$window" || return 1
     xdotool key "$@"
 }
 
@@ -128,6 +170,40 @@ child_windows() {  # WINDOW PATTERN
 
 # The main window's 384 x 75 display, as "id x y".
 display_window() { child_windows "$main_window" ' 384x75\+' | head -n 1; }
+
+# The display's pixels as 75 lines of 384 red, green, blue triples, row 0 (the
+# newest row of the waterfall) first. Each test has a screen of its own, where
+# nothing covers the main window.
+display_pixels() {
+    local id
+    read -r id _ _ <<<"$(display_window)"
+    import -window "$id" -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w1152
+}
+
+# Mean of one channel (0 red, 1 green, 2 blue) of columns FIRST..LAST over rows
+# 0..ROWS-1, the newest rows of the waterfall. Greys have all three alike.
+column_mean() {  # PIXELS_FILE FIRST LAST ROWS CHANNEL
+    awk -v a="$2" -v b="$3" -v rows="$4" -v channel="${5:-1}" 'NR <= rows {
+        for (c = a; c <= b; ++c) { sum += $(3 * c + channel + 1); ++n } }
+        END { printf "%d\n", n ? sum / n : -1 }' "$1"
+}
+
+# Waits up to SECONDS for the newest ROWS rows of the waterfall to show a trace
+# of grey LEVEL or more at COLUMN (one either side counted too); leaves the last
+# picture in $work/before and prints the grey it found.
+await_trace() {  # COLUMN ROWS LEVEL SECONDS
+    local end grey
+    end=$(deadline "$4")
+    while :; do
+        display_pixels >"$work/before" || return 1
+        grey=$(column_mean "$work/before" $(($1 - 1)) $(($1 + 1)) "$2")
+        [ "$grey" -ge "$3" ] && break
+        before "$end" || break
+        sleep 0.3
+    done
+    echo "$grey"
+    [ "$grey" -ge "$3" ]
+}
 
 # "X Y WIDTH HEIGHT" of the left or right of two buttons side by side in a form
 # of their own, in WINDOW (the secondary window's "<-> Main" and "Close").
@@ -173,16 +249,16 @@ start_and_continue() {  # [TOOLKIT OPTION...]
 
 # Exit status of the program, or 124 when it is still running after $1 seconds.
 exit_status_within() {  # SECONDS
-    for _ in $(seq $(($1 * 10))); do
-        if ! kill -0 "$vorda_pid" 2>/dev/null; then
-            wait "$vorda_pid"
-            local status=$?
-            vorda_pid=""
-            return $status
-        fi
+    local end
+    end=$(deadline "$1")
+    while kill -0 "$vorda_pid" 2>/dev/null; do
+        before "$end" || return 124
         sleep 0.1
     done
-    return 124
+    wait "$vorda_pid"
+    local status=$?
+    vorda_pid=""
+    return $status
 }
 
 # Ends the program with KEY (or sends it SIGNAL); it must exit with status 0
@@ -201,10 +277,12 @@ quit_with() {  # ctrl+q | -INT | -TERM ...
 read_selection() {  # COMMAND... (that makes the selection)
     xsel --clear --primary 2>/dev/null
     "$@" || return 1
-    local text
-    for _ in $(seq 20); do
+    local text end
+    end=$(deadline 2)
+    while :; do
         text=$(xsel --output --primary 2>/dev/null)
         [ -n "$text" ] && break
+        before "$end" || break
         sleep 0.1
     done
     printf '%s\n' "$text"
@@ -245,17 +323,21 @@ receive_field_text() {
     read -r id x y <<<"$(child_windows "$main_window" ' 86x[0-9]+\+1\+1 ' | head -n 1)"
     [ -n "$id" ] || return 1
     read_selection xdotool windowraise "$main_window" mousemove $((x + 40)) $((y + 20)) \
-        sleep 0.1 click --repeat 3 --delay 60 1
+        click --repeat 3 --delay 60 1
 }
+
+field_within() { within "$(receive_field_text)" "$1" "$2"; }  # LOW HIGH
 
 # Waits up to SECONDS for what READER prints to hold TEXT; prints it last, and
 # fails when TEXT never came.
 await_text() {  # TEXT SECONDS READER [ARG...]
-    local want=$1 seconds=$2 text=""
+    local want=$1 end text=""
+    end=$(deadline "$2")
     shift 2
-    for _ in $(seq $((seconds * 2))); do
+    while :; do
         text=$("$@")
         grep -qF -- "$want" <<<"$text" && { printf '%s\n' "$text"; return 0; }
+        before "$end" || break
         sleep 0.5
     done
     printf '%s\n' "$text"
@@ -291,12 +373,10 @@ record_monitor() {  # [PARECORD OPTION...]
     parecord -d vorda_null.monitor --rate=8000 --channels=2 --format=s16le --file-format=wav \
         "$@" "$work/sent.wav" &
     recorder_pid=$!
-    for _ in $(seq 50); do
-        [ "$(stat -c %s "$work/sent.wav" 2>/dev/null || echo 0)" -gt 44 ] && return 0
-        sleep 0.1
-    done
-    fail "the monitor recording did not start"
+    retry_for 5 0.1 recording_runs || fail "the monitor recording did not start"
 }
+
+recording_runs() { [ "$(stat -c %s "$work/sent.wav" 2>/dev/null || echo 0)" -gt 44 ]; }
 
 stop_recording() {
     stop_pid "$recorder_pid" INT
@@ -320,24 +400,19 @@ last_sound_second() {
 }
 
 wait_for_sound() {  # DEADLINE_SECONDS
-    local last _
-    for _ in $(seq $(($1 * 10))); do
-        read -r last _ <<<"$(sound_extent)"
-        awk -v l="$last" 'BEGIN { exit !(l > 0) }' && return 0
-        sleep 0.1
-    done
-    return 1
+    retry_for "$1" 0.1 sound_then_quiet 0
 }
 
 # Waits until the recording has had sound and then QUIET_SECONDS of none.
 wait_for_silence() {  # QUIET_SECONDS DEADLINE_SECONDS
+    retry_for "$2" 0.2 sound_then_quiet "$1"
+}
+
+# Whether the recording has had sound and then at least QUIET_SECONDS of none.
+sound_then_quiet() {  # QUIET_SECONDS
     local last length
-    for _ in $(seq $(($2 * 5))); do
-        read -r last length <<<"$(sound_extent)"
-        awk -v l="$last" -v n="$length" -v q="$1" 'BEGIN { exit !(l > 0 && n - l >= q) }' && return 0
-        sleep 0.2
-    done
-    return 1
+    read -r last length <<<"$(sound_extent)"
+    awk -v l="$last" -v n="$length" -v q="$1" 'BEGIN { exit !(l > 0 && n - l >= q) }'
 }
 
 # Raw samples (16-bit stereo, 8000/s) of a WAV file.
@@ -347,8 +422,13 @@ wav_data() {  # WAV
     tail -c +$((data + 9)) "$1"
 }
 
-# Morse read from the keying at the end of a recording: the carrier's on and off
-# runs after the last PSK31 (whose amplitude dips are shorter than a symbol).
+# Morse read from the keying at the end of a recording. The transmitter keys a
+# dot as one PSK31 symbol of carrier (256 samples: 8 units of 32 here), a dash
+# as three; the gaps are two symbols within a letter, seven between letters and
+# thirteen for a space. The Morse starts at the first gap of five symbols or
+# more after the carrier came up: PSK31 has none (its amplitude dips are shorter
+# than a symbol), nor has the sound server's stream once it runs. The thresholds
+# lie halfway between the lengths, so a run a unit or two off still reads right.
 morse_of_recording() {  # WAV
     wav_data "$1" | od -An -v -td2 -w4 | awk '
     BEGIN {
@@ -357,6 +437,7 @@ morse_of_recording() {  # WAV
               "Y -.-- Z --.. 0 ----- 1 .---- 2 ..--- 3 ...-- 4 ....- 5 ..... 6 -.... " \
               "7 --... 8 ---.. 9 ----. / -..-.", t, " ")
         for (i = 1; i < length(t); i += 2) letter[t[i + 1]] = t[i]
+        symbol = 8
     }
     { v = $1 < 0 ? -$1 : $1; if (v > m) m = v; if (++n % 32 == 0) { env[++units] = m; m = 0 } }
     END {
@@ -367,21 +448,17 @@ morse_of_recording() {  # WAV
             if (on == prev) { ++len[runs]; continue }
             kind[++runs] = on; len[runs] = 1; prev = on
         }
-        # The Morse starts at the first gap after the carrier came up that is longer
-        # than a symbol (8 units of 32 samples).
         start = runs
         for (i = 1; i <= runs && start == runs; ++i) {
             if (kind[i]) seen = 1
-            else if (seen && len[i] > 8) start = i
+            else if (seen && len[i] >= 5 * symbol) start = i
         }
-        dot = 1e9
-        for (i = start; i <= runs; ++i) if (kind[i] && len[i] < dot) dot = len[i]
         code = ""; text = ""
         for (i = start + 1; i <= runs; ++i) {
-            if (kind[i]) { code = code (len[i] > 2 * dot ? "-" : "."); continue }
-            if (len[i] < 3 * dot && i < runs) continue
+            if (kind[i]) { code = code (len[i] > 2 * symbol ? "-" : "."); continue }
+            if (len[i] < 4.5 * symbol && i < runs) continue
             text = text (code in letter ? letter[code] : "?"); code = ""
-            if (len[i] >= 8 * dot && i < runs) text = text " "
+            if (len[i] >= 10 * symbol && i < runs) text = text " "
         }
         if (code != "") text = text (code in letter ? letter[code] : "?")
         print text
@@ -391,10 +468,12 @@ morse_of_recording() {  # WAV
 # Waits up to SECONDS for the keying at the end of the monitor recording to read
 # TEXT, the end of a transmission; prints what it read last.
 await_morse() {  # TEXT SECONDS
-    local morse=""
-    for _ in $(seq "$2"); do
+    local morse="" end
+    end=$(deadline "$2")
+    while :; do
         morse=$(morse_of_recording "$work/sent.wav")
         [ "$morse" = "$1" ] && break
+        before "$end" || break
         sleep 1
     done
     printf '%s\n' "$morse"

@@ -31,13 +31,14 @@ click_at "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) 1
 
 # Waits up to 10 s for the transmit pane to hold $1 exactly.
 transmit_pane_becomes() {
-    local typed=""
-    for _ in $(seq 20); do
-        typed=$(transmit_pane_text)
-        [ "$typed" = "$1" ] && return 0
-        sleep 0.3
-    done
-    fail "transmit pane holds '$typed', expected '$1'"
+    retry_for 10 0.3 transmit_pane_is "$1" ||
+        fail "transmit pane holds '$(transmit_pane_text)', expected '$1'"
+}
+transmit_pane_is() { [ "$(transmit_pane_text)" = "$1" ]; }
+
+# Whether the monitor recording so far decodes to something holding TEXT.
+sent_holds() {  # TEXT
+    [[ $("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/sent.wav") == *"$1"* ]]
 }
 
 [ -f "$HOME/.vordaDir/cq" ] || fail "the QSO files were not copied"
@@ -68,13 +69,8 @@ pane|audio)
         # About 40 characters of Varicode, then the Morse identification and
         # silence. A click as the stream starts may be followed by quiet too:
         # the silence counts once the text is on the air.
-        decoded=""
-        for _ in $(seq 45); do
-            decoded=$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" "$work/sent.wav")
-            [[ $decoded == *"$expected"* ]] && break
-            sleep 1
-        done
-        [[ $decoded == *"$expected"* ]] || fail "decoded '$decoded', expected '$expected'"
+        retry_for 45 1 sent_holds "$expected" || fail "decoded '$("$VORDA_MODEM" decode \
+            --table "$VORDA_SOURCE_DATA_DIR" "$work/sent.wav")', expected '$expected'"
         wait_for_silence 2 20 || fail "the sink is not silent 20 s after the text"
         stop_recording
     fi

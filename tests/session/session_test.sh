@@ -27,14 +27,15 @@ set -uo pipefail
 
 : "${VORDA_STAGE:?}" "${VORDA_MODEM:?}" "${VORDA_SOURCE_DATA_DIR:?}"
 . "$(dirname "$0")/../blackbox/lib.sh"
-need_tools xdotool xprop xsel xwininfo paplay parecord import od awk python3
+need_tools xdotool xprop xsel xwininfo xev paplay parecord import od awk python3
 shots=${SESSION_SCREENSHOTS:-}
 [ -z "$shots" ] || { mkdir -p "$shots" && shots=$(realpath "$shots"); }
 instance=vorda-session
 fresh_home session
 noise_pid=""
 pty_pid=""
-cleanup_pids="$cleanup_pids noise_pid pty_pid"
+xev_pid=""
+cleanup_pids="$cleanup_pids noise_pid pty_pid xev_pid"
 case_name="set-up"  # the step under way
 
 # The air recording is kept for a look afterwards.
@@ -54,12 +55,18 @@ screenshot() {  # WINDOW NAME [deselect]
     fi
     local crop=()
     if [ "$1" = root ]; then crop=(-crop 780x850+0+0); else xdotool windowraise "$1"; fi
+    # Only for the README's pictures, never in a test run: time for the redraw.
     sleep 0.3
     import -window "$1" "${crop[@]}" "$shots/session-$2.png" 2>/dev/null ||
         echo "no screenshot $2"
 }
 
 main_text() { receive_pane_text; }
+second_window_at() {  # X Y
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$second_window")"
+    [ "$X" -eq "$1" ] && [ "$Y" -eq "$2" ]
+}
 second_text() { secondary_pane_text "$second_window"; }
 
 # White noise as a receiver hears it between signals, SECONDS long.
@@ -83,7 +90,7 @@ master, slave = os.openpty()
 print(os.ttyname(slave), flush=True)
 time.sleep(600)' >"$work/pty" &
 pty_pid=$!
-for _ in $(seq 50); do [ -s "$work/pty" ] && break; sleep 0.1; done
+retry_for 5 0.1 test -s "$work/pty"
 pty=$(cat "$work/pty")
 [ -c "$pty" ] || fail "no pseudo-terminal ($pty)"
 
@@ -114,15 +121,14 @@ case_name="click to tune"
 # A station calling well off the receive frequency (1000 Hz): only the click
 # brings it in, so its call in the pane proves both.
 play 1200 "CQ CQ CQ de K1ABC K1ABC K1ABC CQ CQ CQ de K1ABC K1ABC K1ABC pse K1ABC k"
-sleep 4
 read -r _ dx dy <<<"$(display_window)"
 [ -n "${dx:-}" ] || fail "no 384x75 display in the main window"
+await_trace "$(column_of 1200 1000)" 10 150 15 >/dev/null ||
+    fail "the station does not show in the waterfall"
 click_at "$main_window" $((dx + $(column_of 1200 1000))) $((dy + 37)) 1
 # One column is 7.8 Hz: the click lands within a column, AFC does the rest.
-for _ in $(seq 10); do
-    field=$(receive_field_text) || fail "no receive frequency field"
-    within "$field" 1192 1208 && break
-done
+retry_for 10 0.2 field_within 1192 1208
+field=$(receive_field_text) || fail "no receive frequency field"
 within "$field" 1192 1208 || fail "receive field reads '$field' after the click, not about 1200"
 text=$(await_text "pse K1ABC k" 30 main_text) || fail "the call is not copied: $text"
 wait "$player_pid"
@@ -139,19 +145,34 @@ record_monitor
 # Xmit first, as an operator does: the text goes out while it is being typed.
 press_in "$main_window" ctrl+x || fail "cannot reach the main window"
 press_in "$main_window" ctrl+3
-# Each ~FIELD of the file is asked for in turn.
+# Each ~FIELD of the file is asked for in turn, by one dialog that an answer
+# unmaps and the next field maps again once the text before it is typed. Keys
+# sent before that would land in the transmit pane, so each answer waits for the
+# dialog's next MapNotify, watched with xev.
 declare -A answers=([HISCALL]=K1ABC [MYCALL]=K2XYZ [NAME]=BOB)
-prompt=""
+prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "no prompt for the first field"
+xev -id "$prompt" -event structure -event property >"$work/prompt.events" &
+xev_pid=$!
+# xev listens once it reports a property change made after it started.
+xev_listens() {
+    xprop -id "$prompt" -f VORDA_TEST_MARK 8s -set VORDA_TEST_MARK x
+    grep -q PropertyNotify "$work/prompt.events"
+}
+retry_for 5 0.1 xev_listens || fail "xev does not report the prompt's events"
+prompt_maps_at_least() { [ "$(grep -c '^MapNotify' "$work/prompt.events")" -ge "$1" ]; }
+asked=0
 for field in $(grep -o '~[A-Z]*' "$HOME/.vordaDir/closing" | tr -d '~'); do
-    prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "no prompt for ~$field"
-    xdotool windowfocus --sync "$prompt"
+    retry_for 10 0.1 prompt_maps_at_least $asked || fail "no prompt for ~$field"
+    focus_on "$prompt" || fail "the prompt for ~$field does not take the keyboard"
     xdotool type --delay 30 "${answers[$field]}"
     xdotool key Return
-    sleep 0.5
+    asked=$((asked + 1))
 done
 window_gone "$prompt" "VORDA PROMPT DIALOG" || fail "a prompt stayed after the last answer"
+stop_pid "$xev_pid"
+xev_pid=""
 typed=" tu 73 de K2XYZ sk"
-xdotool windowfocus --sync "$main_window"
+focus_on "$main_window" || fail "the main window does not take the keyboard"
 xdotool type --delay 30 "$typed"
 screenshot "$main_window" 3-sending-reply
 xdotool key ctrl+r
@@ -212,49 +233,56 @@ case_name="help"
 # Help > Tuning: the Help menu sits at the right end of the menu bar, below
 # the title; T is the Tuning item's mnemonic.
 eval "$(xdotool getwindowgeometry --shell "$main_window")"
+shown=$(top_windows)
 click_at "$main_window" $((X + WIDTH - 34)) $((Y + 53)) 1
-sleep 0.5
+new_top_window "$shown" >/dev/null || fail "a click on Help posted no menu"
 screenshot root 6-help-menu
 xdotool key t
 help=$(visible_window "VORDA HELP") || fail "Help > Tuning opened no help window"
-sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$help")"
 hx=$X hy=$Y hw=$WIDTH hh=$HEIGHT
 # The buttons sit 10 pixels above the bottom: Find at 10-20 % of the width.
-help_find() {  # WORD: prints the window that came up, if any
+help_find() {  # WORD: prints Find's prompt window
     click_at "$help" $((hx + hw * 15 / 100)) $((hy + hh - 22)) 1
     local prompt
     prompt=$(visible_window "VORDA HELP" "$help") || fail "Find asked for nothing"
-    xdotool windowfocus --sync "$prompt"
+    focus_on "$prompt" || fail "Find's prompt does not take the keyboard"
     xdotool type --delay 30 "$1"
     xdotool key Return  # This Section
-    sleep 0.7
-    own_windows "VORDA HELP" | grep -vx "$help"
+    window_gone "$prompt" "VORDA HELP" || fail "Find's prompt stayed after Enter"
+    echo "$prompt"
 }
+# Nothing but the help window (and its own dialogs) is on this screen.
 help_pixels() {  # FILE: the help window as 8-bit grey
-    xdotool windowraise "$help"
-    sleep 0.3
     import -window "$help" -depth 8 gray:"$1" 2>/dev/null
 }
-help_pixels "$work/help-before"
-others=$(help_find digits)
-[ -z "$others" ] || fail "Find 'digits' in Tuning brought up another window (String Not Found?)"
-help_pixels "$work/help-after"
-screenshot "$help" 7-help-found
 # Pixels that changed in the text, between the section's title (30 rows) and
 # the buttons (70 rows, where Find Again turns sensitive).
-changed=$(python3 -c 'import sys
+help_text_changed() {
+    help_pixels "$work/help-after"
+    python3 -c 'import sys
 w, h = int(sys.argv[3]), int(sys.argv[4])
 a = open(sys.argv[1], "rb").read()
 b = open(sys.argv[2], "rb").read()
 print(sum(a[i] != b[i] for i in range(30 * w, (h - 70) * w)))' \
-    "$work/help-before" "$work/help-after" "$hw" "$hh")
-echo "pixels of the help text changed by the search: $changed"
+        "$work/help-before" "$work/help-after" "$hw" "$hh"
+}
 # Found, the word is drawn in reverse video and the text is moved to show it:
 # hundreds of pixels change at the least.
+search_shown() { [ "$(help_text_changed)" -ge 300 ]; }
+help_pixels "$work/help-before"
+find_prompt=$(help_find digits)
+retry_for 5 0.2 search_shown
+changed=$(help_text_changed)
+echo "pixels of the help text changed by the search: $changed"
 [ "$changed" -ge 300 ] || fail "finding 'digits' changed only $changed pixels of the help text"
-others=$(help_find xyzzyq)
-[ -n "$others" ] || fail "no 'String Not Found' for a word that is not there"
+# The search, its highlight and any message come from the same callback.
+others=$(own_windows "VORDA HELP" | grep -vx "$help")
+[ -z "$others" ] || fail "Find 'digits' in Tuning brought up another window (String Not Found?)"
+screenshot "$help" 7-help-found
+help_find xyzzyq >/dev/null
+others=$(visible_window "VORDA HELP" "$help" "$find_prompt") ||
+    fail "no 'String Not Found' for a word that is not there"
 press_in "$others" Return
 window_gone "$others" "VORDA HELP" || fail "OK did not close 'String Not Found'"
 # Close: 80-90 % of the width.
@@ -278,7 +306,7 @@ grep -qxF "Reading $HOME/.vordaDir/.vorda.dat" <<<"$text" ||
 read -r _ dx dy <<<"$(display_window)"
 click_at "$main_window" $((dx + 250)) $((dy + 37)) 3
 second_window=$(visible_window "VORDA Secondary RX 1") || fail "button 3 opened no window"
-sleep 0.5
+retry_for 5 0.1 second_window_at $moved_x $moved_y
 eval "$(xdotool getwindowgeometry --shell "$second_window")"
 [ "$X" -eq $moved_x ] && [ "$Y" -eq $moved_y ] ||
     fail "the secondary window opened at $X,$Y, not at $moved_x,$moved_y"
