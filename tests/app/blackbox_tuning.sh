@@ -73,7 +73,7 @@ waterfall_click)
     read -r _ dx dy <<<"$(display_window)"
     click_at "$main_window" $((dx + 224)) $((dy + 37)) 1
     text=$(await_text "a click tunes here" 60 receive_pane_text) ||
-        fail "the receive pane does not show the signal's text: $text"
+        fail "the receive pane does not show the signal's text (receive field at $(receive_field_text)): $text"
     # The picture now has the signal at its centre: bright on both sides of the red
     # line, well above the dark band where nothing plays (the snap may land a bin off).
     display_pixels >"$work/after"
