@@ -72,7 +72,9 @@ int main(int argc, char** argv) {
     }
 
     const double frequencies[] = {1250.0, 1253.9, 1256.5, 1003.9, 1759.8, 2345.6};
-    const float centres[] = {1000.0f, 1101.3f};
+    // On the bin grid of every length, and off it by little, by nearly a column of the
+    // broad view below 1500 Hz and by nearly one above it.
+    const float centres[] = {1000.0f, 1101.3f, 1000.1f, 1507.7f};
     const double levels[] = {1.0, 0.05};
     const double snrs[] = {INFINITY, 10.0, 0.0};
 
