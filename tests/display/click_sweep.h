@@ -18,20 +18,20 @@
 namespace click_sweep {
 
 struct signal_case {
-    int fft_length = 1024;       // 1024 broad, 2048 medium, 4096 narrow
-    double frequency = 1250.0;   // asked of the transmitter, Hz
-    double level = 1.0;          // gain on the transmitter's output
-    double snr_db = INFINITY;    // in 2500 Hz; infinite: no noise
-    float centre = 1000.0f;      // receive frequency in the display's centre column
-    uint32_t seed = 1;           // noise
+    int fft_length = 1024;      // 1024 broad, 2048 medium, 4096 narrow
+    double frequency = 1250.0;  // asked of the transmitter, Hz
+    double level = 1.0;         // gain on the transmitter's output
+    double snr_db = INFINITY;   // in 2500 Hz; infinite: no noise
+    float centre = 1000.0f;     // receive frequency in the display's centre column
+    uint32_t seed = 1;          // noise
     std::string text = "cq cq de test the quick brown fox jumps over the lazy dog 73";
 };
 
 struct click {
-    int block;         // spectrum block number, from 0
-    int offset;        // clicked column minus the column nearest the signal
-    bool snapped;      // find_signal found a signal near the click
-    double error;      // tuned frequency minus the carrier's true frequency, Hz
+    int block;     // spectrum block number, from 0
+    int offset;    // clicked column minus the column nearest the signal
+    bool snapped;  // find_signal found a signal near the click
+    double error;  // tuned frequency minus the carrier's true frequency, Hz
 };
 
 // The carrier the transmitter really sends: its oscillator step is truncated to
@@ -75,8 +75,7 @@ inline std::vector<click> sweep(const signal_case& c, int max_offset, int interv
         for (double v : audio) power += v * v;
         power /= static_cast<double>(audio.size());
         // White noise of variance sd^2 spreads over 0..4000 Hz; 2500 Hz of it counts.
-        const double sd =
-            std::sqrt(power / std::pow(10.0, c.snr_db / 10.0) * 4000.0 / 2500.0);
+        const double sd = std::sqrt(power / std::pow(10.0, c.snr_db / 10.0) * 4000.0 / 2500.0);
         std::mt19937 engine(c.seed);
         std::normal_distribution<double> gauss(0.0, sd);
         for (double& v : audio) v += gauss(engine);
@@ -91,8 +90,7 @@ inline std::vector<click> sweep(const signal_case& c, int max_offset, int interv
     std::vector<float> values(static_cast<size_t>(c.fft_length));
 
     const double f = true_frequency(c.frequency);
-    const int nearest =
-        kCentreColumn + static_cast<int>(std::lround((f - c.centre) / g.bin_width));
+    const int nearest = kCentreColumn + static_cast<int>(std::lround((f - c.centre) / g.bin_width));
     std::vector<click> clicks;
     int block = 0;
     for (double v : audio) {
