@@ -4,6 +4,7 @@
 // bin grid, three levels, with and without white noise), the spectrum engine and the
 // display's columns see it as the program does, and click_frequency gives the tuned
 // frequency for clicks from 1.5 signal widths left of the signal to 1.5 right of it.
+// Signals the display shows only in part, or not at all, are left out.
 //
 // Usage: measure_snap_offsets [--blocks] [--data DIR]
 //   Prints, per FFT length, noise and click offset (columns from the one nearest the
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
                         c.level = level;
                         c.snr_db = snr;
                         c.seed = static_cast<uint32_t>(++case_number);
+                        if (!click_sweep::wholly_shown(c)) continue;
                         for (const auto& k : click_sweep::sweep(c, reach)) {
                             tally& t = by_offset[k.offset];
                             ++t.blocks;

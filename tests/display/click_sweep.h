@@ -65,6 +65,29 @@ inline int16_t to_sample(double v) {
     return static_cast<int16_t>(r > 32767.0 ? 32767.0 : (r < -32768.0 ? -32768.0 : r));
 }
 
+// The display column nearest the signal's carrier.
+inline int nearest_column(const signal_case& c) {
+    display_geometry g;
+    g.centre = c.centre;
+    set_fft_length(g, c.fft_length);
+    const double offset = (true_frequency(c.frequency) - c.centre) / g.bin_width;
+    return kCentreColumn + static_cast<int>(std::lround(offset));
+}
+
+// Columns a PSK31 signal (31.25 Hz) spans at an FFT length; clicks up to 1.5 times
+// this far from the signal are measured.
+inline int signal_columns(int fft_length) {
+    return static_cast<int>(31.25f / (8000.0f / static_cast<float>(fft_length)));
+}
+
+// Whether the whole signal, a signal width either side of its carrier, is on the
+// display; one cut by the display's edge has no centre to find.
+inline bool wholly_shown(const signal_case& c) {
+    const int nearest = nearest_column(c);
+    const int w = signal_columns(c.fft_length);
+    return nearest - w >= 1 && nearest + w < kDisplayColumns;
+}
+
 // Every spectrum block of the transmission, with clicks at each column from
 // `max_offset` left of the signal's nearest column to `max_offset` right of it.
 // `interval` is the number of samples between blocks.
@@ -90,7 +113,7 @@ inline std::vector<click> sweep(const signal_case& c, int max_offset, int interv
     std::vector<float> values(static_cast<size_t>(c.fft_length));
 
     const double f = true_frequency(c.frequency);
-    const int nearest = kCentreColumn + static_cast<int>(std::lround((f - c.centre) / g.bin_width));
+    const int nearest = nearest_column(c);
     std::vector<click> clicks;
     int block = 0;
     for (double v : audio) {
@@ -107,12 +130,6 @@ inline std::vector<click> sweep(const signal_case& c, int max_offset, int interv
         ++block;
     }
     return clicks;
-}
-
-// Columns a PSK31 signal (31.25 Hz) spans at an FFT length; clicks up to 1.5 times
-// this far from the signal are measured.
-inline int signal_columns(int fft_length) {
-    return static_cast<int>(31.25f / (8000.0f / static_cast<float>(fft_length)));
 }
 
 }  // namespace click_sweep

@@ -39,11 +39,12 @@ TEST_P(ClickOnPsk31, SnapsWithinTheAfcsReach) {
     c.level = 0.2;
     // Clicks up to half a signal width either side of the carrier's column.
     const int reach = click_sweep::signal_columns(p.fft_length) / 2;
+    ASSERT_TRUE(click_sweep::wholly_shown(c));
     display_geometry g;
     g.centre = p.centre;
     set_fft_length(g, p.fft_length);
+    const int nearest = click_sweep::nearest_column(c);
     const double f = click_sweep::true_frequency(p.frequency);
-    const int nearest = kCentreColumn + static_cast<int>(std::lround((f - p.centre) / g.bin_width));
     const double nearest_error = (nearest - kCentreColumn) * g.bin_width + p.centre - f;
 
     long snapped = 0;
