@@ -43,10 +43,11 @@ void fill_columns(const display_geometry& g, const float* values,
 
 namespace {
 
-// The columns [left, right] of a PSK31-wide signal near column x; false when the
-// columns at or above a quarter of the local peak are too narrow or too wide for one.
+// The columns [left, right] of a PSK31-wide signal near column x and the threshold
+// that bounds them, a quarter of the local peak; false when the columns at or above
+// it are too narrow or too wide for one signal.
 bool signal_span(const display_geometry& g, const std::array<float, kDisplayColumns>& columns,
-                 int x, int& left, int& right) {
+                 int x, int& left, int& right, float& threshold) {
     if (!(g.bin_width > 0.0f)) return false;
     const int w = static_cast<int>(31.25f / g.bin_width);
     const int lo = static_cast<int>(x - 1.5 * w);
@@ -58,7 +59,7 @@ bool signal_span(const display_geometry& g, const std::array<float, kDisplayColu
     for (int c = lo; c < hi; ++c) {
         if (inside(c) && columns[c] > peak) peak = columns[c];
     }
-    const float threshold = lo == hi ? 0.0f : peak * 0.25f;
+    threshold = lo == hi ? 0.0f : peak * 0.25f;
     left = 0;
     for (int c = lo; c < hi; ++c) {
         if (inside(c) && value(c) >= threshold) {
@@ -83,7 +84,8 @@ int find_signal(const display_geometry& g, const std::array<float, kDisplayColum
                 int x) {
     int left = 0;
     int right = 0;
-    if (!signal_span(g, columns, x, left, right)) return -1;
+    float threshold = 0.0f;
+    if (!signal_span(g, columns, x, left, right, threshold)) return -1;
     return (left + right) / 2;
 }
 
@@ -91,7 +93,21 @@ float signal_centre(const display_geometry& g,
                     const std::array<float, kDisplayColumns>& columns, int x) {
     int left = 0;
     int right = 0;
-    if (!signal_span(g, columns, x, left, right)) return -1.0f;
+    float threshold = 0.0f;
+    if (!signal_span(g, columns, x, left, right, threshold)) return -1.0f;
+    // A click to one side sees part of the signal through its window; the rest counts
+    // too. Text reaches past 1.5 signal widths at a quarter of the peak, but a span of
+    // two widths or more has a neighbour in it, and then the window's span stands.
+    int outer_left = left;
+    int outer_right = right;
+    while (outer_left > 0 && columns[outer_left - 1] >= threshold) --outer_left;
+    while (outer_right < kDisplayColumns - 1 && columns[outer_right + 1] >= threshold) {
+        ++outer_right;
+    }
+    if (outer_right - outer_left < 2 * static_cast<int>(31.25f / g.bin_width)) {
+        left = outer_left;
+        right = outer_right;
+    }
     // The columns hold magnitudes, so their squares weigh each column by its power.
     // A text signal's momentary spectrum is lopsided, and the midpoint of its edges
     // lands a column or more off, where the receiver's AFC cannot pull in.

@@ -37,8 +37,9 @@ TEST_P(ClickOnPsk31, SnapsWithinTheAfcsReach) {
     c.centre = p.centre;
     c.snr_db = p.snr_db;
     c.level = 0.2;
-    // Clicks up to half a signal width either side of the carrier's column.
-    const int reach = click_sweep::signal_columns(p.fft_length) / 2;
+    // Clicks up to a signal width either side of the carrier's column, where the
+    // search window sees only part of the signal.
+    const int reach = click_sweep::signal_columns(p.fft_length);
     ASSERT_TRUE(click_sweep::wholly_shown(c));
     display_geometry g;
     g.centre = p.centre;

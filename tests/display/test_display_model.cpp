@@ -136,6 +136,25 @@ TEST(DisplaySnapping, SignalsTuneByTheirBinsWhenTheCentreIsOffTheGrid) {
     EXPECT_FLOAT_EQ(click_frequency(g, spike, column - 1), 1000.1f + 30 * 7.8125f);
 }
 
+TEST(DisplaySnapping, AClickToOneSideWeighsTheWholeSignal) {
+    auto g = geometry(2048, 1000.0f);  // w = 8 columns
+    auto columns = flat(0.1f);
+    const int carrier = 200;
+    for (int c = carrier - 4; c <= carrier + 4; ++c) columns[c] = 10.0f;
+    columns[carrier] = 5.0f;
+    // The click's window, [x - 12, x + 12), shows only the signal's upper part.
+    const int click = carrier + 10;
+    EXPECT_EQ(find_signal(g, columns, click), carrier + 1);
+    EXPECT_NEAR(signal_centre(g, columns, click), carrier, 0.05f);
+    EXPECT_NEAR(click_frequency(g, columns, click), 1000.0f + 8 * 3.90625f, 0.2f);
+
+    // A neighbour joined to the signal is no part of it: the window's span counts alone.
+    for (int c = carrier - 13; c < carrier - 4; ++c) columns[c] = 10.0f;
+    EXPECT_EQ(find_signal(g, columns, click), carrier + 1);
+    EXPECT_GT(signal_centre(g, columns, click), carrier);
+    EXPECT_LT(signal_centre(g, columns, click), carrier + 4);
+}
+
 TEST(DisplayGreyRamp, PixelsForCommonVisuals) {
     // 15-bit 555, 16-bit 565, 24- and 32-bit 888.
     EXPECT_EQ(grey_pixel(0, 0x7C00, 0x03E0, 0x001F), 0x18C6ul);
