@@ -28,10 +28,11 @@ struct signal_case {
 };
 
 struct click {
-    int block;     // spectrum block number, from 0
-    int offset;    // clicked column minus the column nearest the signal
-    bool snapped;  // find_signal found a signal near the click
-    double error;  // tuned frequency minus the carrier's true frequency, Hz
+    int block;      // spectrum block number, from 0
+    int offset;     // clicked column minus the column nearest the signal
+    bool snapped;   // find_signal found a signal near the click
+    double error;   // tuned frequency minus the carrier's true frequency, Hz
+    size_t sample;  // audio samples seen when the block was taken
 };
 
 // The carrier the transmitter really sends: its oscillator step is truncated to
@@ -88,10 +89,8 @@ inline bool wholly_shown(const signal_case& c) {
     return nearest - w >= 1 && nearest + w < kDisplayColumns;
 }
 
-// Every spectrum block of the transmission, with clicks at each column from
-// `max_offset` left of the signal's nearest column to `max_offset` right of it.
-// `interval` is the number of samples between blocks.
-inline std::vector<click> sweep(const signal_case& c, int max_offset, int interval = 256) {
+// The transmission with the case's noise added.
+inline std::vector<double> received_audio(const signal_case& c) {
     std::vector<double> audio = transmission(c);
     if (std::isfinite(c.snr_db)) {
         double power = 0.0;
@@ -103,7 +102,14 @@ inline std::vector<click> sweep(const signal_case& c, int max_offset, int interv
         std::normal_distribution<double> gauss(0.0, sd);
         for (double& v : audio) v += gauss(engine);
     }
+    return audio;
+}
 
+// Every spectrum block of the audio, with clicks at each column from `max_offset`
+// left of the signal's nearest column to `max_offset` right of it. `interval` is the
+// number of samples between blocks.
+inline std::vector<click> sweep(const signal_case& c, const std::vector<double>& audio,
+                                int max_offset, int interval = 256) {
     spectrum_engine engine;
     engine.configure(c.fft_length, interval, 0);
     display_geometry g;
@@ -116,8 +122,8 @@ inline std::vector<click> sweep(const signal_case& c, int max_offset, int interv
     const int nearest = nearest_column(c);
     std::vector<click> clicks;
     int block = 0;
-    for (double v : audio) {
-        engine.put_sample(to_sample(v));
+    for (size_t i = 0; i < audio.size(); ++i) {
+        engine.put_sample(to_sample(audio[i]));
         if (!engine.ready()) continue;
         engine.compute(values.data(), 0, c.fft_length, 1);
         fill_columns(g, values.data(), columns);
@@ -125,11 +131,15 @@ inline std::vector<click> sweep(const signal_case& c, int max_offset, int interv
             const int x = nearest + d;
             if (x < 0 || x >= kDisplayColumns) continue;
             const double tuned = click_frequency(g, columns, x);
-            clicks.push_back({block, d, find_signal(g, columns, x) != -1, tuned - f});
+            clicks.push_back({block, d, find_signal(g, columns, x) != -1, tuned - f, i + 1});
         }
         ++block;
     }
     return clicks;
+}
+
+inline std::vector<click> sweep(const signal_case& c, int max_offset, int interval = 256) {
+    return sweep(c, received_audio(c), max_offset, interval);
 }
 
 }  // namespace click_sweep
