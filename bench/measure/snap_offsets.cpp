@@ -6,12 +6,12 @@
 // frequency for clicks from 1.5 signal widths left of the signal to 1.5 right of it.
 // Signals the display shows only in part, or not at all, are left out.
 //
-// Usage: measure_snap_offsets [--blocks] [--data DIR]
+// Usage: measure_snap_offsets [--blocks] [--data DIR] [--text TEXT]
 //   Prints, per FFT length, noise and click offset (columns from the one nearest the
 //   signal), the blocks measured, how many snapped to a signal, the worst error of a
 //   snapped click, how many snapped clicks landed more than 3 Hz off, and the worst
 //   error of any click. Then the worst case of a click on the nearest column.
-//   --blocks prints every click instead, as CSV.
+//   --blocks prints every click instead, as CSV; --text sends TEXT instead of a pangram.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -55,14 +55,18 @@ std::string describe(const click_sweep::signal_case& c) {
 
 int main(int argc, char** argv) {
     bool every_block = false;
+    std::string text;  // the transmitted text, when not the default
     const char* data = VORDA_SOURCE_DATA_DIR;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--blocks") == 0) {
             every_block = true;
+        } else if (std::strcmp(argv[i], "--text") == 0 && i + 1 < argc) {
+            text = argv[++i];
         } else if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc) {
             data = argv[++i];
         } else {
-            std::fputs("Usage: measure_snap_offsets [--blocks] [--data DIR]\n", stderr);
+            std::fputs("Usage: measure_snap_offsets [--blocks] [--data DIR] [--text TEXT]\n",
+                       stderr);
             return 2;
         }
     }
@@ -98,6 +102,7 @@ int main(int argc, char** argv) {
                         c.level = level;
                         c.snr_db = snr;
                         c.seed = static_cast<uint32_t>(++case_number);
+                        if (!text.empty()) c.text = text;
                         if (!click_sweep::wholly_shown(c)) continue;
                         for (const auto& k : click_sweep::sweep(c, reach)) {
                             tally& t = by_offset[k.offset];
