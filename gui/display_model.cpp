@@ -41,9 +41,14 @@ void fill_columns(const display_geometry& g, const float* values,
     }
 }
 
-int find_signal(const display_geometry& g, const std::array<float, kDisplayColumns>& columns,
-                int x) {
-    if (!(g.bin_width > 0.0f)) return -1;
+namespace {
+
+// The columns [left, right] of a PSK31-wide signal near column x and the threshold
+// that bounds them, a quarter of the local peak; false when the columns at or above
+// it are too narrow or too wide for one signal.
+bool signal_span(const display_geometry& g, const std::array<float, kDisplayColumns>& columns,
+                 int x, int& left, int& right, float& threshold) {
+    if (!(g.bin_width > 0.0f)) return false;
     const int w = static_cast<int>(31.25f / g.bin_width);
     const int lo = static_cast<int>(x - 1.5 * w);
     const int hi = static_cast<int>(x + 1.5 * w);
@@ -54,15 +59,15 @@ int find_signal(const display_geometry& g, const std::array<float, kDisplayColum
     for (int c = lo; c < hi; ++c) {
         if (inside(c) && columns[c] > peak) peak = columns[c];
     }
-    const float threshold = lo == hi ? 0.0f : peak * 0.25f;
-    int left = 0;
+    threshold = lo == hi ? 0.0f : peak * 0.25f;
+    left = 0;
     for (int c = lo; c < hi; ++c) {
         if (inside(c) && value(c) >= threshold) {
             left = c;
             break;
         }
     }
-    int right = 0;
+    right = 0;
     for (int c = hi; c > lo; --c) {
         if (inside(c) && value(c) >= threshold) {
             right = c;
@@ -70,15 +75,61 @@ int find_signal(const display_geometry& g, const std::array<float, kDisplayColum
         }
     }
     const int width = right - left;
-    if (0.5 * w < width && width < 1.5 * w) return (left + right) / 2;
-    return -1;
+    return 0.5 * w < width && width < 1.5 * w;
+}
+
+}  // namespace
+
+int find_signal(const display_geometry& g, const std::array<float, kDisplayColumns>& columns,
+                int x) {
+    int left = 0;
+    int right = 0;
+    float threshold = 0.0f;
+    if (!signal_span(g, columns, x, left, right, threshold)) return -1;
+    return (left + right) / 2;
+}
+
+float signal_centre(const display_geometry& g,
+                    const std::array<float, kDisplayColumns>& columns, int x) {
+    int left = 0;
+    int right = 0;
+    float threshold = 0.0f;
+    if (!signal_span(g, columns, x, left, right, threshold)) return -1.0f;
+    // A click to one side sees part of the signal through its window; the rest counts
+    // too. Text reaches past 1.5 signal widths at a quarter of the peak, but a span of
+    // two widths or more has a neighbour in it, and then the window's span stands.
+    int outer_left = left;
+    int outer_right = right;
+    while (outer_left > 0 && columns[outer_left - 1] >= threshold) --outer_left;
+    while (outer_right < kDisplayColumns - 1 && columns[outer_right + 1] >= threshold) {
+        ++outer_right;
+    }
+    if (outer_right - outer_left < 2 * static_cast<int>(31.25f / g.bin_width)) {
+        left = outer_left;
+        right = outer_right;
+    }
+    // The columns hold magnitudes, so their squares weigh each column by its power.
+    // A text signal's momentary spectrum is lopsided, and the midpoint of its edges
+    // lands a column or more off, where the receiver's AFC cannot pull in.
+    double sum = 0.0;
+    double moment = 0.0;
+    for (int c = left; c <= right; ++c) {
+        const double v = columns[c] > 0.0f ? columns[c] : 0.0;
+        sum += v * v;
+        moment += v * v * c;
+    }
+    if (!(sum > 0.0)) return static_cast<float>(left + right) / 2.0f;
+    return static_cast<float>(moment / sum);
 }
 
 float click_frequency(const display_geometry& g,
                       const std::array<float, kDisplayColumns>& columns, int column) {
-    const int r = find_signal(g, columns, column);
-    const int used = r == -1 ? column : r;
-    const float f = static_cast<float>(used - kCentreColumn) * g.bin_width + g.centre;
+    const float centre = signal_centre(g, columns, column);
+    // A column shows bin start_bin + column, which lies up to a bin width from the
+    // frequency the column stands for; a signal found in the bins is tuned by them.
+    const float f = centre < 0.0f
+                        ? static_cast<float>(column - kCentreColumn) * g.bin_width + g.centre
+                        : (static_cast<float>(g.start_bin) + centre) * g.bin_width;
     if (f < 0.0f) return 0.0f;
     if (f > 4000.0f) return 4000.0f;
     return f;

@@ -36,7 +36,12 @@ void fill_columns(const display_geometry& g, const float* values,
 // The centre column of a PSK31-wide signal near column x, or -1.
 int find_signal(const display_geometry& g, const std::array<float, kDisplayColumns>& columns,
                 int x);
-// Audio frequency for a click on a column, snapped to a nearby signal, 0 to 4000 Hz.
+// The centre of that signal as a fractional column (the power-weighted mean of the
+// columns it spans), or -1 where find_signal finds none.
+float signal_centre(const display_geometry& g,
+                    const std::array<float, kDisplayColumns>& columns, int x);
+// Audio frequency for a click on a column, snapped to the centre of a nearby signal,
+// 0 to 4000 Hz. Where no signal is found it is exactly the clicked column's.
 float click_frequency(const display_geometry& g,
                       const std::array<float, kDisplayColumns>& columns, int column);
 

@@ -24,7 +24,8 @@ stop_services() {
     # that, but it is killed outright if it has not gone in five seconds.
     if [ -n "$pulse_pid" ]; then
         (
-            for _ in $(seq 50); do kill -0 "$pulse_pid" 2>/dev/null || exit 0; sleep 0.1; done
+            end=$((SECONDS + 5))
+            while [ $SECONDS -lt $end ]; do kill -0 "$pulse_pid" 2>/dev/null || exit 0; sleep 0.1; done
             kill -9 "$pulse_pid" 2>/dev/null
         ) </dev/null >/dev/null 2>&1 &
         disown
@@ -63,8 +64,8 @@ start_pulseaudio() {
     export PULSE_SERVER="unix:$dir/native"
     export PULSE_RUNTIME_PATH="$dir/runtime"
     export PULSE_COOKIE="$dir/home/cookie"
-    local ok=""
-    for _ in $(seq 50); do
+    local ok="" end=$((SECONDS + 10))
+    while [ $SECONDS -lt $end ]; do
         if pactl info >/dev/null 2>&1; then ok=1; break; fi
         sleep 0.1
     done
@@ -81,8 +82,8 @@ start_xvfb() {
     Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    local display=""
-    for _ in $(seq 100); do
+    local display="" end=$((SECONDS + 10))
+    while [ $SECONDS -lt $end ]; do
         display=$(cat "$work/display" 2>/dev/null)
         [ -n "$display" ] && break
         kill -0 "$xvfb_pid" 2>/dev/null || break

@@ -14,87 +14,11 @@ set -uo pipefail
 
 case_name=${1:?usage: blackbox.sh CASE}
 : "${VORDA_STAGE:?}" "${VORDA_MODEM:?}" "${VORDA_SOURCE_DATA_DIR:?}"
-[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run under tests/with-services.sh"; exit 1; }
-for tool in xdotool xsel xwininfo setxkbmap paplay import od awk; do
-    command -v $tool >/dev/null || { echo "$tool is not installed (make deps)"; exit 1; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-blackbox.XXXXXX")
-export HOME=$work/home
-mkdir -p "$HOME"
-# Nobody of this name is in the dialout group, so the warning always appears.
-export LOGNAME=vorda-test-operator
-export XFILESEARCHPATH="$VORDA_STAGE/app-defaults/%N"
-export XUSERFILESEARCHPATH="$work/none/%N"
-unset XENVIRONMENT XAPPLRESDIR
-vorda_pid=""
-other_pid=""  # a second instance, where a case runs two
-
-cleanup() {
-    for pid in $vorda_pid $other_pid; do
-        if kill -0 "$pid" 2>/dev/null; then
-            kill -KILL "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        fi
-    done
-    [ -n "${keyboard:-}" ] && setxkbmap "$keyboard"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-. "$(dirname "$0")/../blackbox_windows.sh"
-
-fail() {
-    echo "FAIL ($case_name): $*"
-    echo "--- standard error of vorda:"
-    cat "$work"/stderr* 2>/dev/null
-    exit 1
-}
-
-# The instance name (a standard toolkit option) tells our windows from those of
-# other tests sharing the screen; the resource file addresses the class only.
+. "$(dirname "$0")/../blackbox/lib.sh"
+need_tools xdotool xprop xsel xwininfo setxkbmap paplay import od awk
 instance=vorda-blackbox
-
-start_vorda() {  # [TOOLKIT OPTION...]
-    "$VORDA_STAGE/bin/vorda" -name $instance "$@" >"$work/stdout" 2>"$work/stderr" &
-    vorda_pid=$!
-}
-
-# Exit status of vorda, or 124 when it is still running after $1 seconds.
-exit_status_within() {
-    for _ in $(seq $(($1 * 10))); do
-        if ! kill -0 "$vorda_pid" 2>/dev/null; then
-            wait "$vorda_pid"
-            local status=$?
-            vorda_pid=""
-            return $status
-        fi
-        sleep 0.1
-    done
-    return 124
-}
-
-# Starts the program, waits for its window and dismisses the dialout warning
-# with Cancel (Escape), as an operator without a PTT line would.
-start_and_continue() {  # [TOOLKIT OPTION...]
-    start_vorda "$@"
-    main_window=$(visible_window VORDA) || fail "the main window did not appear"
-    local warning
-    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
-    press_in "$warning" Escape
-    window_gone "VORDA ERROR"
-    [ -z "$(own_windows "VORDA ERROR")" ] || fail "Cancel did not close the warning"
-}
-
-# The whole text of the receive pane: click into it, select all (Ctrl-/),
-# read the PRIMARY selection.
-receive_pane_text() {
-    eval "$(xdotool getwindowgeometry --shell "$main_window")"
-    # The receive pane fills the upper part of the window, below the menu bar.
-    click_at "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 6)) 1
-    press_in "$main_window" ctrl+slash
-    sleep 0.2
-    xsel --output --primary 2>/dev/null
-}
+fresh_home blackbox
+cleanup_more() { [ -n "${keyboard:-}" ] && setxkbmap "$keyboard"; }
 
 check_state_file() {
     local file=$HOME/.vordaDir/.vorda.dat
@@ -169,10 +93,11 @@ cell() { sed -n "$(($2 + 1))p" "$1" | cut -d' ' -f2-; }
 # Waits until the last line of the receive and transmit panes of each window show
 # TEXT, raising the window before each look; the cells go to FILE.PANE.WINDOW.
 wait_for_line() {  # PANE(1 receive, 2 transmit) TEXT FILE WINDOW...
-    local pane=$1 text=$2 file=$3 w id pending length
+    local pane=$1 text=$2 file=$3 w id pending length end
     length=$(printf '%s' "$text" | LC_ALL=C wc -c)
     shift 3
-    for _ in $(seq 60); do
+    end=$(deadline 30)
+    while :; do
         pending=""
         for w in "$@"; do
             id=$(text_windows "$w" | sed -n "${pane}p")
@@ -181,10 +106,14 @@ wait_for_line() {  # PANE(1 receive, 2 transmit) TEXT FILE WINDOW...
             cells_match "$file.$pane.$w" "$text" || pending=1
         done
         [ -z "$pending" ] && return 0
+        before "$end" || return 1
         sleep 0.5
     done
-    return 1
 }
+
+pane_is_empty() { [ -z "$(receive_pane_text)" ]; }
+error_dialogs_at_least() { [ "$(own_windows "VORDA ERROR" | wc -l)" -ge "$1" ]; }
+last_received_line_is() { [ "$(receive_pane_text | tail -n 1)" = "$1" ]; }
 
 case $case_name in
 starts)
@@ -203,8 +132,7 @@ starts)
     done
     grep -qE '^Running  with Motif Version [0-9.]+$' <<<"$text" || fail "no Motif version: $text"
     [ -f "$HOME/.vordaDir/cq" ] || fail "QSO files not copied into ~/.vordaDir"
-    press_in "$main_window" ctrl+q
-    exit_status_within 10 || fail "Ctrl-Q ended with status $?"
+    quit_with ctrl+q
     ;;
 receives)
     start_and_continue
@@ -212,29 +140,18 @@ receives)
     "$VORDA_MODEM" encode --table "$VORDA_SOURCE_DATA_DIR" -o "$work/signal.wav" "$message" ||
         fail "vorda-modem encode failed"
     paplay "$work/signal.wav" || fail "paplay failed"
-    text=""
-    for _ in $(seq 30); do
-        text=$(receive_pane_text)
-        grep -qF -- "$message" <<<"$text" && break
-        sleep 0.5
-    done
-    grep -qF -- "$message" <<<"$text" || fail "receive pane does not show '$message': $text"
+    text=$(await_text "$message" 15 receive_pane_text) ||
+        fail "receive pane does not show '$message': $text"
     ;;
 quit_key)
     start_and_continue
-    press_in "$main_window" ctrl+q
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "Ctrl-Q ended with status $status"
+    quit_with ctrl+q
     grep -qx "Writing $HOME/.vordaDir/.vorda.dat" "$work/stderr" || fail "no 'Writing' message"
     check_state_file
     ;;
 interrupt)
     start_and_continue
-    kill -INT "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    quit_with -INT
     grep -qx INTERRUPT "$work/stderr" || fail "no INTERRUPT message"
     check_state_file
     ;;
@@ -243,10 +160,7 @@ terminate | quit_signal)
     # save the state like SIGINT.
     start_and_continue
     if [ $case_name = terminate ]; then signal=TERM message=TERMINATE; else signal=QUIT message=QUIT; fi
-    kill -$signal "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIG$signal ended with status $status"
+    quit_with -$signal
     grep -qx $message "$work/stderr" || fail "no $message message"
     check_state_file
     ;;
@@ -257,8 +171,7 @@ video_and_clear)
     video=$(visible_window "VORDA VIDEO") || fail "Ctrl-V did not show the video dialog"
     eval "$(xdotool getwindowgeometry --shell "$video")"
     click_at "$video" $((X + WIDTH / 2)) $((Y + HEIGHT - 12)) 1
-    sleep 0.5
-    [ -z "$(own_windows "VORDA VIDEO")" ] || fail "Close did not hide the video dialog"
+    window_gone "$video" "VORDA VIDEO" || fail "Close did not hide the video dialog"
 
     # Right button on the receive pane, then "Clear" (the item below the title).
     text=$(receive_pane_text)
@@ -266,12 +179,11 @@ video_and_clear)
     eval "$(xdotool getwindowgeometry --shell "$main_window")"
     px=$((X + WIDTH / 2))
     py=$((Y + HEIGHT / 6))
+    shown=$(top_windows)
     click_at "$main_window" $px $py 3
-    sleep 0.5
-    xdotool mousemove $((px + 20)) $((py + 37)) sleep 0.1 click 1
-    sleep 0.3
-    text=$(receive_pane_text)
-    [ -z "$text" ] || fail "the receive pane still holds: $text"
+    new_top_window "$shown" >/dev/null || fail "button 3 on the receive pane posted no menu"
+    xdotool mousemove $((px + 20)) $((py + 37)) click 1
+    retry_for 5 0.2 pane_is_empty || fail "the receive pane still holds: $(receive_pane_text)"
     ;;
 home_unusable)
     # HOME is a plain file: nothing can be created below it. Each failure shows
@@ -281,13 +193,10 @@ home_unusable)
     start_vorda
     visible_window VORDA >/dev/null || fail "the main window did not appear"
     visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
-    sleep 0.5
+    retry_for 5 0.1 error_dialogs_at_least 3
     dialogs=$(own_windows "VORDA ERROR" | wc -l)
     [ "$dialogs" -eq 3 ] || fail "$dialogs dialogs instead of three (directory, state file, dialout)"
-    kill -INT "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    quit_with -INT
     for line in "vorda: can't create $HOME/.vordaDir: Not a directory" "iniProc failed. Run vorda from a terminal" \
                 "Open $HOME/.vordaDir/.vorda.dat for write failed" "iniProc failed"; do
         grep -qxF -- "$line" "$work/stderr" || fail "no message '$line'"
@@ -307,9 +216,7 @@ typing_goes_to_transmit_pane)
     # has the focus.
     start_and_continue
     press_in "$main_window" q r z || fail "could not type"
-    press_in "$main_window" ctrl+slash  # select all in the pane with the focus
-    sleep 0.2
-    typed=$(xsel --output --primary 2>/dev/null)
+    typed=$(transmit_pane_text)
     [ "$typed" = "qrz" ] || fail "the transmit pane did not get the keys: '$typed'"
     ;;
 latin1_c | latin1_utf8)
@@ -365,11 +272,8 @@ latin1_c | latin1_utf8)
     [ "$(cell "$work/tx.2.$plain" 2)" = "$(cell "$a" 3)" ] ||
         fail "the typed e with acute differs from the received one"
     # Nothing but the typed words: no letter of the cleared text went out.
-    for _ in $(seq 60); do
-        echoed=$(receive_pane_text | tail -n 1)
-        [ "$echoed" = "${copied}à été" ] && break
-        sleep 0.5
-    done
+    retry_for 30 0.5 last_received_line_is "${copied}à été"
+    echoed=$(receive_pane_text | tail -n 1)
     [ "$echoed" = "${copied}à été" ] || fail "the echo of what was sent reads '$echoed'"
     press_in "$plain" ctrl+r
     ;;
@@ -393,10 +297,7 @@ state_file_fifo)
     visible_window "VORDA ERROR" >/dev/null || fail "no error dialog"
     grep -qxF "vorda: $HOME/.vordaDir/.vorda.dat is not a regular file" "$work/stderr" ||
         fail "no message naming the FIFO"
-    kill -INT "$vorda_pid"
-    exit_status_within 10
-    status=$?
-    [ $status -eq 0 ] || fail "SIGINT ended with status $status"
+    quit_with -INT
     [ -p "$HOME/.vordaDir/.vorda.dat" ] || fail "the FIFO was replaced"
     ;;
 *)

@@ -95,6 +95,66 @@ TEST(DisplaySnapping, SignalWidthDecidesSnapping) {
     EXPECT_EQ(find_signal(geometry(4096, 1000.0f), flat(0.0f), 383), -1);
 }
 
+// A PSK31 signal's momentary spectrum: two equal tones either side of a null at the
+// carrier, skirts of nearly equal power that a quarter of the peak cuts unevenly.
+std::array<float, kDisplayColumns> lopsided_signal(int carrier_column) {
+    auto columns = flat(0.1f);
+    columns[carrier_column - 2] = 2.6f;  // just above a quarter of the peak
+    columns[carrier_column - 1] = 10.0f;
+    columns[carrier_column] = 0.0f;
+    columns[carrier_column + 1] = 10.0f;
+    columns[carrier_column + 2] = 2.4f;  // just below
+    return columns;
+}
+
+TEST(DisplaySnapping, UnevenEdgesStillTuneToTheCarrier) {
+    auto g = geometry(1024, 1000.0f);  // on the bin grid: column c shows (c - 192) * 7.8125 + 1000
+    const auto columns = lopsided_signal(210);
+    const float carrier = 1000.0f + 18 * 7.8125f;
+    // The seek asks find_signal for the midpoint of the edges, truncated, as before.
+    EXPECT_EQ(find_signal(g, columns, 210), 209);
+    EXPECT_NEAR(signal_centre(g, columns, 210), 210.0f, 0.1f);
+    // A column off is beyond the AFC's reach; the carrier itself is not.
+    for (int click : {207, 209, 210, 212}) {
+        EXPECT_NEAR(click_frequency(g, columns, click), carrier, 1.0f) << click;
+    }
+    EXPECT_EQ(signal_centre(g, flat(0.1f), 210), -1.0f);
+}
+
+TEST(DisplaySnapping, SignalsTuneByTheirBinsWhenTheCentreIsOffTheGrid) {
+    // 1000.1 Hz is no multiple of 7.8125: column c shows bin c - 63, which lies 7.7 Hz
+    // above the frequency the column stands for.
+    auto g = geometry(1024, 1000.1f);
+    ASSERT_EQ(g.start_bin, -63);
+    const int column = 160 + 63;  // bin 160, 1250 Hz
+    const auto columns = lopsided_signal(column);
+    EXPECT_NEAR(click_frequency(g, columns, column), 1250.0f, 1.0f);
+    // Where nothing is found the click still tunes exactly to the clicked column.
+    EXPECT_FLOAT_EQ(click_frequency(g, flat(0.1f), column), 1000.1f + 31 * 7.8125f);
+    auto spike = flat(0.1f);
+    spike[column] = 8.0f;
+    EXPECT_FLOAT_EQ(click_frequency(g, spike, column - 1), 1000.1f + 30 * 7.8125f);
+}
+
+TEST(DisplaySnapping, AClickToOneSideWeighsTheWholeSignal) {
+    auto g = geometry(2048, 1000.0f);  // w = 8 columns
+    auto columns = flat(0.1f);
+    const int carrier = 200;
+    for (int c = carrier - 4; c <= carrier + 4; ++c) columns[c] = 10.0f;
+    columns[carrier] = 5.0f;
+    // The click's window, [x - 12, x + 12), shows only the signal's upper part.
+    const int click = carrier + 10;
+    EXPECT_EQ(find_signal(g, columns, click), carrier + 1);
+    EXPECT_NEAR(signal_centre(g, columns, click), carrier, 0.05f);
+    EXPECT_NEAR(click_frequency(g, columns, click), 1000.0f + 8 * 3.90625f, 0.2f);
+
+    // A neighbour joined to the signal is no part of it: the window's span counts alone.
+    for (int c = carrier - 13; c < carrier - 4; ++c) columns[c] = 10.0f;
+    EXPECT_EQ(find_signal(g, columns, click), carrier + 1);
+    EXPECT_GT(signal_centre(g, columns, click), carrier);
+    EXPECT_LT(signal_centre(g, columns, click), carrier + 4);
+}
+
 TEST(DisplayGreyRamp, PixelsForCommonVisuals) {
     // 15-bit 555, 16-bit 565, 24- and 32-bit 888.
     EXPECT_EQ(grey_pixel(0, 0x7C00, 0x03E0, 0x001F), 0x18C6ul);

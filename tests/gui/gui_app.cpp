@@ -70,19 +70,7 @@ XtAppContext guiApp() {
     return appContext;
 }
 
-void settle() {
-    XtAppContext app = appContext;
-    for (int quiet = 0; quiet < 3;) {
-        XSync(XtDisplay(topLevel), False);
-        if (XtAppPending(app) != 0) {
-            quiet = 0;
-            while (XtAppPending(app) != 0) XtAppProcessEvent(app, XtIMAll);
-        } else {
-            ++quiet;
-            usleep(5000);
-        }
-    }
-}
+void settle() { settle(appContext, XtDisplay(topLevel)); }
 
 Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
                          AppResources* resources) {
@@ -111,16 +99,6 @@ Widget testShell(const char* name) {
     guiApp();
     return XtVaAppCreateShell(name, "VordaTest", topLevelShellWidgetClass, XtDisplay(topLevel),
                               XmNx, 1100, XmNy, 0, nullptr);
-}
-
-std::string textOf(Widget text) {
-    wchar_t* value = XmTextGetStringWcs(text);
-    std::string result;
-    for (const wchar_t* c = value; *c != L'\0'; ++c) {
-        result += *c <= 0xFF ? static_cast<char>(*c) : '\x1A';  // not Latin-1
-    }
-    XtFree(reinterpret_cast<char*>(value));
-    return result;
 }
 
 int highlightAt(Widget text, long position) {

@@ -10,6 +10,7 @@
 #include "app/resources.h"
 #include "app/startup.h"
 #include "gui/main_window.h"
+#include "x_helpers.h"
 
 // Builds the main window once per process with the installed resource file
 // and returns the application context.
@@ -34,9 +35,7 @@ Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
 // that tests build themselves.
 Widget testShell(const char* name);
 
-// The text of a text widget as Latin-1 bytes (0x1A for any other character),
-// and its highlight mode at a position.
-std::string textOf(Widget text);
+// The highlight mode of a text widget at a position.
 int highlightAt(Widget text, long position);
 
 // Every secondary decoder slot as after start-up (never opened): a window a test

@@ -21,19 +21,6 @@
 
 namespace {
 
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
-Pixel backgroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNbackground, &p, nullptr);
-    return p;
-}
-
 void activate(Widget item) {
     XmPushButtonCallbackStruct call{};
     call.reason = XmCR_ACTIVATE;
@@ -74,32 +61,7 @@ void arrowClick(Widget arrow, unsigned state, int clickCount) {
     XtCallCallbacks(arrow, XmNactivateCallback, &call);
 }
 
-void focusEvent(Widget field, int reason) {
-    XmAnyCallbackStruct call{};
-    call.reason = reason;
-    XtCallCallbacks(field, reason == XmCR_FOCUS ? XmNfocusCallback : XmNlosingFocusCallback,
-                    &call);
-}
-
-// A key typed into a widget, through its translation for that key.
-void typeKey(Widget w, KeySym keysym) {
-    XEvent e{};
-    e.xkey.type = KeyPress;
-    e.xkey.display = XtDisplay(w);
-    e.xkey.window = XtWindow(w);
-    e.xkey.keycode = XKeysymToKeycode(XtDisplay(w), keysym);
-    e.xkey.time = CurrentTime;
-    XtCallActionProc(w, "self-insert", &e, nullptr, 0);
-}
-
-void pressEnter(Widget field) {
-    XEvent e{};
-    e.xkey.type = KeyPress;
-    e.xkey.display = XtDisplay(field);
-    e.xkey.window = XtWindow(field);
-    e.xkey.keycode = XKeysymToKeycode(XtDisplay(field), XK_Return);
-    XtCallActionProc(field, "activate", &e, nullptr, 0);
-}
+void pressEnter(Widget field) { callAction(field, "activate", XK_Return); }
 
 std::vector<FakeCommand> commandsOn(int32_t channel, int32_t spec) {
     std::vector<FakeCommand> result;
@@ -199,7 +161,7 @@ TEST_P(TrTransitions, SendExactlyThisSequence) {
     }
     EXPECT_EQ(trState, c.trStateAfter);
     if (c.net && !c.commands.empty()) {
-        EXPECT_EQ(fieldOf(mainWindow.txFreqText), "1012.5");
+        EXPECT_EQ(textOf(mainWindow.txFreqText), "1012.5");
     }
 
     // Only the button of the state asked for is set, and marked once the state changed.
@@ -269,42 +231,42 @@ TEST_F(Controls, FrequencyFieldsTakeOnlyDigitsAndPoints) {
     Widget field = mainWindow.rxFreqText;
     setFrequencyText(field, "");
     for (KeySym k : {XK_1, XK_a, XK_2, XK_space, XK_minus, XK_period, XK_5, XK_plus}) {
-        typeKey(field, k);
+        callAction(field, "self-insert", k);
     }
-    EXPECT_EQ(fieldOf(field), "12.5");
+    EXPECT_EQ(textOf(field), "12.5");
 
     // A paste comes as one insertion: refused as a whole when anything is not a digit.
     XmTextFieldInsert(field, 4, const_cast<char*>("3x"));
-    EXPECT_EQ(fieldOf(field), "12.5");
+    EXPECT_EQ(textOf(field), "12.5");
     XmTextFieldInsert(field, 0, const_cast<char*>("10"));
-    EXPECT_EQ(fieldOf(field), "1012.5");
+    EXPECT_EQ(textOf(field), "1012.5");
     XmTextFieldReplace(field, 0, 2, const_cast<char*>(""));
-    EXPECT_EQ(fieldOf(field), "12.5");
+    EXPECT_EQ(textOf(field), "12.5");
     // The program's own texts are not typing.
     setFrequencyText(field, " 0.5");
-    EXPECT_EQ(fieldOf(field), " 0.5");
+    EXPECT_EQ(textOf(field), " 0.5");
     EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
 }
 
 TEST_F(Controls, EnterSendsTheFieldsFrequencyLimitedToFourKilohertz) {
     setFrequencyText(mainWindow.rxFreqText, "5000");
     pressEnter(mainWindow.rxFreqText);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "MAXFREQ");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "MAXFREQ");
     EXPECT_EQ(commandsOn(2, 8), (std::vector<FakeCommand>{{2, 8, 400000}}));
     // "MAXFREQ" stands for 4000 Hz wherever the field is read: by an arrow, by
     // NET at Xmit and by Enter.
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
     EXPECT_EQ(fakeServer.last(2, 8), 400000);
     setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
     arrowClick(mainWindow.rxDownArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "3999.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "3999.0");
     setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
     XmToggleButtonSetState(mainWindow.netTB, True, False);
     activate(mainWindow.xmitItem);
     activate(mainWindow.recvItem);
     XmToggleButtonSetState(mainWindow.netTB, False, False);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "MAXFREQ");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "MAXFREQ");
     EXPECT_EQ(fakeServer.last(255, 8), 400000);
     pressEnter(mainWindow.rxFreqText);
     EXPECT_EQ(fakeServer.last(2, 8), 400000);
@@ -312,7 +274,7 @@ TEST_F(Controls, EnterSendsTheFieldsFrequencyLimitedToFourKilohertz) {
     setFrequencyText(mainWindow.txFreqText, "2125.5");
     pressEnter(mainWindow.txFreqText);
     EXPECT_EQ(fakeServer.last(255, 8), 212550);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "2125.5");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "2125.5");
     EXPECT_EQ(commandsOn(2, 8).size(), 4u);
 }
 
@@ -341,24 +303,24 @@ TEST_F(Controls, FieldsWithoutAnOwnerOrForAnotherReasonSayWhy) {
 TEST_F(Controls, ArrowsStepWithinZeroToFourKilohertz) {
     setFrequencyText(mainWindow.rxFreqText, "3999.5");
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
     arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
     setFrequencyText(mainWindow.rxFreqText, "0.5");
     arrowClick(mainWindow.rxDownArrow, 0, 1);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), " 0.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), " 0.0");
     EXPECT_EQ(commandsOn(2, 8),
               (std::vector<FakeCommand>{{2, 8, 400000}, {2, 8, 400000}, {2, 8, 0}}));
 
     // Shift moves 8 Hz; a double click's second activation 7 Hz (8 in all).
     setFrequencyText(mainWindow.txFreqText, "1000.0");
     arrowClick(mainWindow.txUpArrow, ShiftMask, 1);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "1008.0");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "1008.0");
     arrowClick(mainWindow.txDownArrow, 0, 1);
     arrowClick(mainWindow.txDownArrow, 0, 2);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "1000.0");
     arrowClick(mainWindow.txDownArrow, ShiftMask, 2);
-    EXPECT_EQ(fieldOf(mainWindow.txFreqText), "992.0");
+    EXPECT_EQ(textOf(mainWindow.txFreqText), "992.0");
     EXPECT_EQ(commandsOn(255, 8), (std::vector<FakeCommand>{
                                       {255, 8, 100800}, {255, 8, 100700}, {255, 8, 100000},
                                       {255, 8, 99200}}));
@@ -380,18 +342,18 @@ TEST_F(Controls, UnmarkedControlsShowTheirResourceColoursAfterEachChange) {
                 << XtName(mainWindow.*item) << ": " << XtName(toggle);
         }
     }
-    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
-    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
     EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), backgroundOf(fresh.rxFreqText));
     EXPECT_EQ(plainColor, backgroundOf(fresh.rxText));  // a receive pane back at its end
 }
 
 TEST_F(Controls, FocusOnTheReceiveFieldHoldsAfcOff) {
-    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_EQ(mainWindow.rxFreqFocused, 1);
     EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), markColor);
-    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_EQ(mainWindow.rxFreqFocused, 0);
     EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), plainColor);
@@ -400,8 +362,8 @@ TEST_F(Controls, FocusOnTheReceiveFieldHoldsAfcOff) {
     // With AFC off it stays off, and nothing is sent.
     XmToggleButtonSetState(mainWindow.afcTB, False, False);
     fakeServer.reset();
-    focusEvent(mainWindow.rxFreqText, XmCR_FOCUS);
-    focusEvent(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
 }

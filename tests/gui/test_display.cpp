@@ -19,13 +19,6 @@
 
 namespace {
 
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
 // A display record set up on wfDA whose frames land in a pixmap of the test's,
 // so that no other window on the shared screen can hide them.
 class TuningDisplay : public ::testing::Test {
@@ -204,12 +197,12 @@ TEST_F(TuningDisplay, ImdFieldShowsTheMeanOrDashes) {
     values[s + 192 - 2] = values[s + 192 + 2] = 100.0f;  // products 40 dB down
     XmToggleButtonSetState(mainWindow.dcdTB, True, False);
     for (int i = 0; i < 20; ++i) display_new_data(&d, values.data(), 1024);
-    EXPECT_EQ(fieldOf(mainWindow.imdTF), "-40 ");
+    EXPECT_EQ(textOf(mainWindow.imdTF), "-40 ");
     XmToggleButtonSetState(mainWindow.dcdTB, False, False);
     for (int i = 0; i < 4; ++i) display_new_data(&d, values.data(), 1024);
-    EXPECT_EQ(fieldOf(mainWindow.imdTF), "-40 ");
+    EXPECT_EQ(textOf(mainWindow.imdTF), "-40 ");
     display_new_data(&d, values.data(), 1024);
-    EXPECT_EQ(fieldOf(mainWindow.imdTF), "---");
+    EXPECT_EQ(textOf(mainWindow.imdTF), "---");
 }
 
 TEST_F(TuningDisplay, PollLoopHandsOverFullBlocksAndFollowsTheReceiver) {

@@ -24,13 +24,6 @@
 
 namespace {
 
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
 void activate(Widget item) {
     XmPushButtonCallbackStruct call{};
     call.reason = XmCR_ACTIVATE;
@@ -80,18 +73,6 @@ std::vector<int32_t> receiverFrequencies() {
         if (c.channel == 2 && c.spec == 8) result.push_back(c.value);
     }
     return result;
-}
-
-Pixel foregroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNforeground, &p, nullptr);
-    return p;
-}
-
-Pixel backgroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNbackground, &p, nullptr);
-    return p;
 }
 
 // Contrast ratio of two colours by their relative luminance, 1 (none) to 21.
@@ -173,17 +154,17 @@ TEST_F(DisplayControls, ButtonOneTunesToTheClickedColumnOrTheSignalNearIt) {
     fft_setup(&vordaDisplay, 2048, -1);  // 3.90625 Hz per column, start bin 64
     fakeServer.reset();
     buttonOnDisplay(ButtonPress, Button1, 0);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "250.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "250.0");
     // A signal 31.25 Hz wide (8 columns) centred on column 300 catches a click at 295.
     for (int c = 296; c <= 304; ++c) vordaDisplay.columns[c] = 5.0f;
     buttonOnDisplay(ButtonPress, Button1, 295);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1421.9");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1421.9");
     // Releases and other buttons leave the receiver alone.
     buttonOnDisplay(ButtonRelease, Button1, 10);
     buttonOnDisplay(ButtonPress, Button3, 10);
     buttonOnDisplay(ButtonPress, Button2, 10);
     EXPECT_EQ(receiverFrequencies(), (std::vector<int32_t>{25000, 142187}));
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1421.9");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1421.9");
 }
 
 TEST_F(DisplayControls, SeekUpWithoutSignalStopsAtTheTopOfTheBand) {
@@ -199,7 +180,7 @@ TEST_F(DisplayControls, SeekUpWithoutSignalStopsAtTheTopOfTheBand) {
     std::vector<int32_t> expected = {395000};
     for (int32_t f = 395500; f <= 400000; f += 500) expected.push_back(f);
     EXPECT_EQ(receiverFrequencies(), expected);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "4000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
     EXPECT_EQ(foregroundOf(mainWindow.rxFreqText), own);
     EXPECT_NE(own, BlackPixelOfScreen(XtScreen(topLevel)));  // the resource file's colour
 }
@@ -209,7 +190,7 @@ TEST_F(DisplayControls, SeekDownStopsAtZero) {
     activate(mainWindow.seekDownItem);
     ASSERT_TRUE(runUntil([] { return seeking == 0; }));
     EXPECT_EQ(receiverFrequencies(), (std::vector<int32_t>{1000, 500, 0}));
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), " 0.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), " 0.0");
 }
 
 TEST_F(DisplayControls, SeekStopsOnASignalAtTheCentre) {

@@ -27,24 +27,6 @@
 
 namespace {
 
-std::string labelOf(Widget w) {
-    XmString label = nullptr;
-    XtVaGetValues(w, XmNlabelString, &label, nullptr);
-    char* text = static_cast<char*>(
-        XmStringUnparse(label, nullptr, XmCHARSET_TEXT, XmCHARSET_TEXT, nullptr, 0, XmOUTPUT_ALL));
-    std::string result = text;
-    XtFree(text);
-    XmStringFree(label);
-    return result;
-}
-
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
 std::string acceleratorOf(Widget w) {
     char* accelerator = nullptr;
     XtVaGetValues(w, XmNaccelerator, &accelerator, nullptr);
@@ -136,8 +118,8 @@ TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
     EXPECT_EQ(built.brightness, 40);
     EXPECT_EQ(built.displaySpeed, 50);
     EXPECT_EQ(built.localCaps, 0);
-    EXPECT_EQ(fieldOf(built.rxFreqText), "1000.0");
-    EXPECT_EQ(fieldOf(built.imdTF), "---");
+    EXPECT_EQ(textOf(built.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(built.imdTF), "---");
     EXPECT_STREQ(resources.call, "N0CALL");
     EXPECT_EQ(resources.sampsize, 8000);
 
@@ -184,8 +166,8 @@ TEST(InitialServerSettings, UnsetFrequenciesAndModesTakenFromToggles) {
     EXPECT_EQ(fakeServer.commands, expected);
     EXPECT_FLOAT_EQ(res.rxFreq, 1000.0f);
     EXPECT_FLOAT_EQ(res.txFreq, 1000.0f);
-    EXPECT_EQ(fieldOf(mw.rxFreqText), "1000.0");
-    EXPECT_EQ(fieldOf(mw.txFreqText), "1000.0");
+    EXPECT_EQ(textOf(mw.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(mw.txFreqText), "1000.0");
     EXPECT_EQ(mw.qpsk, 1);
     EXPECT_EQ(mw.lsb, 1);
 }
@@ -200,8 +182,8 @@ TEST(InitialServerSettings, GivenFrequenciesInHundredthsOfAHertz) {
                       &mw, &res);
     EXPECT_EQ(fakeServer.last(2, 8), 101250);
     EXPECT_EQ(fakeServer.last(255, 8), 212537);
-    EXPECT_EQ(fieldOf(mw.rxFreqText), "1012.5");
-    EXPECT_EQ(fieldOf(mw.txFreqText), "2125.4");
+    EXPECT_EQ(textOf(mw.rxFreqText), "1012.5");
+    EXPECT_EQ(textOf(mw.txFreqText), "2125.4");
     // No span chosen: the broad view is taken rather than none.
     EXPECT_EQ(mw.spanFactor, 2);
     EXPECT_TRUE(XmToggleButtonGetState(mw.broadTB));
@@ -237,8 +219,8 @@ TEST(InitialServerSettings, FrequencyResourcesAreLimitedToTheBand) {
         buildSecondWindow({"vorda-test.rxFreq: " + c.rx, "vorda-test.txFreq: " + c.tx}, &mw,
                           &res);
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(fieldOf(mw.rxFreqText), c.rxShown) << c.rx;
-        EXPECT_EQ(fieldOf(mw.txFreqText), c.txShown) << c.tx;
+        EXPECT_EQ(textOf(mw.rxFreqText), c.rxShown) << c.rx;
+        EXPECT_EQ(textOf(mw.txFreqText), c.txShown) << c.tx;
         EXPECT_EQ(fakeServer.last(2, 8), c.rxSent) << c.rx;
         EXPECT_EQ(fakeServer.last(255, 8), c.txSent) << c.tx;
         EXPECT_NE(err.find(c.warning), std::string::npos) << err;

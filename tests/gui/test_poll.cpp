@@ -20,13 +20,6 @@
 
 namespace {
 
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
 ServerStatus receiving(int32_t freq, int32_t dcd, int32_t phase, int32_t strength) {
     ServerStatus s{};
     s.freq = freq;
@@ -76,7 +69,7 @@ TEST_F(Poll, StatusReachesDcdFrequencyFieldAndScope) {
     fakeServer.status[2] = receiving(123456, 1, 64, 20);
     pollProc(nullptr);
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.dcdTB));
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1234.6");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1234.6");
     EXPECT_FLOAT_EQ(appResources.rxFreq, 1234.56f);
     EXPECT_EQ(mainScope.previousX, mainScope.centreX - 20);  // phase 64 points left
     EXPECT_EQ(mainScope.previousY, mainScope.centreY);
@@ -88,7 +81,7 @@ TEST_F(Poll, StatusReachesDcdFrequencyFieldAndScope) {
 
 TEST_F(Poll, FrequencyFieldMovesOnlyBeyondFiveHundredthsOfAHertz) {
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
     fakeServer.status[2] = receiving(100005, 0, 0, 0);  // 0.05 Hz: not shown
     pollProc(nullptr);
     EXPECT_FLOAT_EQ(lastShownRxFreq, 1000.0f);
@@ -97,7 +90,7 @@ TEST_F(Poll, FrequencyFieldMovesOnlyBeyondFiveHundredthsOfAHertz) {
     EXPECT_FLOAT_EQ(lastShownRxFreq, 1000.08f);
     fakeServer.status[2] = receiving(100100, 0, 0, 0);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1001.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1001.0");
 }
 
 TEST_F(Poll, FocusedFieldKeepsWhatTheOperatorTypes) {
@@ -106,11 +99,11 @@ TEST_F(Poll, FocusedFieldKeepsWhatTheOperatorTypes) {
     XmTextFieldSetString(mainWindow.rxFreqText, const_cast<char*>("12"));
     fakeServer.status[2] = receiving(150000, 0, 0, 0);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "12");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "12");
     EXPECT_FLOAT_EQ(appResources.rxFreq, 1500.0f);
     mainWindow.rxFreqFocused = 0;
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1500.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1500.0");
 }
 
 TEST_F(Poll, TransmittingVectorUpWhileEchoingDownOtherwise) {
@@ -124,7 +117,7 @@ TEST_F(Poll, TransmittingVectorUpWhileEchoingDownOtherwise) {
     EXPECT_EQ(mainScope.previousY, mainScope.centreY - 35);
     pollProc(nullptr);
     EXPECT_EQ(mainScope.previousY, mainScope.centreY + 35);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");  // left alone while transmitting
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");  // left alone while transmitting
 }
 
 TEST_F(Poll, OpenSecondaryDecodersAreFed) {
@@ -156,7 +149,7 @@ TEST_F(Poll, OpenSecondaryDecodersAreFed) {
     fakeServer.status[4] = receiving(150025, 1, 128, 30);
     pollProc(nullptr);
     EXPECT_EQ(textOf(open.rxText), "hi");
-    EXPECT_EQ(fieldOf(open.rx2FreqText), "1500.2");
+    EXPECT_EQ(textOf(open.rx2FreqText), "1500.2");
     EXPECT_TRUE(XmToggleButtonGetState(open.dcdTB));
     EXPECT_EQ(open.scope.previousY, open.scope.centreY + 30);
     EXPECT_EQ(fakeServer.reads, (std::vector<int32_t>{0, 2, 4}));

@@ -31,13 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string fieldOf(Widget w) {
-    char* text = XmTextFieldGetString(w);
-    std::string result = text;
-    XtFree(text);
-    return result;
-}
-
 std::string titleOf(Widget shell) {
     char* title = nullptr;
     XtVaGetValues(shell, XmNtitle, &title, nullptr);
@@ -48,12 +41,6 @@ bool viewable(Widget shell) {
     XWindowAttributes attributes{};
     XGetWindowAttributes(XtDisplay(shell), XtWindow(shell), &attributes);
     return attributes.map_state == IsViewable;
-}
-
-Pixel backgroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNbackground, &p, nullptr);
-    return p;
 }
 
 // Where the window really is on the screen.
@@ -67,21 +54,8 @@ WindowPosition screenPosition(Widget shell) {
     return {static_cast<int16_t>(x), static_cast<int16_t>(y)};
 }
 
-// A button press the way the toolkit delivers it, with the modifier state given.
-XEvent buttonEvent(Widget w, unsigned int state) {
-    XEvent event{};
-    event.xbutton.type = ButtonPress;
-    event.xbutton.display = XtDisplay(w);
-    event.xbutton.window = XtWindow(w);
-    event.xbutton.button = 1;
-    event.xbutton.state = state;
-    event.xbutton.time = CurrentTime;
-    return event;
-}
-
-void press(Widget button) {
-    XEvent event = buttonEvent(button, 0);
-    XtCallActionProc(button, "ArmAndActivate", &event, nullptr, 0);
+void pressAndSettle(Widget button) {
+    press(button);
     settle();
 }
 
@@ -100,19 +74,8 @@ void clickArrow(Widget arrow, int clickCount, unsigned int state = 0) {
 void typeAndEnter(Widget field, const char* text) {
     XmTextFieldSetString(field, const_cast<char*>(""));
     XmTextFieldInsert(field, 0, const_cast<char*>(text));
-    XEvent event{};
-    event.xkey.type = KeyPress;
-    event.xkey.display = XtDisplay(field);
-    event.xkey.window = XtWindow(field);
-    XtCallActionProc(field, "activate", &event, nullptr, 0);
+    callAction(field, "activate", XK_Return);
     settle();
-}
-
-void focusCallback(Widget field, int reason) {
-    XmAnyCallbackStruct call{};
-    call.reason = reason;
-    XtCallCallbacks(field, reason == XmCR_FOCUS ? XmNfocusCallback : XmNlosingFocusCallback,
-                    &call);
 }
 
 ServerStatus receiving(int32_t freq, int32_t dcd) {
@@ -174,7 +137,7 @@ TEST_F(Secondary, SlotsOpenInOrderAndAFifthIsRefused) {
     const Widget shell = second.secondaryDiag;
     putRxChar(second.rxText, 'x', 0, XmHIGHLIGHT_NORMAL);
     XmToggleButtonSetState(second.afcTB, False, True);
-    press(second.closeButton);
+    pressAndSettle(second.closeButton);
     EXPECT_EQ(second.state, 0);
     XmToggleButtonSetState(mainWindow.qpskTB, True, False);
     EXPECT_EQ(decoder_open(210), 1);
@@ -196,7 +159,7 @@ TEST_F(Secondary, OpeningAndClosingCommandTheChannel) {
                                                              {3, 5, 0},
                                                              {3, 6, 1},
                                                              {3, 8, 129687}}));
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1296.9");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1296.9");
     EXPECT_FLOAT_EQ(d.shownFrequency, 1296.875f);
     EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
     EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
@@ -209,7 +172,7 @@ TEST_F(Secondary, OpeningAndClosingCommandTheChannel) {
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 4, 0}, {3, 6, 0}}));
 
     fakeServer.reset();
-    press(d.closeButton);
+    pressAndSettle(d.closeButton);
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 7, 128}}));
     EXPECT_EQ(d.state, 0);
     EXPECT_FALSE(viewable(d.secondaryDiag));
@@ -220,12 +183,12 @@ TEST_F(Secondary, StatusMovesTheFieldBeyondFiveHundredthsOfAHertz) {
     SecondaryDecoder& d = secondaryDecoders[0];
     fakeServer.status[3] = receiving(100005, 1);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1000.0");
     EXPECT_FLOAT_EQ(d.shownFrequency, 1000.0f);
     EXPECT_TRUE(XmToggleButtonGetState(d.dcdTB));
     fakeServer.status[3] = receiving(101260, 0);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1012.6");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1012.6");
     EXPECT_FALSE(XmToggleButtonGetState(d.dcdTB));
 }
 
@@ -236,16 +199,16 @@ TEST_F(Secondary, AWindowOpenedOnZeroHertzShowsIt) {
     ASSERT_EQ(decoder_open(0), 0);
     SecondaryDecoder& d = secondaryDecoders[0];
     EXPECT_EQ(fakeServer.last(3, 8), 0);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
     fakeServer.status[3] = receiving(0, 0);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
 
     // A reopened window shows its new frequency even when it equals the old one.
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("12"));
-    press(d.closeButton);
+    pressAndSettle(d.closeButton);
     ASSERT_EQ(decoder_open(0), 0);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
 }
 
 TEST_F(Secondary, RightClickOnTheDisplayOpensAWindowAndLeavesTheMainReceiver) {
@@ -260,7 +223,7 @@ TEST_F(Secondary, RightClickOnTheDisplayOpensAWindowAndLeavesTheMainReceiver) {
     ASSERT_EQ(secondaryDecoders[0].state, 1);
     EXPECT_EQ(fakeServer.last(3, 8), 79687);  // 1000 - 26 x 7.8125 Hz
     EXPECT_EQ(fakeServer.last(2, 8), -1000);
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
 }
 
 TEST_F(Secondary, OpenDecoderCopiesTheMainTextOnTheMainSignal) {
@@ -272,11 +235,11 @@ TEST_F(Secondary, OpenDecoderCopiesTheMainTextOnTheMainSignal) {
     const SecondaryDecoder& d = secondaryDecoders[0];
     ASSERT_EQ(d.state, 1);
     EXPECT_EQ(textOf(d.rxText), "cq cq de n0call\nn0call de");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1015.6");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1015.6");
     EXPECT_EQ(fakeServer.last(3, 8), 101562);
     // The main window keeps its text and its receiver.
     EXPECT_EQ(textOf(mainWindow.rxText), "cq cq de n0call\nn0call de");
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
     EXPECT_EQ(fakeServer.last(2, 8), -1000);
 }
 
@@ -294,7 +257,7 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     XtVaSetValues(d.rxText, XmNbackground, markColor, nullptr);
 
     fakeServer.reset();
-    press(d.swapButton);
+    pressAndSettle(d.swapButton);
     const std::vector<FakeCommand> swap = fakeServer.commands;
     ASSERT_FALSE(swap.empty());
     EXPECT_EQ(swap.front(), (FakeCommand{2, 64, 3}));
@@ -311,15 +274,15 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_FALSE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1296.9");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1000.0");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1296.9");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1000.0");
     EXPECT_EQ(mainWindow.scrolledBack, 0);
     EXPECT_EQ(d.scrolledBack, 0);
     EXPECT_EQ(backgroundOf(d.rxText), plainColor);
     EXPECT_EQ(XmTextGetInsertionPosition(d.rxText), XmTextGetLastPosition(d.rxText));
 
     fakeServer.reset();
-    press(d.swapButton);
+    pressAndSettle(d.swapButton);
     EXPECT_EQ(fakeServer.commands.front(), (FakeCommand{2, 64, 3}));
     EXPECT_EQ(fakeServer.last(2, 8), 100000);
     EXPECT_EQ(fakeServer.last(3, 8), 129690);
@@ -329,8 +292,8 @@ TEST_F(Secondary, SwappingTwiceRestoresBothSides) {
     EXPECT_TRUE(XmToggleButtonGetState(d.qpskTB));
     EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
     EXPECT_FALSE(XmToggleButtonGetState(d.afcTB));
-    EXPECT_EQ(fieldOf(mainWindow.rxFreqText), "1000.0");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1296.9");
+    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1296.9");
 }
 
 TEST(SecondaryArrowStep, OneHertzShiftEightDoubleClickSevenMore) {
@@ -352,52 +315,52 @@ TEST_F(Secondary, ArrowsAndTypedValuesAreLimitedToTheBand) {
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3999.5"));
     fakeServer.reset();
     clickArrow(d.upArrow, 1);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "4000.0");
     clickArrow(d.upArrow, 1, ShiftMask);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "4000.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "4000.0");
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400000}, {3, 8, 400000}}));
 
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("3.5"));
     clickArrow(d.downArrow, 1);
     clickArrow(d.downArrow, 2);  // the second click of a double click
-    EXPECT_EQ(fieldOf(d.rx2FreqText), " 0.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), " 0.0");
     EXPECT_EQ(fakeServer.last(3, 8), 0);
 
     // Typed and entered, the value is limited, and the focus goes to "<-> Main".
     fakeServer.reset();
     typeAndEnter(d.rx2FreqText, "5000");
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "MAXFREQ");
+    EXPECT_EQ(textOf(d.rx2FreqText), "MAXFREQ");
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{3, 8, 400000}}));
     clickArrow(d.downArrow, 1);  // "MAXFREQ" is the top of the band
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "3999.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "3999.0");
     EXPECT_EQ(XmGetFocusWidget(d.secondaryDiag), d.swapButton);
     typeAndEnter(d.rx2FreqText, "1234.5");
     EXPECT_EQ(fakeServer.last(3, 8), 123450);
     // Only digits and the point can be typed.
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("12"));
     XmTextFieldInsert(d.rx2FreqText, 2, const_cast<char*>("a-"));
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "12");
+    EXPECT_EQ(textOf(d.rx2FreqText), "12");
 }
 
 TEST_F(Secondary, FocusedFieldStaysStillWhileTheReceiverMoves) {
     ASSERT_EQ(decoder_open(192), 0);
     SecondaryDecoder& d = secondaryDecoders[0];
     fakeServer.reset();
-    focusCallback(d.rx2FreqText, XmCR_FOCUS);
+    callFocusCallbacks(d.rx2FreqText, XmCR_FOCUS);
     EXPECT_EQ(d.focused, 1);
     EXPECT_FALSE(XmToggleButtonGetState(d.afcTB));  // shown off while typing
     EXPECT_EQ(fakeServer.last(3, 6), -1000);        // the channel's AFC is left alone
     XmTextFieldSetString(d.rx2FreqText, const_cast<char*>("15"));
     fakeServer.status[3] = receiving(150000, 1);
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "15");
+    EXPECT_EQ(textOf(d.rx2FreqText), "15");
     EXPECT_TRUE(XmToggleButtonGetState(d.dcdTB));
 
-    focusCallback(d.rx2FreqText, XmCR_LOSING_FOCUS);
+    callFocusCallbacks(d.rx2FreqText, XmCR_LOSING_FOCUS);
     EXPECT_EQ(d.focused, 0);
     EXPECT_TRUE(XmToggleButtonGetState(d.afcTB));
     pollProc(nullptr);
-    EXPECT_EQ(fieldOf(d.rx2FreqText), "1500.0");
+    EXPECT_EQ(textOf(d.rx2FreqText), "1500.0");
 }
 
 TEST_F(Secondary, PaneHoldsAndClearsWithTheSharedHandlers) {
@@ -463,12 +426,12 @@ TEST_F(SecondaryPositions, WindowsOpenWhereSavedAndQuitSavesClosedOnesOnly) {
     XMoveWindow(display, XtWindow(secondaryDecoders[0].secondaryDiag), 750, 160);
     XMoveWindow(display, XtWindow(secondaryDecoders[1].secondaryDiag), 760, 260);
     settle();
-    press(secondaryDecoders[0].closeButton);
-    press(secondaryDecoders[2].closeButton);
+    pressAndSettle(secondaryDecoders[0].closeButton);
+    pressAndSettle(secondaryDecoders[2].closeButton);
     ASSERT_EQ(decoder_open(192), 0);
     settle();
     EXPECT_EQ(screenPosition(secondaryDecoders[0].secondaryDiag).x, 750);
-    press(secondaryDecoders[0].closeButton);
+    pressAndSettle(secondaryDecoders[0].closeButton);
 
     EXPECT_EXIT(quitCB(nullptr, nullptr, nullptr), testing::ExitedWithCode(0), "^Writing .*");
     std::ifstream in(home / ".vordaDir" / ".vorda.dat");

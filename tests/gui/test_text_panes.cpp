@@ -25,12 +25,6 @@ void typeInto(const std::string& text) {
                  const_cast<char*>(text.c_str()));
 }
 
-Pixel backgroundOf(Widget w) {
-    Pixel p = 0;
-    XtVaGetValues(w, XmNbackground, &p, nullptr);
-    return p;
-}
-
 // Sets the receive scroll bar as a drag by the operator would, with its callbacks.
 void scrollTo(int value) {
     int sliderSize = 0;

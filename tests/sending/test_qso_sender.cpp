@@ -29,6 +29,15 @@ void askInto(const char* word, char terminator, void* context) {
     static_cast<Recorder*>(context)->asked.emplace_back(word, terminator);
 }
 
+// A sender that types into and asks through `r`.
+qso_sender senderInto(Recorder& r) {
+    qso_sender s;
+    s.type = typeInto;
+    s.ask = askInto;
+    s.context = &r;
+    return s;
+}
+
 char* bufferOf(const std::string& text) {
     char* b = static_cast<char*>(std::malloc(text.size() + 1));
     std::memcpy(b, text.data(), text.size());
@@ -39,10 +48,7 @@ char* bufferOf(const std::string& text) {
 // Sends `text` to the end, answering the fields in order; returns what was typed.
 Recorder send(const std::string& text, std::deque<std::string> answers) {
     Recorder r;
-    qso_sender s;
-    s.type = typeInto;
-    s.ask = askInto;
-    s.context = &r;
+    qso_sender s = senderInto(r);
     char* client = bufferOf(text);
     for (int calls = 0; calls < 1000; ++calls) {
         const size_t before = r.asked.size();
@@ -114,10 +120,7 @@ TEST(QsoFields, FieldAtEndEmptyLabelAndNul) {
 
 TEST(QsoFields, AbandonedTextMakesWayForTheNextFile) {
     Recorder r;
-    qso_sender s;
-    s.type = typeInto;
-    s.ask = askInto;
-    s.context = &r;
+    qso_sender s = senderInto(r);
     EXPECT_FALSE(qso_send_step(s, bufferOf("first ~F rest\n")));
     EXPECT_TRUE(qso_send_step(s, nullptr));  // asks for F
     qso_abandon(s);
@@ -128,10 +131,7 @@ TEST(QsoFields, AbandonedTextMakesWayForTheNextFile) {
 
     // While a text is being sent another one is not taken over.
     Recorder r2;
-    qso_sender t;
-    t.type = typeInto;
-    t.ask = askInto;
-    t.context = &r2;
+    qso_sender t = senderInto(r2);
     EXPECT_FALSE(qso_send_step(t, bufferOf("a ~X b")));
     char* other = bufferOf("other");
     EXPECT_TRUE(qso_send_step(t, other));
@@ -147,10 +147,7 @@ TEST(QsoFields, LongTextIsTypedInSlices) {
     std::string text;
     for (int i = 0; text.size() < 1000; ++i) text += "line " + std::to_string(i) + "\n";
     Recorder r;
-    qso_sender s;
-    s.type = typeInto;
-    s.ask = askInto;
-    s.context = &r;
+    qso_sender s = senderInto(r);
     ASSERT_TRUE(qso_start(s, bufferOf(text + "~F end")));
     int calls = 0;
     size_t before = 0;
@@ -172,10 +169,7 @@ TEST(QsoFields, ASecondTextIsNotTakenWhileOneIsOnItsWay) {
     // Taken at the choice, before the work procedure first runs: two choices in quick
     // succession once both ran, the first text was dropped and the answer misplaced.
     Recorder r;
-    qso_sender s;
-    s.type = typeInto;
-    s.ask = askInto;
-    s.context = &r;
+    qso_sender s = senderInto(r);
     char* first = bufferOf("AAA ~ONE BBB");
     char* second = bufferOf("CCC ~TWO DDD");
     EXPECT_TRUE(qso_start(s, first));

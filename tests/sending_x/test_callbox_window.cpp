@@ -52,7 +52,7 @@ protected:
         return bytes;
     }
 
-    std::string typed() { return xtest::textOf(mainWindow.txText); }
+    std::string typed() { return textOf(mainWindow.txText); }
 };
 
 std::string padded(const std::string& call) { return call + std::string(24 - call.size(), '\0'); }
@@ -65,11 +65,11 @@ TEST_F(CallBoxWindow, TypedCallIsStoredInCapitalsAndSentByTheKeys) {
     CallBox box{};
     createCallBox(&box, xtest::topLevel());
     xtest::settle();
-    EXPECT_EQ(xtest::labelOf(box.box, XmNselectionLabelString), "His Call");
-    EXPECT_EQ(xtest::labelOf(box.clearButton, XmNlabelString), "Clear");
+    EXPECT_EQ(labelOf(box.box, XmNselectionLabelString), "His Call");
+    EXPECT_EQ(labelOf(box.clearButton, XmNlabelString), "Clear");
 
     xtest::typeInto(box.text, "abc");
-    EXPECT_EQ(xtest::textOf(box.text), "ABC");
+    EXPECT_EQ(textOf(box.text), "ABC");
     EXPECT_EQ(segmentBytes(), padded("ABC"));
 
     // Shift-Alt-o and Shift-Alt-h as the installed resource file binds them.
@@ -81,7 +81,7 @@ TEST_F(CallBoxWindow, TypedCallIsStoredInCapitalsAndSentByTheKeys) {
 
     // Clear empties the field, and through its value-changed handler the segment.
     xtest::serverClick(box.clearButton);
-    EXPECT_EQ(xtest::textOf(box.text), "");
+    EXPECT_EQ(textOf(box.text), "");
     EXPECT_EQ(segmentBytes(), std::string(24, '\0'));
     XmTextSetString(mainWindow.txText, const_cast<char*>(""));
     xtest::serverKeys(mainWindow.txText, "shift+alt+h");
@@ -132,8 +132,8 @@ TEST_F(CallBoxWindow, WithoutSegmentOnlyTheOwnCallIsSent) {
 
 TEST_F(CallBoxWindow, MacroTypesEachParameterWithASpace) {
     String params[] = {const_cast<char*>("SK"), const_cast<char*>("dr OM")};
-    xtest::callAction(mainWindow.txText, "sendMacro", 0, 0, params, 2);
-    xtest::callAction(mainWindow.txText, "sendMacro", 0, 0, nullptr, 0);
+    callAction(mainWindow.txText, "sendMacro", 0, 0, params, 2);
+    callAction(mainWindow.txText, "sendMacro", 0, 0, nullptr, 0);
     EXPECT_EQ(typed(), "SK dr OM ");
     EXPECT_EQ(fakeServer.sent, "SK dr OM ");
 }

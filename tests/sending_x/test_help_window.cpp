@@ -60,12 +60,12 @@ protected:
         for (Widget w : {helpWindow.noMatchError, helpWindow.findPrompt, helpWindow.aboutDiag}) {
             if (w != nullptr) XtUnmanageChild(w);
         }
-        if (XtIsManaged(helpWindow.helpDiag)) xtest::press(helpWindow.close);
-        xtest::settle(30);
+        if (XtIsManaged(helpWindow.helpDiag)) press(helpWindow.close);
+        xtest::settle();
     }
 
     static void recordShown(Widget w, XtPointer client, XtPointer) {
-        static_cast<std::vector<int>*>(client)->push_back(sectionShowing(xtest::textOf(w)));
+        static_cast<std::vector<int>*>(client)->push_back(sectionShowing(textOf(w)));
     }
 
     // Chooses an item of the Help menu, as the menu does.
@@ -75,33 +75,33 @@ protected:
         XmPushButtonCallbackStruct cbs{};
         cbs.reason = XmCR_ACTIVATE;
         XtCallCallbacks(item, XmNactivateCallback, &cbs);
-        xtest::settle(30);
+        xtest::settle();
     }
 
-    int section() { return sectionShowing(xtest::textOf(helpWindow.helpTxt)); }
+    int section() { return sectionShowing(textOf(helpWindow.helpTxt)); }
 
     // Find, the string, then This Section (Enter) or All Sections.
     void find(const std::string& what, bool allSections) {
-        xtest::press(helpWindow.find);
-        xtest::settle(30);
+        press(helpWindow.find);
+        xtest::settle();
         Widget prompt = helpWindow.findPrompt;
         ASSERT_NE(prompt, nullptr);
         ASSERT_TRUE(XtIsManaged(prompt));
         Widget field = XmSelectionBoxGetChild(prompt, XmDIALOG_TEXT);
         XmTextFieldSetString(field, const_cast<char*>(what.c_str()));
         if (allSections) {
-            xtest::press(XmSelectionBoxGetChild(prompt, XmDIALOG_APPLY_BUTTON));
+            press(XmSelectionBoxGetChild(prompt, XmDIALOG_APPLY_BUTTON));
         } else {
-            xtest::callAction(field, "activate", XK_Return);
+            callAction(field, "activate", XK_Return);
         }
-        xtest::settle(30);
+        xtest::settle();
         EXPECT_FALSE(XtIsManaged(prompt));
     }
 
     void findAgain() {
         ASSERT_TRUE(XtIsSensitive(helpWindow.findAgain));
-        xtest::press(helpWindow.findAgain);
-        xtest::settle(30);
+        press(helpWindow.findAgain);
+        xtest::settle();
     }
 
     // The ranges of the help text shown in the selected highlight.
@@ -124,8 +124,8 @@ protected:
     }
 
     void dismissNotFound() {
-        xtest::press(XmMessageBoxGetChild(helpWindow.noMatchError, XmDIALOG_OK_BUTTON));
-        xtest::settle(30);
+        press(XmMessageBoxGetChild(helpWindow.noMatchError, XmDIALOG_OK_BUTTON));
+        xtest::settle();
         EXPECT_FALSE(notFoundShown());
     }
 };
@@ -139,20 +139,20 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     char* title = nullptr;
     XtVaGetValues(XtParent(helpWindow.aboutDiag), XmNtitle, &title, nullptr);
     EXPECT_STREQ(title, "ABOUT VORDA");
-    EXPECT_EQ(xtest::labelOf(helpWindow.aboutDiag, XmNmessageString).rfind("vorda 0.1.0", 0), 0u);
+    EXPECT_EQ(labelOf(helpWindow.aboutDiag, XmNmessageString).rfind("vorda 0.1.0", 0), 0u);
     XmString message = nullptr;
     XtVaGetValues(helpWindow.aboutDiag, XmNmessageString, &message, nullptr);
     EXPECT_EQ(XmStringLineCount(message), 8);  // the newlines break the lines
     XmStringFree(message);
     EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_CANCEL_BUTTON)));
-    xtest::press(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_OK_BUTTON));
-    xtest::settle(30);
+    press(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_OK_BUTTON));
+    xtest::settle();
     EXPECT_FALSE(XtIsManaged(helpWindow.aboutDiag));
 
     for (int i = kHelpFirstSection; i <= kHelpLastSection; ++i) {
         openItem(i);
         EXPECT_TRUE(XtIsManaged(helpWindow.helpDiag));
-        EXPECT_EQ(xtest::labelOf(helpWindow.topicLabel, XmNlabelString), kHelpTitles[i]);
+        EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), kHelpTitles[i]);
         EXPECT_EQ(section(), i);
     }
     XtVaGetValues(XtParent(helpWindow.helpDiag), XmNtitle, &title, nullptr);
@@ -162,8 +162,8 @@ TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     XtVaGetValues(XtParent(helpWindow.helpTxt), XmNhorizontalScrollBar, &sideways, nullptr);
     EXPECT_TRUE(sideways == nullptr || !XtIsManaged(sideways));
 
-    xtest::press(helpWindow.close);
-    xtest::settle(30);
+    press(helpWindow.close);
+    xtest::settle();
     EXPECT_FALSE(XtIsManaged(helpWindow.helpDiag));
 }
 
@@ -197,7 +197,7 @@ TEST_F(HelpWindowTest, AllSectionsWalkStopsOnTheStartSection) {
     shown.clear();
     find("FORGETS", true);
     EXPECT_EQ(shown, (std::vector<int>{6, 7, 8, 9, 10, 1, 2, 3}));
-    EXPECT_EQ(xtest::labelOf(helpWindow.topicLabel, XmNlabelString), "Help Windows");
+    EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), "Help Windows");
     const int at = help_find_text(kHelpTexts[3], 0, "forgets");
     EXPECT_EQ(highlighted(), (std::vector<Range>{{at, at + 7}}));
     EXPECT_FALSE(notFoundShown());
@@ -206,7 +206,7 @@ TEST_F(HelpWindowTest, AllSectionsWalkStopsOnTheStartSection) {
     findAgain();
     EXPECT_EQ(shown, (std::vector<int>{4, 5}));
     EXPECT_TRUE(notFoundShown());
-    EXPECT_EQ(xtest::labelOf(helpWindow.topicLabel, XmNlabelString), "Tuning");
+    EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), "Tuning");
     dismissNotFound();
 
     // A string that is nowhere: the whole round, back on the first section.

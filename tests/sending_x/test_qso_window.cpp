@@ -58,15 +58,15 @@ protected:
         ASSERT_TRUE(xtest::pumpUntil([] { return prompt() != nullptr; })) << "no prompt for "
                                                                           << label;
         Widget d = prompt();
-        EXPECT_EQ(xtest::labelOf(d, XmNselectionLabelString), label);
+        EXPECT_EQ(labelOf(d, XmNselectionLabelString), label);
         Widget field = XmSelectionBoxGetChild(d, XmDIALOG_TEXT);
-        EXPECT_EQ(xtest::textOf(field), "");
+        EXPECT_EQ(textOf(field), "");
         xtest::typeInto(field, value);
-        xtest::callAction(field, "activate", XK_Return);
-        xtest::settle(30);
+        callAction(field, "activate", XK_Return);
+        xtest::settle();
     }
 
-    std::string typed() { return xtest::textOf(mainWindow.txText); }
+    std::string typed() { return textOf(mainWindow.txText); }
 };
 
 }  // namespace
@@ -124,12 +124,12 @@ TEST_F(QsoWindow, UnreadableFileWarnsAndTheProgramGoesOn) {
     Widget warning = XtNameToWidget(xtest::topLevel(), "*fileDiag");
     ASSERT_NE(warning, nullptr);
     EXPECT_TRUE(XtIsManaged(warning));
-    EXPECT_NE(xtest::labelOf(warning, XmNmessageString).find("/.vordaDir/station"),
+    EXPECT_NE(labelOf(warning, XmNmessageString).find("/.vordaDir/station"),
               std::string::npos);
     EXPECT_EQ(typed(), "");
     EXPECT_EQ(prompt(), nullptr);
 
-    xtest::press(XmMessageBoxGetChild(warning, XmDIALOG_OK_BUTTON));
+    press(XmMessageBoxGetChild(warning, XmDIALOG_OK_BUTTON));
     xtest::settle();
     EXPECT_FALSE(XtIsManaged(warning));
 

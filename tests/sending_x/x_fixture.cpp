@@ -24,23 +24,6 @@ namespace {
 XtAppContext context = nullptr;
 bool attempted = false;
 
-bool wakeUpArmed = false;
-void wakeUp(XtPointer, XtIntervalId*) { wakeUpArmed = false; }
-
-XEvent keyEvent(Widget w, unsigned long keysym, unsigned state) {
-    XEvent e{};
-    Display* d = XtDisplay(w);
-    e.xkey.type = KeyPress;
-    e.xkey.display = d;
-    e.xkey.window = XtWindow(w);
-    e.xkey.root = DefaultRootWindow(d);
-    e.xkey.time = CurrentTime;
-    e.xkey.same_screen = True;
-    e.xkey.state = state;
-    e.xkey.keycode = keysym != 0 ? XKeysymToKeycode(d, keysym) : 0;
-    return e;
-}
-
 // Root coordinates of the middle of `w`, as "x y".
 std::string middleOf(Widget w) {
     Dimension width = 0;
@@ -91,32 +74,10 @@ XtAppContext app() { return context; }
 Widget topLevel() { return ::topLevel; }
 
 bool pumpUntil(const std::function<bool()>& done, int milliseconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        // A timer guarantees the call returns after any pending work procedure ran.
-        // Only one at a time: a new one per call piled up behind the X events, and
-        // the toolkit, which serves due timers first, then served nothing else (no
-        // event, no work procedure) until the deadline.
-        if (!wakeUpArmed) {
-            wakeUpArmed = true;
-            XtAppAddTimeOut(context, 2, wakeUp, nullptr);
-        }
-        XtAppProcessEvent(context, XtIMAll);
-    }
-    return true;
+    return ::pumpUntil(context, done, milliseconds);
 }
 
-void settle(int milliseconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    pumpUntil([&] { return std::chrono::steady_clock::now() > end; }, milliseconds + 1000);
-}
-
-void callAction(Widget w, const char* action, unsigned long keysym, unsigned state,
-                String* params, Cardinal count) {
-    XEvent e = keyEvent(w, keysym, state);
-    XtCallActionProc(w, action, &e, params, count);
-}
+void settle() { ::settle(context, XtDisplay(::topLevel)); }
 
 void pressKey(Widget w, unsigned long keysym, unsigned state) {
     XEvent e = keyEvent(w, keysym, state);
@@ -137,15 +98,13 @@ void serverKeys(Widget w, const char* keys) {
     // As a window manager would: the X focus on the shell, and the toolkit's own
     // keyboard focus on the widget inside it, both settled before the keys come.
     XSetInputFocus(d, XtWindow(shell), RevertToParent, CurrentTime);
-    XSync(d, False);
-    settle(30);
+    settle();
     XmProcessTraversal(w, XmTRAVERSE_CURRENT);
     if (!pumpUntil([&] { return XmGetFocusWidget(w) == w; }, 1000)) ADD_FAILURE() << "no focus";
-    settle(30);
+    settle();
     const std::string command = std::string("xdotool key ") + keys;
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
-    XSync(d, False);
-    settle(50);
+    settle();
 }
 
 void serverClick(Widget w) {
@@ -155,8 +114,7 @@ void serverClick(Widget w) {
     XSync(XtDisplayOfObject(w), False);
     const std::string command = "xdotool mousemove " + middleOf(w) + " click 1";
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
-    XSync(XtDisplayOfObject(w), False);
-    settle(100);
+    settle();
 }
 
 void typeInto(Widget field, const std::string& text) {
@@ -164,44 +122,6 @@ void typeInto(Widget field, const std::string& text) {
         callAction(field, "self-insert", static_cast<unsigned char>(c),
                    (c >= 'A' && c <= 'Z') ? ShiftMask : 0);
     }
-}
-
-void press(Widget button) {
-    XEvent e{};
-    e.xbutton.type = ButtonPress;
-    e.xbutton.display = XtDisplayOfObject(button);
-    e.xbutton.window = XtWindowOfObject(button);
-    e.xbutton.button = 1;
-    e.xbutton.same_screen = True;
-    if (XmIsGadget(button)) {
-        // Gadgets have no actions of their own: their parent calls the callbacks.
-        XmPushButtonCallbackStruct cbs{};
-        cbs.reason = XmCR_ACTIVATE;
-        cbs.event = &e;
-        cbs.click_count = 1;
-        XtCallCallbacks(button, XmNactivateCallback, &cbs);
-        return;
-    }
-    XtCallActionProc(button, "ArmAndActivate", &e, nullptr, 0);
-}
-
-std::string textOf(Widget w) {
-    char* s = XmIsTextField(w) ? XmTextFieldGetString(w) : XmTextGetString(w);
-    std::string text = s != nullptr ? s : "";
-    XtFree(s);
-    return text;
-}
-
-std::string labelOf(Widget w, const char* resource) {
-    XmString label = nullptr;
-    XtVaGetValues(w, resource, &label, nullptr);
-    if (label == nullptr) return "";
-    char* s = static_cast<char*>(
-        XmStringUnparse(label, nullptr, XmCHARSET_TEXT, XmCHARSET_TEXT, nullptr, 0, XmOUTPUT_ALL));
-    std::string text = s != nullptr ? s : "";
-    XtFree(s);
-    XmStringFree(label);
-    return text;
 }
 
 void closeByWindowManager(Widget shell) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "x_helpers.h"
+
 namespace xtest {
 
 // Opens the display and builds the main window once per test program. Returns
@@ -20,12 +22,9 @@ Widget topLevel();
 // Runs the event loop, work procedures included, until `done` holds or the time
 // is up; returns whether it held.
 bool pumpUntil(const std::function<bool()>& done, int milliseconds = 3000);
-// Runs the loop for a short while so pending work and events are finished.
-void settle(int milliseconds = 100);
+// Runs the loop until pending work and events are finished (see ::settle).
+void settle();
 
-// Calls an action of `w` with a synthesized key event for `keysym` and `state`.
-void callAction(Widget w, const char* action, unsigned long keysym = 0, unsigned state = 0,
-                String* params = nullptr, Cardinal count = 0);
 // Dispatches a key press to `w`'s window as if typed there.
 void pressKey(Widget w, unsigned long keysym, unsigned state);
 // Presses keys through the X server (xdotool, e.g. "ctrl+1") with the keyboard
@@ -35,11 +34,7 @@ void serverKeys(Widget w, const char* keys);
 void serverClick(Widget w);
 // Types `text` into a text field character by character.
 void typeInto(Widget field, const std::string& text);
-// Presses a push button (arm and activate).
-void press(Widget button);
 
-std::string textOf(Widget textWidget);
-std::string labelOf(Widget w, const char* resource);
 // Asks the window manager's way for the shell to close (WM_DELETE_WINDOW).
 void closeByWindowManager(Widget shell);
 

@@ -25,6 +25,14 @@ size_t frames_taken(const scripted_audio& audio, const server_state& s) {
     return audio.capture_frame - static_cast<size_t>(s.capture_frames - s.capture_next);
 }
 
+// TEXT sent at FREQUENCY after a second of quiet, as the server's input hears it.
+std::vector<int16_t> signal_at(double frequency, const std::string& text) {
+    psk31_signal::signal_options o;
+    o.frequency = frequency;
+    o.lead_in = 8000;
+    return psk31_signal::make_signal(text, o);
+}
+
 void pad_to_chunk(scripted_audio& audio) {
     const size_t frames = audio.capture.size() / 2;
     audio.add_silence((kChunk - frames % kChunk) % kChunk);
@@ -122,10 +130,7 @@ TEST(ServerThread, RequestOneAfterASignalGoesWhenTheInputFallsSilent) {
     scripted_audio audio;
     recorded_ptt ptt;
     auto s = make_server(audio, ptt);
-    psk31_signal::signal_options o;
-    o.frequency = 1000.0;
-    o.lead_in = 8000;
-    const std::vector<int16_t> pcm = psk31_signal::make_signal("cq cq de k2xyz k", o);
+    const std::vector<int16_t> pcm = signal_at(1000.0, "cq cq de k2xyz k");
     audio.add_frames(pcm);
     audio.add_silence(4 * 8000);
     pad_to_chunk(audio);
@@ -146,10 +151,7 @@ struct signal_script {
     size_t request_frame = 0;
 
     void build(scripted_audio& audio) {
-        psk31_signal::signal_options o;
-        o.frequency = 1000.0;
-        o.lead_in = 8000;
-        const std::vector<int16_t> pcm = psk31_signal::make_signal(kText, o);
+        const std::vector<int16_t> pcm = signal_at(1000.0, kText);
         audio.add_frames(pcm);
         signal_end = pcm.size();
         std::vector<double> noise(3 * 8000, 0.0);
@@ -219,10 +221,7 @@ TEST(ServerThread, SecondaryChannelDecodesItsOwnSignal) {
     scripted_audio audio;
     recorded_ptt ptt;
     auto s = make_server(audio, ptt);
-    psk31_signal::signal_options o;
-    o.frequency = 1500.0;
-    o.lead_in = 8000;
-    audio.add_frames(psk31_signal::make_signal("secondary", o));
+    audio.add_frames(signal_at(1500.0, "secondary"));
     pad_to_chunk(audio);
     ASSERT_EQ(server_control(*s, 4, 7, 1), 0);
     ASSERT_EQ(server_control(*s, 4, 8, 150000), 0);
@@ -354,9 +353,7 @@ TEST(ServerThread, MainChannelKeepsDecodingWhileSecondariesComeAndGo) {
     scripted_audio audio;
     recorded_ptt ptt;
     auto s = make_server(audio, ptt);
-    psk31_signal::signal_options o;
-    o.lead_in = 8000;
-    audio.add_frames(psk31_signal::make_signal("steady copy", o));
+    audio.add_frames(signal_at(1000.0, "steady copy"));
     pad_to_chunk(audio);
 
     std::atomic<bool> done{false};

@@ -26,61 +26,22 @@
 set -uo pipefail
 
 : "${VORDA_STAGE:?}" "${VORDA_MODEM:?}" "${VORDA_SOURCE_DATA_DIR:?}"
-[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run under tests/with-services.sh"; exit 1; }
-for tool in xdotool xprop xsel xwininfo paplay parecord import od awk python3; do
-    command -v $tool >/dev/null || { echo "$tool is not installed (make deps)"; exit 1; }
-done
+. "$(dirname "$0")/../blackbox/lib.sh"
+need_tools xdotool xprop xsel xwininfo xev paplay parecord import od awk python3
 shots=${SESSION_SCREENSHOTS:-}
 [ -z "$shots" ] || { mkdir -p "$shots" && shots=$(realpath "$shots"); }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-session.XXXXXX")
-export HOME=$work/home
-mkdir -p "$HOME"
-export LOGNAME=vorda-test-operator  # not in dialout: the warning appears, Cancel goes on
-export XFILESEARCHPATH="$VORDA_STAGE/app-defaults/%N"
-export XUSERFILESEARCHPATH="$work/none/%N"
-unset XENVIRONMENT XAPPLRESDIR
-instance=vorda-session  # tells our windows from those of other tests on the screen
-vorda_pid=""
-player_pid=""
+instance=vorda-session
+fresh_home session
 noise_pid=""
-recorder_pid=""
 pty_pid=""
-step="set-up"
+xev_pid=""
+cleanup_pids="$cleanup_pids noise_pid pty_pid xev_pid"
+case_name="set-up"  # the step under way
 
-stop_pid() {  # PID [SIGNAL]
-    [ -n "$1" ] && kill -0 "$1" 2>/dev/null || return 0
-    kill "-${2:-TERM}" "$1" 2>/dev/null
-    wait "$1" 2>/dev/null
-}
-
-cleanup() {
-    stop_pid "$vorda_pid" KILL
-    stop_pid "$player_pid"
-    stop_pid "$noise_pid"
-    stop_pid "$recorder_pid" INT
-    stop_pid "$pty_pid"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-. "$(dirname "$0")/../blackbox_windows.sh"
-
-fail() {
-    echo "FAIL ($step): $*"
-    # The air recording is kept for a look afterwards.
+# The air recording is kept for a look afterwards.
+fail_more() {
     [ -f "$work/sent.wav" ] && cp "$work/sent.wav" "${TMPDIR:-/tmp}/vorda-session-sent.wav" &&
         echo "(the recorded transmission: ${TMPDIR:-/tmp}/vorda-session-sent.wav)"
-    echo "--- standard error of vorda:"
-    cat "$work/stderr" 2>/dev/null
-    exit 1
-}
-
-gone() {  # WINDOW TITLE: waits up to 5 s for the window to be unmapped
-    for _ in $(seq 50); do
-        own_windows "$2" | grep -qx "$1" || return 0
-        sleep 0.1
-    done
-    return 1
 }
 
 # A picture of a window; "root" is the screen's upper left, where the main
@@ -94,79 +55,19 @@ screenshot() {  # WINDOW NAME [deselect]
     fi
     local crop=()
     if [ "$1" = root ]; then crop=(-crop 780x850+0+0); else xdotool windowraise "$1"; fi
+    # Only for the README's pictures, never in a test run: time for the redraw.
     sleep 0.3
     import -window "$1" "${crop[@]}" "$shots/session-$2.png" 2>/dev/null ||
         echo "no screenshot $2"
 }
 
-# Child windows of WINDOW whose geometry matches a pattern, as "id x y" (root
-# coordinates), top to bottom.
-child_windows() {  # WINDOW SIZE_PATTERN
-    xwininfo -tree -id "$1" |
-        awk -v pattern="$2" '$0 ~ pattern { split($NF, at, "+"); print $1, at[2], at[3] }' |
-        sort -k3 -n
-}
-
-# The waterfall (384 x 75) and the receive frequency field (86 pixels wide by
-# the resource file; the receive field is the upper one).
-display_window() { child_windows "$main_window" ' 384x75\+' | head -n 1; }
-
-receive_field_text() {
-    local id x y
-    read -r id x y <<<"$(child_windows "$main_window" ' 86x[0-9]+\+1\+1 ' | head -n 1)"
-    [ -n "$id" ] || return 1
-    xdotool windowraise "$main_window" mousemove $((x + 40)) $((y + 20)) sleep 0.1 \
-        click --repeat 3 --delay 60 1
-    sleep 0.3
-    xsel --output --primary 2>/dev/null
-}
-
-# The text of a receive pane: click into it, select all (Ctrl-/), read PRIMARY.
-pane_text() {  # WINDOW X Y
-    click_at "$1" "$2" "$3" 1
-    press_in "$1" ctrl+slash
-    sleep 0.2
-    xsel --output --primary 2>/dev/null
-}
-
-main_text() {
-    eval "$(xdotool getwindowgeometry --shell "$main_window")"
-    pane_text "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 6))
-}
-
-# The secondary window's pane fills its upper part, above the controls.
-second_text() {
+main_text() { receive_pane_text; }
+second_window_at() {  # X Y
+    local X Y WIDTH HEIGHT SCREEN WINDOW
     eval "$(xdotool getwindowgeometry --shell "$second_window")"
-    pane_text "$second_window" $((X + WIDTH / 2)) $((Y + 12))
+    [ "$X" -eq "$1" ] && [ "$Y" -eq "$2" ]
 }
-
-await_text() {  # READER TEXT SECONDS: prints what the pane holds last
-    local text=""
-    for _ in $(seq $(($3 * 2))); do
-        text=$($1)
-        grep -qF -- "$2" <<<"$text" && break
-        sleep 0.5
-    done
-    echo "$text"
-}
-
-# Display column of an audio frequency: 3000 Hz over 384 columns, centred on
-# the receive frequency.
-column_of() {  # FREQUENCY CENTRE
-    awk -v f="$1" -v c="$2" 'BEGIN { printf "%d\n", 192 + (f - c) / 7.8125 + 0.5 }'
-}
-
-within() {  # VALUE LOW HIGH
-    awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v + 0 == v && v >= lo && v <= hi) }'
-}
-
-# ------------------------------------------------------------------ audio
-play() {  # FREQUENCY TEXT
-    "$VORDA_MODEM" encode --table "$VORDA_SOURCE_DATA_DIR" --freq "$1" -o "$work/play$1.wav" "$2" ||
-        fail "vorda-modem encode failed"
-    paplay "$work/play$1.wav" &
-    player_pid=$!
-}
+second_text() { secondary_pane_text "$second_window"; }
 
 # White noise as a receiver hears it between signals, SECONDS long.
 play_noise() {  # SECONDS
@@ -182,45 +83,6 @@ sys.stdout.buffer.write(out)' "$1" >"$work/noise.raw"
     noise_pid=$!
 }
 
-# Morse read from the keying at the end of a recording: the carrier's on and off
-# runs after the last PSK31 (whose amplitude dips are shorter than a symbol).
-morse_of_recording() {  # WAV
-    local data
-    data=$(grep -obUa data "$1" | head -n 1 | cut -d: -f1)
-    od -An -v -t d2 -w4 -j $((data + 8)) "$1" | awk '
-    BEGIN {
-        split("A .- B -... C -.-. D -.. E . F ..-. G --. H .... I .. J .--- K -.- L .-.. " \
-              "M -- N -. O --- P .--. Q --.- R .-. S ... T - U ..- V ...- W .-- X -..- " \
-              "Y -.-- Z --.. 0 ----- 1 .---- 2 ..--- 3 ...-- 4 ....- 5 ..... 6 -.... " \
-              "7 --... 8 ---.. 9 ----. / -..-.", t, " ")
-        for (i = 1; i < length(t); i += 2) letter[t[i + 1]] = t[i]
-    }
-    { v = $1 < 0 ? -$1 : $1; if (v > m) m = v; if (++n % 32 == 0) { env[++units] = m; m = 0 } }
-    END {
-        for (i = 1; i <= units; ++i) if (env[i] > peak) peak = env[i]
-        runs = 0; prev = -1
-        for (i = 1; i <= units; ++i) {
-            on = env[i] > peak / 2
-            if (on == prev) { ++len[runs]; continue }
-            kind[++runs] = on; len[runs] = 1; prev = on
-        }
-        # Back from the end: the last gap longer than a character space of the
-        # PSK31 keying (8 units) before the Morse is where the Morse starts.
-        for (start = 1; start <= runs; ++start) if (!kind[start] && len[start] > 8 && seen) break; else if (kind[start]) seen = 1
-        dot = 1e9
-        for (i = start; i <= runs; ++i) if (kind[i] && len[i] < dot) dot = len[i]
-        code = ""; text = ""
-        for (i = start + 1; i <= runs; ++i) {
-            if (kind[i]) { code = code (len[i] > 2 * dot ? "-" : "."); continue }
-            if (len[i] < 3 * dot && i < runs) continue
-            text = text (code in letter ? letter[code] : "?"); code = ""
-            if (len[i] >= 8 * dot && i < runs) text = text " "
-        }
-        if (code != "") text = text (code in letter ? letter[code] : "?")
-        print text
-    }'
-}
-
 # ------------------------------------------------------------------ program
 # The PTT line is a pseudo-terminal: it opens, but has no RTS to switch.
 python3 -c 'import os, sys, time
@@ -228,34 +90,18 @@ master, slave = os.openpty()
 print(os.ttyname(slave), flush=True)
 time.sleep(600)' >"$work/pty" &
 pty_pid=$!
-for _ in $(seq 50); do [ -s "$work/pty" ] && break; sleep 0.1; done
+retry_for 5 0.1 test -s "$work/pty"
 pty=$(cat "$work/pty")
 [ -c "$pty" ] || fail "no pseudo-terminal ($pty)"
 
-start_vorda() {
-    "$VORDA_STAGE/bin/vorda" -name $instance -xrm "$instance.ptt: 1" -xrm "$instance.serDev: $pty" \
-        -xrm "$instance.call: K2XYZ" >"$work/stdout" 2>"$work/stderr" &
-    vorda_pid=$!
-    main_window=$(visible_window VORDA) || fail "the main window did not appear"
-    local warning
-    warning=$(visible_window "VORDA ERROR") || fail "no dialout warning"
-    press_in "$warning" Escape
-    gone "$warning" "VORDA ERROR" || fail "Cancel did not close the dialout warning"
-}
-
-quit_vorda() {
-    press_in "$main_window" ctrl+q
-    for _ in $(seq 100); do kill -0 "$vorda_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$vorda_pid" 2>/dev/null && fail "Ctrl-Q did not end the program"
-    wait "$vorda_pid"
-    local status=$?
-    vorda_pid=""
-    [ $status -eq 0 ] || fail "Ctrl-Q ended with status $status"
+start_session() {
+    start_and_continue -xrm "$instance.ptt: 1" -xrm "$instance.serDev: $pty" \
+        -xrm "$instance.call: K2XYZ"
 }
 
 # ================================================================== 1. first start
-step="first start"
-start_vorda
+case_name="first start"
+start_session
 grep -qx "Cannot open PTT device $pty: .*" "$work/stderr" ||
     fail "no 'Cannot open PTT device $pty' message"
 for f in $(cd "$VORDA_STAGE/share/vorda/vordaDir" && ls); do
@@ -271,64 +117,72 @@ grep -qF "$pty" <<<"$text" || fail "the report does not name the PTT device $pty
 screenshot "$main_window" 1-start deselect
 
 # ================================================================== 2, 3. a station calls; click to tune
-step="click to tune"
+case_name="click to tune"
 # A station calling well off the receive frequency (1000 Hz): only the click
 # brings it in, so its call in the pane proves both.
 play 1200 "CQ CQ CQ de K1ABC K1ABC K1ABC CQ CQ CQ de K1ABC K1ABC K1ABC pse K1ABC k"
-sleep 4
 read -r _ dx dy <<<"$(display_window)"
 [ -n "${dx:-}" ] || fail "no 384x75 display in the main window"
+await_trace "$(column_of 1200 1000)" 10 150 15 >/dev/null ||
+    fail "the station does not show in the waterfall"
 click_at "$main_window" $((dx + $(column_of 1200 1000))) $((dy + 37)) 1
-sleep 1
-field=$(receive_field_text) || fail "no receive frequency field"
 # One column is 7.8 Hz: the click lands within a column, AFC does the rest.
+retry_for 10 0.2 field_within 1192 1208
+field=$(receive_field_text) || fail "no receive frequency field"
 within "$field" 1192 1208 || fail "receive field reads '$field' after the click, not about 1200"
-text=$(await_text main_text "pse K1ABC k" 30)
-grep -qF "pse K1ABC k" <<<"$text" || fail "the call is not copied: $text"
+text=$(await_text "pse K1ABC k" 30 main_text) || fail "the call is not copied: $text"
 wait "$player_pid"
 player_pid=""
 screenshot "$main_window" 2-copying-cq deselect
 
 # ================================================================== 4, 5. the reply
-step="reply"
+case_name="reply"
 # The band is never silent: Xmit waits for the channel to be clear, which the
 # receiver tells from what it decodes in the noise after the carrier is gone
 # (on digital silence it decodes nothing and Xmit would wait for ever).
 play_noise 70
-parecord -d vorda_null.monitor --rate=8000 --channels=2 --format=s16le --file-format=wav \
-    "$work/sent.wav" &
-recorder_pid=$!
-sleep 0.5
+record_monitor
 # Xmit first, as an operator does: the text goes out while it is being typed.
 press_in "$main_window" ctrl+x || fail "cannot reach the main window"
 press_in "$main_window" ctrl+3
-# Each ~FIELD of the file is asked for in turn.
+# Each ~FIELD of the file is asked for in turn, by one dialog that an answer
+# unmaps and the next field maps again once the text before it is typed. Keys
+# sent before that would land in the transmit pane, so each answer waits for the
+# dialog's next MapNotify, watched with xev.
 declare -A answers=([HISCALL]=K1ABC [MYCALL]=K2XYZ [NAME]=BOB)
-prompt=""
+prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "no prompt for the first field"
+xev -id "$prompt" -event structure -event property >"$work/prompt.events" &
+xev_pid=$!
+# xev listens once it reports a property change made after it started.
+xev_listens() {
+    xprop -id "$prompt" -f VORDA_TEST_MARK 8s -set VORDA_TEST_MARK x
+    grep -q PropertyNotify "$work/prompt.events"
+}
+retry_for 5 0.1 xev_listens || fail "xev does not report the prompt's events"
+prompt_maps_at_least() { [ "$(grep -c '^MapNotify' "$work/prompt.events")" -ge "$1" ]; }
+asked=0
 for field in $(grep -o '~[A-Z]*' "$HOME/.vordaDir/closing" | tr -d '~'); do
-    prompt=$(visible_window "VORDA PROMPT DIALOG") || fail "no prompt for ~$field"
-    xdotool windowfocus --sync "$prompt"
+    retry_for 10 0.1 prompt_maps_at_least $asked || fail "no prompt for ~$field"
+    focus_on "$prompt" || fail "the prompt for ~$field does not take the keyboard"
     xdotool type --delay 30 "${answers[$field]}"
     xdotool key Return
-    sleep 0.5
+    asked=$((asked + 1))
 done
-gone "$prompt" "VORDA PROMPT DIALOG" || fail "a prompt stayed after the last answer"
+window_gone "$prompt" "VORDA PROMPT DIALOG" || fail "a prompt stayed after the last answer"
+stop_pid "$xev_pid"
+xev_pid=""
 typed=" tu 73 de K2XYZ sk"
-xdotool windowfocus --sync "$main_window"
+focus_on "$main_window" || fail "the main window does not take the keyboard"
 xdotool type --delay 30 "$typed"
 screenshot "$main_window" 3-sending-reply
 xdotool key ctrl+r
 expected="$(sed -e 's/~HISCALL/K1ABC/g; s/~MYCALL/K2XYZ/g; s/~NAME/BOB/g' \
     "$VORDA_STAGE/share/vorda/vordaDir/closing")"$'\n'"$typed"
 # About 150 characters of Varicode (some 40 s) and " de K2XYZ" in Morse.
-for _ in $(seq 60); do
-    text=$(main_text)
-    grep -qF -- "$typed" <<<"$text" && break
-    sleep 1
-done
-sleep 10
-stop_pid "$recorder_pid" INT
-recorder_pid=""
+text=$(await_text "$typed" 60 main_text)
+# The band's noise never lets the monitor fall silent: the end is the Morse.
+morse=$(await_morse "DE K2XYZ" 30)
+stop_recording
 stop_pid "$noise_pid"
 noise_pid=""
 # NET put the transmitter on the receive frequency, about 1200 Hz.
@@ -338,7 +192,6 @@ case $decoded in
 *"$expected"*) ;;
 *) fail "the sent audio decodes to '$decoded', expected '$expected'; the receive pane: $(main_text)" ;;
 esac
-morse=$(morse_of_recording "$work/sent.wav")
 [ "$morse" = "DE K2XYZ" ] || fail "the keying after the text reads '$morse', not 'DE K2XYZ'"
 text=$(main_text)
 grep -qF -- "Many thanks for the nice QSO, BOB" <<<"$text" &&
@@ -346,7 +199,7 @@ grep -qF -- "Many thanks for the nice QSO, BOB" <<<"$text" &&
 screenshot "$main_window" 4-reply-sent deselect
 
 # ================================================================== 6. a secondary window
-step="secondary window"
+case_name="secondary window"
 field=$(receive_field_text)
 read -r _ dx dy <<<"$(display_window)"
 click_at "$main_window" $((dx + $(column_of 1700 "$field"))) $((dy + 37)) 3
@@ -358,8 +211,8 @@ moved_y=$((Y + 60))
 xdotool windowmove --sync "$second_window" $moved_x $moved_y
 second_call="QRL? de W9XYZ W9XYZ the frequency is in use here pse QSY"
 play 1700 "$second_call"
-text=$(await_text second_text "$second_call" 40)
-grep -qF -- "$second_call" <<<"$text" || fail "the secondary window does not copy: $text"
+text=$(await_text "$second_call" 40 second_text) ||
+    fail "the secondary window does not copy: $text"
 main=$(main_text)
 grep -qF "W9XYZ" <<<"$main" && fail "the main pane copied the second station: $main"
 wait "$player_pid"
@@ -370,104 +223,92 @@ eval "$(xdotool getwindowgeometry --shell "$second_window")"
     fail "the secondary window is at $X,$Y, not where it was moved ($moved_x,$moved_y)"
 # Its Close button: of the two buttons side by side in a form of their own
 # ("<-> Main" and "Close"), the right one.
-read -r cx cy cw ch < <(xwininfo -tree -id "$second_window" | awk '
-    /^ *0x[0-9a-f]+ / {
-        indent = match($0, /0x/)
-        if (!match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)) next
-        split(substr($0, RSTART, RLENGTH), part, /[ x+]+/)
-        n++
-        w[n] = part[1]; h[n] = part[2]; x[n] = part[5]; y[n] = part[6]; ind[n] = indent
-        parent[n] = 0
-        for (p = n - 1; p > 0; p--) if (ind[p] < indent) { parent[n] = p; break }
-        if (parent[n]) kids[parent[n]]++
-    }
-    END {
-        for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++)
-            if (parent[i] == parent[j] && kids[parent[i]] == 2 && y[i] == y[j] &&
-                h[i] == h[j] && (w[i] - w[j])^2 <= 4 && h[i] < 60) {
-                r = x[i] > x[j] ? i : j
-                print x[r], y[r], w[r], h[r]
-                exit
-            }
-    }')
+read -r cx cy cw ch <<<"$(button_of_pair "$second_window" right)"
 [ -n "${cx:-}" ] || fail "no pair of buttons in the secondary window"
 click_at "$second_window" $((cx + cw / 2)) $((cy + ch / 2)) 1
-gone "$second_window" "VORDA Secondary RX 1" || fail "Close did not close the secondary window"
+window_gone "$second_window" "VORDA Secondary RX 1" || fail "Close did not close the secondary window"
 
 # ================================================================== 7. help
-step="help"
+case_name="help"
 # Help > Tuning: the Help menu sits at the right end of the menu bar, below
 # the title; T is the Tuning item's mnemonic.
 eval "$(xdotool getwindowgeometry --shell "$main_window")"
+shown=$(top_windows)
 click_at "$main_window" $((X + WIDTH - 34)) $((Y + 53)) 1
-sleep 0.5
+new_top_window "$shown" >/dev/null || fail "a click on Help posted no menu"
 screenshot root 6-help-menu
 xdotool key t
 help=$(visible_window "VORDA HELP") || fail "Help > Tuning opened no help window"
-sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$help")"
 hx=$X hy=$Y hw=$WIDTH hh=$HEIGHT
 # The buttons sit 10 pixels above the bottom: Find at 10-20 % of the width.
-help_find() {  # WORD: prints the window that came up, if any
+help_find() {  # WORD: prints Find's prompt window
     click_at "$help" $((hx + hw * 15 / 100)) $((hy + hh - 22)) 1
     local prompt
     prompt=$(visible_window "VORDA HELP" "$help") || fail "Find asked for nothing"
-    xdotool windowfocus --sync "$prompt"
+    focus_on "$prompt" || fail "Find's prompt does not take the keyboard"
     xdotool type --delay 30 "$1"
     xdotool key Return  # This Section
-    sleep 0.7
-    own_windows "VORDA HELP" | grep -vx "$help"
+    window_gone "$prompt" "VORDA HELP" || fail "Find's prompt stayed after Enter"
+    echo "$prompt"
 }
+# Nothing but the help window (and its own dialogs) is on this screen.
 help_pixels() {  # FILE: the help window as 8-bit grey
-    xdotool windowraise "$help"
-    sleep 0.3
     import -window "$help" -depth 8 gray:"$1" 2>/dev/null
 }
-help_pixels "$work/help-before"
-others=$(help_find digits)
-[ -z "$others" ] || fail "Find 'digits' in Tuning brought up another window (String Not Found?)"
-help_pixels "$work/help-after"
-screenshot "$help" 7-help-found
 # Pixels that changed in the text, between the section's title (30 rows) and
 # the buttons (70 rows, where Find Again turns sensitive).
-changed=$(python3 -c 'import sys
+help_text_changed() {
+    help_pixels "$work/help-after"
+    python3 -c 'import sys
 w, h = int(sys.argv[3]), int(sys.argv[4])
 a = open(sys.argv[1], "rb").read()
 b = open(sys.argv[2], "rb").read()
 print(sum(a[i] != b[i] for i in range(30 * w, (h - 70) * w)))' \
-    "$work/help-before" "$work/help-after" "$hw" "$hh")
-echo "pixels of the help text changed by the search: $changed"
+        "$work/help-before" "$work/help-after" "$hw" "$hh"
+}
 # Found, the word is drawn in reverse video and the text is moved to show it:
 # hundreds of pixels change at the least.
+search_shown() { [ "$(help_text_changed)" -ge 300 ]; }
+help_pixels "$work/help-before"
+find_prompt=$(help_find digits)
+retry_for 5 0.2 search_shown
+changed=$(help_text_changed)
+echo "pixels of the help text changed by the search: $changed"
 [ "$changed" -ge 300 ] || fail "finding 'digits' changed only $changed pixels of the help text"
-others=$(help_find xyzzyq)
-[ -n "$others" ] || fail "no 'String Not Found' for a word that is not there"
+# The search, its highlight and any message come from the same callback.
+others=$(own_windows "VORDA HELP" | grep -vx "$help")
+[ -z "$others" ] || fail "Find 'digits' in Tuning brought up another window (String Not Found?)"
+screenshot "$help" 7-help-found
+help_find xyzzyq >/dev/null
+others=$(visible_window "VORDA HELP" "$help" "$find_prompt") ||
+    fail "no 'String Not Found' for a word that is not there"
 press_in "$others" Return
-gone "$others" "VORDA HELP" || fail "OK did not close 'String Not Found'"
+window_gone "$others" "VORDA HELP" || fail "OK did not close 'String Not Found'"
 # Close: 80-90 % of the width.
 click_at "$help" $((hx + hw * 85 / 100)) $((hy + hh - 22)) 1
-gone "$help" "VORDA HELP" || fail "Close did not close the help window"
+window_gone "$help" "VORDA HELP" || fail "Close did not close the help window"
 
 # ================================================================== 8. quit
-step="quit"
-quit_vorda
+case_name="quit"
+quit_with ctrl+q
 grep -qx "Writing $HOME/.vordaDir/.vorda.dat" "$work/stderr" || fail "no 'Writing' message"
 state=$(head -n 2 "$HOME/.vordaDir/.vorda.dat" | tr '\n' ' ')
 [ "$state" = "$moved_x $moved_y " ] ||
     fail "the state file holds '$state' for window 1, not '$moved_x $moved_y'"
 
 # ================================================================== 9. next start
-step="next start"
-start_vorda
+case_name="next start"
+start_session
 text=$(main_text)
 grep -qxF "Reading $HOME/.vordaDir/.vorda.dat" <<<"$text" ||
     fail "the state file is not read at the next start: $text"
 read -r _ dx dy <<<"$(display_window)"
 click_at "$main_window" $((dx + 250)) $((dy + 37)) 3
 second_window=$(visible_window "VORDA Secondary RX 1") || fail "button 3 opened no window"
-sleep 0.5
+retry_for 5 0.1 second_window_at $moved_x $moved_y
 eval "$(xdotool getwindowgeometry --shell "$second_window")"
 [ "$X" -eq $moved_x ] && [ "$Y" -eq $moved_y ] ||
     fail "the secondary window opened at $X,$Y, not at $moved_x,$moved_y"
-quit_vorda
+quit_with ctrl+q
 echo "PASS (session)"
