@@ -347,7 +347,8 @@ xmit_at_start)
     [ -n "$heard" ] || fail "no audio on the monitor 5 s after Xmit"
     delay=$(((heard - pressed) / 1000000))
     echo "preamble heard $delay ms after Xmit"
-    # The playback buffer is 64 ms; a sink still sleeping in long blocks adds seconds.
+    # The preamble fills the playback buffer at once; a sink still sleeping in long
+    # blocks adds seconds.
     [ "$delay" -le 1000 ] || fail "the preamble came $delay ms after Xmit"
     xdotool key ctrl+r
     ;;
