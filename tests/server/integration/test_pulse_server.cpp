@@ -280,7 +280,10 @@ TEST_F(PulseServer, TransmitsTextThatDecodesEchoesInOrderAndReturnsToReceive) {
         heard += drain(2);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_NE(heard.find(text), std::string::npos) << heard;
+    ServerStatus main_receiver{};
+    EXPECT_EQ(server_get_status(2, &main_receiver, sizeof main_receiver), 0);
+    EXPECT_NE(heard.find(text), std::string::npos)
+        << heard << "\nthe main receiver at " << main_receiver.freq / 100.0 << " Hz";
     EXPECT_EQ(transmitting(), 0);
 
     kill(recorder, SIGINT);
