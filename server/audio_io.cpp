@@ -13,10 +13,16 @@ void* pulse_open(audio_direction direction, int32_t rate, int* error) {
     spec.format = PA_SAMPLE_S16LE;
     spec.channels = 2;
     spec.rate = static_cast<uint32_t>(rate);
-    // 2048-byte target and fragments: 512 frames, 64 ms at 8000 frames per second.
+    // Capture fragments of 2048 bytes: 512 frames, 64 ms at 8000 frames per second.
+    // Playback asks for 16384 bytes, 512 ms, of which the sound server queues some
+    // 280 ms for the stream (it sets the rest aside for its sink's latency, which
+    // the capture holds to 64 ms). With 64 ms asked for, the server thread held up
+    // for some 50 ms on a busy machine left a gap in the signal on the air. The
+    // writes only wait for room, so a transmission starts as soon; the echo runs
+    // ahead of the air by the queue, and an end plays it out.
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = 2048;
+    attr.tlength = direction == audio_direction::playback ? 16384 : 2048;
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = 2048;

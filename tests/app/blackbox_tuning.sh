@@ -133,7 +133,8 @@ xmit_at_start)
     retry_for 5 0.05 loud_in "$work/sent.raw" || fail "no audio on the monitor 5 s after Xmit"
     delay=$(($(now_ms) - pressed))
     echo "preamble heard $delay ms after Xmit"
-    # The playback buffer is 64 ms; a sink still sleeping in long blocks adds seconds.
+    # The preamble fills the playback buffer at once; a sink still sleeping in long
+    # blocks adds seconds.
     [ "$delay" -le 1000 ] || fail "the preamble came $delay ms after Xmit"
     xdotool key ctrl+r
     ;;
