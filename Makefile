@@ -58,8 +58,9 @@ unit-test:
 # that leans on what another left behind, or on running first, fails here (CTest
 # runs each case in a process of its own and cannot see that). The seed is printed
 # (the brief output leaves it out) for repeating a failure. SHUFFLE_SKIP names programs
-# to leave out (none now: the sound-server program's gaps on the air were its
-# playback buffer running dry on a busy machine, since made longer).
+# to leave out. None now: the sound-server program's lost characters were its
+# playback buffer running dry on a busy machine (since made longer) and a test that
+# started two players apart.
 SHUFFLE_SKIP ?=
 shuffle-test:
 	@for t in $(BUILD)/tests/*_tests; do \

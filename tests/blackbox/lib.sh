@@ -316,6 +316,17 @@ transmit_pane_text() {  # [MAIN WINDOW]
     read_selection press_in "${1:-$main_window}" ctrl+slash
 }
 
+transmit_pane_is() { [ "$(transmit_pane_text)" = "$1" ]; }  # TEXT
+
+# Waits up to 10 s for the transmit pane to hold TEXT exactly, and takes the
+# selection that reading it made away again, so that keys typed next add to the
+# text instead of replacing it.
+transmit_pane_becomes() {  # TEXT
+    retry_for 10 0.3 transmit_pane_is "$1" ||
+        fail "transmit pane holds '$(transmit_pane_text)', expected '$1'"
+    xdotool key ctrl+backslash
+}
+
 # The receive frequency field (86 pixels wide by the resource file, the upper
 # of the two): a triple click selects it all.
 receive_field_text() {

@@ -29,12 +29,6 @@ start_and_continue
 eval "$(xdotool getwindowgeometry --shell "$main_window")"
 click_at "$main_window" $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) 1
 
-# Waits up to 10 s for the transmit pane to hold $1 exactly.
-transmit_pane_becomes() {
-    retry_for 10 0.3 transmit_pane_is "$1" ||
-        fail "transmit pane holds '$(transmit_pane_text)', expected '$1'"
-}
-transmit_pane_is() { [ "$(transmit_pane_text)" = "$1" ]; }
 
 # Whether the monitor recording so far decodes to something holding TEXT.
 sent_holds() {  # TEXT
