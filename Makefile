@@ -57,15 +57,18 @@ unit-test:
 # Every test program in one process, its cases shuffled and run three times: a case
 # that leans on what another left behind, or on running first, fails here (CTest
 # runs each case in a process of its own and cannot see that). The seed is printed
-# for repeating a failure with --gtest_random_seed. Not yet the sound-server
-# program: run after one another in one process, its tests now and then lose a
-# character (a gap in playback, a damaged decode), which is still being looked into.
-SHUFFLE_SKIP ?= server_integration_tests
+# (the brief output leaves it out) for repeating a failure. SHUFFLE_SKIP names programs
+# to leave out. None now: the sound-server program's lost characters were its
+# playback buffer running dry on a busy machine (since made longer) and a test that
+# started two players apart.
+SHUFFLE_SKIP ?=
 shuffle-test:
 	@for t in $(BUILD)/tests/*_tests; do \
 	  case " $(SHUFFLE_SKIP) " in *" $$(basename $$t) "*) continue ;; esac; \
-	  echo "== $$t: shuffled, three times"; \
-	  tests/with-services.sh $$t --gtest_shuffle --gtest_repeat=3 --gtest_brief=1 || exit 1; \
+	  seed=$$(( $$(od -An -N2 -tu2 /dev/urandom) + 1 )); \
+	  echo "== $$t: shuffled, three times, --gtest_random_seed=$$seed"; \
+	  tests/with-services.sh $$t --gtest_shuffle --gtest_random_seed=$$seed --gtest_repeat=3 \
+	    --gtest_brief=1 || exit 1; \
 	done
 
 asan-test:
