@@ -26,6 +26,17 @@ void PrintTo(const Case& c, std::ostream* os) {
         << " Hz, SNR " << c.snr_db << " dB";
 }
 
+// The signal of a case, at a fifth of full scale.
+click_sweep::signal_case signalOf(const Case& p) {
+    click_sweep::signal_case c;
+    c.fft_length = p.fft_length;
+    c.frequency = p.frequency;
+    c.centre = p.centre;
+    c.snr_db = p.snr_db;
+    c.level = 0.2;
+    return c;
+}
+
 class ClickOnPsk31 : public testing::TestWithParam<Case> {
   protected:
     void SetUp() override { load_code_table(VORDA_SOURCE_DATA_DIR); }
@@ -33,12 +44,7 @@ class ClickOnPsk31 : public testing::TestWithParam<Case> {
 
 TEST_P(ClickOnPsk31, SnapsWithinTheAfcsReach) {
     const Case& p = GetParam();
-    click_sweep::signal_case c;
-    c.fft_length = p.fft_length;
-    c.frequency = p.frequency;
-    c.centre = p.centre;
-    c.snr_db = p.snr_db;
-    c.level = 0.2;
+    click_sweep::signal_case c = signalOf(p);
     // Clicks up to a signal width either side of the carrier's column, where the
     // search window sees only part of the signal.
     const int reach = click_sweep::signal_columns(p.fft_length);
@@ -76,12 +82,7 @@ class DecodeAfterClick : public testing::TestWithParam<Case> {
 
 TEST_P(DecodeAfterClick, TheReceiverCopiesTheRestOfTheText) {
     const Case& p = GetParam();
-    click_sweep::signal_case c;
-    c.fft_length = p.fft_length;
-    c.frequency = p.frequency;
-    c.centre = p.centre;
-    c.snr_db = p.snr_db;
-    c.level = 0.2;
+    click_sweep::signal_case c = signalOf(p);
     c.text = "cq de test the quick brown fox cq de test the quick brown fox end of test 73";
     const std::string tail = "end of test 73";
     const std::vector<double> audio = click_sweep::received_audio(c);
