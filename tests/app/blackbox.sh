@@ -93,22 +93,19 @@ cell() { sed -n "$(($2 + 1))p" "$1" | cut -d' ' -f2-; }
 # Waits until the last line of the receive and transmit panes of each window show
 # TEXT, raising the window before each look; the cells go to FILE.PANE.WINDOW.
 wait_for_line() {  # PANE(1 receive, 2 transmit) TEXT FILE WINDOW...
-    local pane=$1 text=$2 file=$3 w id pending length end
+    retry_for 30 0.5 lines_drawn "$@"
+}
+lines_drawn() {  # PANE TEXT FILE WINDOW...
+    local pane=$1 text=$2 file=$3 w id length drawn=0
     length=$(printf '%s' "$text" | LC_ALL=C wc -c)
     shift 3
-    end=$(deadline 30)
-    while :; do
-        pending=""
-        for w in "$@"; do
-            id=$(text_windows "$w" | sed -n "${pane}p")
-            xdotool windowraise "$w"
-            last_line_cells "$id" "$length" >"$file.$pane.$w"
-            cells_match "$file.$pane.$w" "$text" || pending=1
-        done
-        [ -z "$pending" ] && return 0
-        before "$end" || return 1
-        sleep 0.5
+    for w in "$@"; do
+        id=$(text_windows "$w" | sed -n "${pane}p")
+        xdotool windowraise "$w"
+        last_line_cells "$id" "$length" >"$file.$pane.$w"
+        cells_match "$file.$pane.$w" "$text" || drawn=1
     done
+    return $drawn
 }
 
 pane_is_empty() { [ -z "$(receive_pane_text)" ]; }

@@ -57,9 +57,7 @@ read -r _ wf_x wf_y <<<"$(display_window)"
 click_at "$main_window" $((wf_x + 230)) $((wf_y + 37)) 3
 second_window=$(visible_window "VORDA Secondary RX 1") || fail "button 3 opened no window"
 click_at "$main_window" $((wf_x + 166)) $((wf_y + 37)) 1
-retry_for 10 0.2 field_within 780 820
-field=$(receive_field_text)
-within "$field" 780 820 || fail "the click tuned to '$field', not about 800"
+retry_for 10 0.2 field_within 780 820 || fail "the click tuned to '$seen', not about 800"
 
 play_both "$work/low.wav" "$work/high.wav"
 main=$(await_text "$low_text" 20 main_text)

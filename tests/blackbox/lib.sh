@@ -31,7 +31,9 @@ now_ms() { local t=${EPOCHREALTIME/[.,]/}; echo $((t / 1000)); }
 deadline() { echo $(($(now_ms) + $1 * 1000)); }  # SECONDS
 before() { (($(now_ms) < $1)); }                  # DEADLINE
 
-# Runs COMMAND until it succeeds, every INTERVAL seconds for up to SECONDS.
+# Runs COMMAND until it succeeds, every INTERVAL seconds for up to SECONDS. It
+# runs in this shell, so what it sets (by convention $seen, what it last saw)
+# stays for the caller.
 retry_for() {  # SECONDS INTERVAL COMMAND...
     local end interval=$2
     end=$(deadline "$1")
@@ -129,20 +131,16 @@ top_windows() { xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null 
 # Waits up to 5 s for a top-level window that is not among BEFORE (the output of
 # top_windows), such as a menu just posted, and prints it.
 new_top_window() {  # BEFORE
-    local end w
-    end=$(deadline 5)
-    while :; do
-        w=$(comm -13 <(printf '%s\n' "$1") <(top_windows) | head -n 1)
-        [ -n "$w" ] && { echo "$w"; return 0; }
-        before "$end" || return 1
-        sleep 0.1
-    done
+    retry_for 5 0.1 top_window_besides "$1" && echo "$seen"
+}
+top_window_besides() {  # BEFORE
+    seen=$(comm -13 <(printf '%s\n' "$1") <(top_windows) | head -n 1)
+    [ -n "$seen" ]
 }
 
-# The X server handles what xdotool sends in order, so the program sees the
-# pointer's move before the click: no pause is needed between them.
-
-# Other tests may map windows on the same screen: raise ours before a click or keys.
+# Raised first, in case one of the program's own windows covers the place. The X
+# server handles what xdotool sends in order, so the program sees the pointer's
+# move before the click: no pause is needed between them.
 click_at() {  # WINDOW X Y BUTTON (screen coordinates)
     xdotool windowraise "$1" mousemove "$2" "$3" click "$4"
 }
@@ -192,17 +190,16 @@ column_mean() {  # PIXELS_FILE FIRST LAST ROWS CHANNEL
 # of grey LEVEL or more at COLUMN (one either side counted too); leaves the last
 # picture in $work/before and prints the grey it found.
 await_trace() {  # COLUMN ROWS LEVEL SECONDS
-    local end grey
-    end=$(deadline "$4")
-    while :; do
-        display_pixels >"$work/before" || return 1
-        grey=$(column_mean "$work/before" $(($1 - 1)) $(($1 + 1)) "$2")
-        [ "$grey" -ge "$3" ] && break
-        before "$end" || break
-        sleep 0.3
-    done
-    echo "$grey"
-    [ "$grey" -ge "$3" ]
+    seen=-1
+    retry_for "$4" 0.3 trace_at "$1" "$2" "$3"
+    local found=$?
+    echo "$seen"
+    return $found
+}
+trace_at() {  # COLUMN ROWS LEVEL
+    display_pixels >"$work/before" || return 1
+    seen=$(column_mean "$work/before" $(($1 - 1)) $(($1 + 1)) "$2")
+    [ "$seen" -ge "$3" ]
 }
 
 # "X Y WIDTH HEIGHT" of the left or right of two buttons side by side in a form
@@ -277,15 +274,12 @@ quit_with() {  # ctrl+q | -INT | -TERM ...
 read_selection() {  # COMMAND... (that makes the selection)
     xsel --clear --primary 2>/dev/null
     "$@" || return 1
-    local text end
-    end=$(deadline 2)
-    while :; do
-        text=$(xsel --output --primary 2>/dev/null)
-        [ -n "$text" ] && break
-        before "$end" || break
-        sleep 0.1
-    done
-    printf '%s\n' "$text"
+    retry_for 2 0.1 selection_made
+    printf '%s\n' "$seen"
+}
+selection_made() {
+    seen=$(xsel --output --primary 2>/dev/null)
+    [ -n "$seen" ]
 }
 
 select_all_at() {  # WINDOW X Y
@@ -337,22 +331,25 @@ receive_field_text() {
         click --repeat 3 --delay 60 1
 }
 
-field_within() { within "$(receive_field_text)" "$1" "$2"; }  # LOW HIGH
+# Whether the receive field reads LOW to HIGH; what it read is left in $seen.
+field_within() {  # LOW HIGH
+    seen=$(receive_field_text)
+    within "$seen" "$1" "$2"
+}
 
 # Waits up to SECONDS for what READER prints to hold TEXT; prints it last, and
 # fails when TEXT never came.
 await_text() {  # TEXT SECONDS READER [ARG...]
-    local want=$1 end text=""
-    end=$(deadline "$2")
-    shift 2
-    while :; do
-        text=$("$@")
-        grep -qF -- "$want" <<<"$text" && { printf '%s\n' "$text"; return 0; }
-        before "$end" || break
-        sleep 0.5
-    done
-    printf '%s\n' "$text"
-    return 1
+    local seconds=$2 found
+    seen=""
+    retry_for "$seconds" 0.5 reads_as_holding "$1" "${@:3}"
+    found=$?
+    printf '%s\n' "$seen"
+    return $found
+}
+reads_as_holding() {  # TEXT READER [ARG...]
+    seen=$("${@:2}")
+    grep -qF -- "$1" <<<"$seen"
 }
 
 # ------------------------------------------------------------------ audio
@@ -479,14 +476,13 @@ morse_of_recording() {  # WAV
 # Waits up to SECONDS for the keying at the end of the monitor recording to read
 # TEXT, the end of a transmission; prints what it read last.
 await_morse() {  # TEXT SECONDS
-    local morse="" end
-    end=$(deadline "$2")
-    while :; do
-        morse=$(morse_of_recording "$work/sent.wav")
-        [ "$morse" = "$1" ] && break
-        before "$end" || break
-        sleep 1
-    done
-    printf '%s\n' "$morse"
-    [ "$morse" = "$1" ]
+    seen=""
+    retry_for "$2" 1 morse_reads "$1"
+    local found=$?
+    printf '%s\n' "$seen"
+    return $found
+}
+morse_reads() {  # TEXT
+    seen=$(morse_of_recording "$work/sent.wav")
+    [ "$seen" = "$1" ]
 }

@@ -75,10 +75,7 @@ TEST_P(ClickOnPsk31, SnapsWithinTheAfcsReach) {
 
 // The broad view's clicks, then the receiver: retuned to where each click tunes, at
 // that block, with AFC on, it must copy the end of the text.
-class DecodeAfterClick : public testing::TestWithParam<Case> {
-  protected:
-    void SetUp() override { load_code_table(VORDA_SOURCE_DATA_DIR); }
-};
+class DecodeAfterClick : public ClickOnPsk31 {};
 
 TEST_P(DecodeAfterClick, TheReceiverCopiesTheRestOfTheText) {
     const Case& p = GetParam();

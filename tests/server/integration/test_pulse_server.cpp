@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -71,6 +72,17 @@ int32_t transmitting() {
 }
 
 // Samples of the first channel of a 16-bit stereo WAV file, from its data chunk.
+// Polls `done` until it holds; false when SECONDS passed first. The server has no
+// way to tell a waiting test, so the test looks every few milliseconds.
+bool poll_until(const std::function<bool()>& done, int seconds) {
+    const auto deadline = clock_type::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (clock_type::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 std::vector<int16_t> left_channel(const std::string& path) {
     std::string bytes;
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
@@ -197,11 +209,8 @@ protected:
         };
         for (const auto& c : settings) ASSERT_EQ(server_control(c[0], c[1], c[2]), 0);
         server_control(3, 7, 128);  // the secondary receiver off, if a test left it on
-        const auto deadline = clock_type::now() + std::chrono::seconds(30);
-        while (transmitting() == 1) {
-            ASSERT_LT(clock_type::now(), deadline) << "an earlier transmission does not end";
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        ASSERT_TRUE(poll_until([] { return transmitting() != 1; }, 30))
+            << "an earlier transmission does not end";
         for (int32_t channel : {0, 2, 3}) drain(channel);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -211,16 +220,21 @@ protected:
         const pid_t recorder = spawn({"parecord", "--rate=8000", "--channels=2",
                                       "--format=s16le", "--file-format=wav", path});
         if (recorder <= 0) return -1;
-        const auto started = clock_type::now();
-        while (!(fs::exists(path) && fs::file_size(path) > 8000)) {
-            if (clock_type::now() - started > std::chrono::seconds(10)) {
-                kill(recorder, SIGKILL);
-                wait_for(recorder);
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!poll_until([&] { return fs::exists(path) && fs::file_size(path) > 8000; }, 10)) {
+            kill(recorder, SIGKILL);
+            wait_for(recorder);
+            return -1;
         }
         return recorder;
+    }
+
+    // Recv, then what is echoed until the transmission has ended.
+    static std::string end_transmission() {
+        EXPECT_EQ(server_control(255, 1, 0), 0);
+        std::string echo;
+        EXPECT_TRUE(poll_until([&] { echo += drain(0); return transmitting() != 1; }, 30))
+            << "the transmission does not end";
+        return echo + drain(0);
     }
 
     std::string encode(const std::string& name, const std::string& text, const char* freq) {
@@ -250,27 +264,28 @@ TEST_F(PulseServer, DecodesTheMainAndASecondarySignalPlayedAtTheSameTime) {
     // channels and the server adds left and right, so each goes in at a third.
     const std::vector<int16_t> main_signal = left_channel(main_wav);
     const std::vector<int16_t> second_signal = left_channel(second_wav);
-    std::vector<int16_t> both(std::max(main_signal.size(), second_signal.size()));
-    for (size_t i = 0; i < both.size(); ++i) {
+    // A second of silence first, so both receivers see a signal begin.
+    const size_t lead = 8000;
+    std::vector<int16_t> both(lead + std::max(main_signal.size(), second_signal.size()), 0);
+    for (size_t i = 0; i + lead < both.size(); ++i) {
         const int sum = (i < main_signal.size() ? main_signal[i] : 0) +
                         (i < second_signal.size() ? second_signal[i] : 0);
-        both[i] = static_cast<int16_t>(sum / 3);
+        both[lead + i] = static_cast<int16_t>(sum / 3);
     }
     const std::string both_wav = (dir / "both.wav").string();
     ASSERT_TRUE(write_wav(both_wav, both));
 
-    // Silence first, so both receivers see a signal begin.
-    std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(run({"paplay", both_wav}), 0);
 
     std::string on_main, on_second;
-    const auto deadline = clock_type::now() + std::chrono::seconds(10);
-    while (clock_type::now() < deadline && (on_main.find(main_text) == std::string::npos ||
-                                            on_second.find(second_text) == std::string::npos)) {
-        on_main += drain(2);
-        on_second += drain(3);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    poll_until(
+        [&] {
+            on_main += drain(2);
+            on_second += drain(3);
+            return on_main.find(main_text) != std::string::npos &&
+                   on_second.find(second_text) != std::string::npos;
+        },
+        10);
     EXPECT_NE(on_main.find(main_text), std::string::npos) << on_main;
     EXPECT_NE(on_second.find(second_text), std::string::npos) << on_second;
     EXPECT_EQ(on_main.find(second_text), std::string::npos);
@@ -291,32 +306,15 @@ TEST_F(PulseServer, TransmitsTextThatDecodesEchoesInOrderAndReturnsToReceive) {
     ASSERT_EQ(server_control(255, 1, 1), 0);
 
     std::string echo;
-    const auto deadline = clock_type::now() + std::chrono::seconds(10);
-    while (echo.empty()) {
-        ASSERT_LT(clock_type::now(), deadline) << "no echo";
-        echo += drain(0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    ASSERT_TRUE(poll_until([&] { echo += drain(0); return !echo.empty(); }, 10)) << "no echo";
     EXPECT_EQ(transmitting(), 1);
-    ASSERT_EQ(server_control(255, 1, 0), 0);  // the end, once the transmission has begun
-
-    const auto end_deadline = clock_type::now() + std::chrono::seconds(30);
-    while (transmitting() == 1) {
-        ASSERT_LT(clock_type::now(), end_deadline) << "the transmission does not end";
-        echo += drain(0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    echo += drain(0);
+    echo += end_transmission();  // the end, once the transmission has begun
     EXPECT_EQ(echo, text);
 
     // The capture stream kept recording the monitor during the transmission; back in
     // its receive phase the server reads that and the main receiver hears itself.
     std::string heard;
-    const auto receive_deadline = clock_type::now() + std::chrono::seconds(20);
-    while (clock_type::now() < receive_deadline && heard.find(text) == std::string::npos) {
-        heard += drain(2);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    poll_until([&] { heard += drain(2); return heard.find(text) != std::string::npos; }, 20);
     ServerStatus main_receiver{};
     EXPECT_EQ(server_get_status(2, &main_receiver, sizeof main_receiver), 0);
     EXPECT_NE(heard.find(text), std::string::npos)
@@ -349,24 +347,14 @@ TEST_F(PulseServer, TransmissionRidesOutTheServerThreadHeldUpMidway) {
     ASSERT_EQ(server_send_text(text.c_str(), 0), static_cast<int32_t>(text.size()));
     ASSERT_EQ(server_control(255, 1, 17), 0);
     std::string echo;
-    const auto deadline = clock_type::now() + std::chrono::seconds(10);
-    while (echo.size() < 4) {
-        ASSERT_LT(clock_type::now(), deadline) << "no echo: " << echo;
-        echo += drain(0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    ASSERT_TRUE(poll_until([&] { echo += drain(0); return echo.size() >= 4; }, 10))
+        << "no echo: " << echo;
     {
+        // The hold-up itself: 80 ms in which the server thread cannot make audio.
         std::lock_guard<std::mutex> hold(server_instance().transmitter_lock);
         std::this_thread::sleep_for(std::chrono::milliseconds(80));
     }
-    ASSERT_EQ(server_control(255, 1, 0), 0);
-    const auto end_deadline = clock_type::now() + std::chrono::seconds(30);
-    while (transmitting() == 1) {
-        ASSERT_LT(clock_type::now(), end_deadline) << "the transmission does not end";
-        echo += drain(0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    echo += drain(0);
+    echo += end_transmission();
     EXPECT_EQ(echo, text);
 
     kill(recorder, SIGINT);
