@@ -99,7 +99,8 @@ over the lazy dog 73 sk"
     # About a hundred steps at the pace of the poll loop, then AFC pulls in. The
     # field is read once the text has come: reading it (a triple click into it)
     # while Seek stepped was seen to send Seek on to the end of the band.
-    text=$(await_text "lazy dog" 35 receive_pane_text) || fail "nothing decoded after Seek Up: $text"
+    text=$(await_text "lazy dog" 35 receive_pane_text) ||
+        fail "nothing decoded after Seek Up (receive field at $(receive_field_text)): $text"
     field=$(receive_field_text) || fail "no receive frequency field"
     within "$field" 1495 1505 || fail "Seek Up from 1000 Hz stopped at '$field', not at 1500"
     ;;
