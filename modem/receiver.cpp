@@ -111,10 +111,13 @@ void carrier_detect(psk31_receiver& r, int32_t change_byte, int decision) {
         r.dcd_vector = {1.0f, 0.0f};
         r.dcd_spread = static_cast<float>(kNoiseSpread + kSpreadRange);
     } else if (r.squelch > 0) {
+        const double vector_level = 100.0 * (r.dcd_vector[0] * r.dcd_vector[0] +
+                                             r.dcd_vector[1] * r.dcd_vector[1]);
+        // The spread falls when the signal is a few hertz off, where the quadrupled
+        // change still stands steady: at three-quarter weight it lets a signal come on
+        // so that AFC can pull it in, and still almost never noise.
         const double level =
-            r.qpsk != 0 ? spread_level(r.dcd_spread)
-                        : 100.0 * (r.dcd_vector[0] * r.dcd_vector[0] +
-                                   r.dcd_vector[1] * r.dcd_vector[1]);
+            r.qpsk != 0 ? std::max(spread_level(r.dcd_spread), 0.75 * vector_level) : vector_level;
         // Hysteresis: half the threshold keeps a detected carrier.
         const double threshold = r.squelch * (r.dcd != 0 ? 0.5 : 1.0);
         r.dcd = level > threshold ? 1 : 0;

@@ -486,6 +486,33 @@ TEST_P(WeakSignalCarrierDetect, OnWhileTheDecoderReadsRarelyInNoise) {
         << on_in_noise << " symbols with carrier detect on in noise";
 }
 
+// A QPSK signal 3 Hz off tune in noise: the Viterbi decoder fits it badly until AFC
+// has pulled the receiver in, and AFC works only with carrier detect on.
+TEST_F(ReceiverTest, QpskOffTuneInNoiseComesOnAndIsPulledIn) {
+    using namespace psk31_signal;
+    for (double offset : {3.0, -3.0}) {
+        signal_options o;
+        o.frequency = 1500.0 + offset;
+        o.amplitude = 6000.0;
+        o.qpsk = true;
+        o.lead_in = 2 * kSampleRate;
+        const std::string text = qso_text(200);
+        auto wave = modulate(concat(concat(idle_bits(32), text_bits(text)), idle_bits(48)), o);
+        const size_t start = static_cast<size_t>(o.lead_in);
+        add_noise(wave, noise_sd_for_snr(mean_power(wave, start, wave.size() - start), -8.0), 4321);
+        auto r = new_receiver(1500.0, 1, 0);
+        r->afc = 1;
+        r->squelch = 15;
+        std::string passed;
+        for (int16_t v : to_pcm(wave)) {
+            const int c = receive_sample(*r, v);
+            if (c != NO_CHAR && r->dcd != 0) passed += static_cast<char>(c);
+        }
+        EXPECT_NEAR(r->freq, o.frequency, 0.3) << offset << " Hz off";
+        EXPECT_LE(text_errors(text, passed), text.size() / 10) << offset << " Hz off: " << passed;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(ModesAndSidebands, WeakSignalCarrierDetect,
                          ::testing::Values(std::pair{0, 0}, std::pair{0, 1}, std::pair{1, 0},
                                            std::pair{1, 1}),
