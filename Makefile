@@ -15,7 +15,7 @@ DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test unit-test shuffle-test asan-test tsan-test bench run install uninstall \
+.PHONY: all deps build test unit-test shuffle-test asan-test tsan-test bench sensitivity run install uninstall \
         package package-test package-install-test clean
 
 all: build
@@ -98,6 +98,13 @@ bench: deps
 	done; \
 	printf '}\n' >>"$$json.new"; mv "$$json.new" "$$json"; rm -rf "$$tmp"; \
 	echo "== all results: $$json"
+
+# Character error rates in white noise (vorda-modem encode, noise, decode; 5 seeds a
+# point), then carrier detect on weak signals and in noise alone.
+sensitivity: deps
+	$(MAKE) build
+	tools/sensitivity.sh $(BUILD) 5
+	$(BUILD)/tests/measure_carrier_detect --seeds 5
 
 # Builds, then starts the copy staged in $(BUILD)/stage (program, code table,
 # example QSO files and the resource file) on $DISPLAY with the user's sound server.

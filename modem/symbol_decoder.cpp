@@ -102,6 +102,7 @@ int viterbi_step(symbol_decoder& decoder, double x, double y) {
     }
 
     int ones = 0;
+    float spread = 0.0f;
     for (int j = 0; j < 16; ++j) {
         // Written as "not greater" so that a NaN metric hands the state to j + 16.
         const int winner = !(metric[j + 16] > metric[j]) ? j + 16 : j;
@@ -110,7 +111,9 @@ int viterbi_step(symbol_decoder& decoder, double x, double y) {
         to.phase = measured;
         to.path = path[winner];
         ones += static_cast<int>((to.path >> kDecisionDepth) & 1);
+        spread += to.metric;
     }
+    decoder.spread = spread / 16;
     if (ones > 8) return 1;
     if (ones < 8) return 0;
     // An even split carries no information; draw. random() / (2^30 - 1) is 0 or 1,

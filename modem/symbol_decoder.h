@@ -24,6 +24,9 @@ struct symbol_decoder {
     int32_t lsb;   // copy of the receiver's LSB flag
     std::array<viterbi_survivor, 16> survivors;  // index = four newest reversal bits
     varicode_framer framer;
+    // Mean of the survivors' metrics after the last step, the best being 0: on a
+    // signal the code fits, the wrong paths fall far behind; in noise all fit as badly.
+    float spread;
 };
 
 // Settles a zeroed decoder on the idle pattern of alternating phase.

@@ -23,7 +23,7 @@ constexpr int32_t kIdleBpsk = 0x22000;  // 13 reversals
 constexpr int32_t kIdleQpsk = 0x32000;
 constexpr int32_t kPreambleTail = 0x20040;  // 6 reversals, with 2 x 13 makes 32
 constexpr int32_t kPostambleBpsk = 0x20004;
-constexpr int32_t kPostambleQpsk = 0x30080;
+constexpr int32_t kPostambleQpsk = 0x30200;  // 9 zeros: 48 with three idle words
 constexpr int32_t kSteady13 = 0x23FFF;
 constexpr int32_t kSteady6 = 0x2007F;
 constexpr int32_t kFadeOut = 0x00001;
@@ -256,6 +256,10 @@ void psk31_transmitter::withdraw_unsent() {
 
 void psk31_transmitter::put_flush() {
     if (qpsk == 1) {
+        // 48 reversals: a Viterbi decoder gives a bit only once the symbols after it
+        // have come, and other stations' decoders wait up to 40 symbols (ours 20).
+        append(*this, kIdleQpsk);
+        append(*this, kIdleQpsk);
         append(*this, kIdleQpsk);
         append(*this, kPostambleQpsk);
     } else {

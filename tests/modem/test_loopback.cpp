@@ -1,7 +1,9 @@
 // Loopback: text through the transmitter and back through a receiver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -123,4 +125,38 @@ TEST(LoopbackImpaired, NoiseAndOffsetWithAfc) {
     const Decoded d = receive(audio, 0, 0, 149700, 1);
     EXPECT_NE(d.text.find("The quick brown fox, 0123456789."), std::string::npos) << d.text;
     EXPECT_NEAR(d.final_frequency, 1500.0f, 0.5f);
+}
+
+// Other stations' QPSK decoders decide a bit up to 40 symbols after it and stop at
+// the steady carrier that ends a transmission, so the last character must be followed
+// by at least that many reversals. Emulated with the receiver's own 20-symbol decoder
+// given the audio only up to 20 symbols before the last reversal.
+TEST(LoopbackLongDelay, QpskLastCharacterReachesADecoderWaitingFortySymbols) {
+    load_code_table(VORDA_SOURCE_DATA_DIR);
+    const std::string text = "tnx fer qso 73 de vorda sk";
+    for (int lsb : {0, 1}) {
+        const std::vector<int16_t> audio = transmit(text, 1, lsb, 100000);
+        // A reversal takes the raised-cosine envelope through zero mid-symbol; the
+        // steady carrier and the quarter turns never go below 0.7 of the peak.
+        int peak = 0;
+        for (int16_t s : audio) peak = std::max(peak, std::abs(static_cast<int>(s)));
+        size_t last_reversal = 0;
+        for (size_t n = 0; n + 16 <= audio.size(); ++n) {
+            int high = 0;
+            for (size_t k = n; k < n + 16; ++k) high = std::max(high, std::abs(static_cast<int>(audio[k])));
+            if (high < peak / 3 && n + 4 * 256 < audio.size()) last_reversal = n;
+        }
+        ASSERT_GT(last_reversal, 40u * 256);
+        const std::vector<int16_t> heard(audio.begin(), audio.begin() + static_cast<long>(last_reversal - 20 * 256));
+        psk31_receiver rx;
+        init_receiver(rx);
+        set_receiver_frequency(rx, 100000);
+        set_receiver_mode(rx, 1, lsb);
+        std::string decoded;
+        for (int16_t s : heard) {
+            const int c = receive_sample(rx, s);
+            if (c != NO_CHAR) decoded += static_cast<char>(c);
+        }
+        EXPECT_NE(decoded.find(text), std::string::npos) << (lsb ? "LSB: " : "USB: ") << decoded;
+    }
 }

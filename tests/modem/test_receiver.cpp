@@ -427,6 +427,100 @@ TEST_F(ReceiverTest, CarrierDetectWithSquelchInNoise) {
     EXPECT_LT(first_off_after - signal_end, static_cast<size_t>(kSampleRate)) << "off within 1 s";
 }
 
+// A weak signal the decoder reads well must not be squelched, in either mode: at
+// -10 dB in 2500 Hz (AFC on, 1.3 Hz off tune) carrier detect comes on within 2 s and
+// stays on, and what the squelch lets through is the text. Noise alone, five minutes
+// of it, turns it on for at most 1% of the symbols.
+class WeakSignalCarrierDetect : public ReceiverTest,
+                                public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(WeakSignalCarrierDetect, OnWhileTheDecoderReadsRarelyInNoise) {
+    using namespace psk31_signal;
+    const auto [qpsk, lsb] = GetParam();
+    signal_options o;
+    o.frequency = 1501.3;
+    o.amplitude = 6000.0;
+    o.qpsk = qpsk != 0;
+    o.lsb = lsb != 0;
+    o.lead_in = 3 * kSampleRate;
+    o.lead_out = 3 * kSampleRate;
+    const std::string text = qso_text(200);
+    auto wave = modulate(concat(concat(idle_bits(32), text_bits(text)), idle_bits(48)), o);
+    const size_t signal_end = wave.size() - static_cast<size_t>(o.lead_out);
+    const size_t signal_start = static_cast<size_t>(o.lead_in);
+    add_noise(wave, noise_sd_for_snr(mean_power(wave, signal_start, signal_end - signal_start), -10.0),
+              1234u + static_cast<uint32_t>(qpsk * 2 + lsb));
+    const auto pcm = to_pcm(wave);
+
+    auto r = new_receiver(1500.0, qpsk, lsb);
+    r->afc = 1;
+    r->squelch = 15;
+    std::string passed;
+    size_t first_on = 0, symbols = 0, on = 0;
+    for (size_t n = 0; n < pcm.size(); ++n) {
+        const int c = receive_sample(*r, pcm[n]);
+        if (c != NO_CHAR && r->dcd != 0) passed += static_cast<char>(c);
+        if (n < signal_start || n >= signal_end || n % kSamplesPerSymbol != 0) continue;
+        if (r->dcd != 0 && first_on == 0) first_on = n;
+        if (n < signal_start + 2 * kSampleRate) continue;
+        ++symbols;
+        on += static_cast<size_t>(r->dcd);
+    }
+    ASSERT_NE(first_on, 0u) << "carrier detect never came on";
+    EXPECT_LE(first_on - signal_start, static_cast<size_t>(2 * kSampleRate));
+    EXPECT_GE(on * 100, symbols * 95) << on << " of " << symbols << " symbols";
+    EXPECT_LE(text_errors(text, passed), text.size() * 3 / 100) << passed;
+
+    std::vector<double> noise(5 * 60 * kSampleRate, 0.0);
+    add_noise(noise, 3000.0, 77);
+    auto quiet = new_receiver(1500.0, qpsk, lsb);
+    quiet->afc = 1;
+    quiet->squelch = 15;
+    size_t on_in_noise = 0;
+    const auto noise_pcm = to_pcm(noise);
+    for (size_t n = 0; n < noise_pcm.size(); ++n) {
+        receive_sample(*quiet, noise_pcm[n]);
+        if (n % kSamplesPerSymbol == 0) on_in_noise += static_cast<size_t>(quiet->dcd);
+    }
+    EXPECT_LE(on_in_noise * 100, noise_pcm.size() / kSamplesPerSymbol)
+        << on_in_noise << " symbols with carrier detect on in noise";
+}
+
+// A QPSK signal 3 Hz off tune in noise: the Viterbi decoder fits it badly until AFC
+// has pulled the receiver in, and AFC works only with carrier detect on.
+TEST_F(ReceiverTest, QpskOffTuneInNoiseComesOnAndIsPulledIn) {
+    using namespace psk31_signal;
+    for (double offset : {3.0, -3.0}) {
+        signal_options o;
+        o.frequency = 1500.0 + offset;
+        o.amplitude = 6000.0;
+        o.qpsk = true;
+        o.lead_in = 2 * kSampleRate;
+        const std::string text = qso_text(200);
+        auto wave = modulate(concat(concat(idle_bits(32), text_bits(text)), idle_bits(48)), o);
+        const size_t start = static_cast<size_t>(o.lead_in);
+        add_noise(wave, noise_sd_for_snr(mean_power(wave, start, wave.size() - start), -8.0), 4321);
+        auto r = new_receiver(1500.0, 1, 0);
+        r->afc = 1;
+        r->squelch = 15;
+        std::string passed;
+        for (int16_t v : to_pcm(wave)) {
+            const int c = receive_sample(*r, v);
+            if (c != NO_CHAR && r->dcd != 0) passed += static_cast<char>(c);
+        }
+        EXPECT_NEAR(r->freq, o.frequency, 0.3) << offset << " Hz off";
+        EXPECT_LE(text_errors(text, passed), text.size() / 10) << offset << " Hz off: " << passed;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ModesAndSidebands, WeakSignalCarrierDetect,
+                         ::testing::Values(std::pair{0, 0}, std::pair{0, 1}, std::pair{1, 0},
+                                           std::pair{1, 1}),
+                         [](const auto& info) {
+                             return std::string(info.param.first ? "Qpsk" : "Bpsk") +
+                                    (info.param.second ? "Lsb" : "Usb");
+                         });
+
 // ---------------------------------------------------------------------------------
 // The front end (oscillator table, fused filter loops) against a plain model that
 // does every step as written, on a long noisy QPSK signal with AFC on: every output

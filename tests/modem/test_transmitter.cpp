@@ -268,7 +268,7 @@ TEST_F(Transmitter, EndQueuesPostambleByMode) {
     q.put_command(TX_BEGIN);
     q.head = q.tail;
     q.put_command(TX_END);
-    EXPECT_EQ(queued_words(q), concat({0x32000, 0x30080}, kSteadyAndEnd));
+    EXPECT_EQ(queued_words(q), concat({0x32000, 0x32000, 0x32000, 0x30200}, kSteadyAndEnd));
 
     for (uint32_t mode : {TX_MODE_MORSE, TX_MODE_TUNE}) {
         psk31_transmitter m;
@@ -361,7 +361,7 @@ TEST_F(Transmitter, LeavingTextForMorseOrTuneFirstCompletesTheLastCharacter) {
     q.head = q.tail;
     q.put_command('a');
     q.put_command(TX_MODE_TUNE);
-    EXPECT_EQ(queued_words(q), (Words{psk_char('a'), 0x32000, 0x30080, 0x200008}));
+    EXPECT_EQ(queued_words(q), (Words{psk_char('a'), 0x32000, 0x32000, 0x32000, 0x30200, 0x200008}));
 
     // Idle, or already in Morse: nothing extra.
     psk31_transmitter idle;

@@ -1,0 +1,100 @@
+// Helpers of `make sensitivity` (tools/sensitivity.sh), not installed:
+//   vorda-sensitivity noise IN OUT SNR SEED
+//       IN as the receiver reads it, brought to a peak of 2000 (so that noise at
+//       -14 dB still fits 16 bits), plus white Gaussian noise whose power in 2500 Hz
+//       is SNR dB below the signal's mean power; written as a 16-bit WAV (left only).
+//   vorda-sensitivity cer SENT RECEIVED
+//       prints the edit distance from the text in SENT to that in RECEIVED, and the
+//       length of SENT.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tools/audio_file.h"
+
+namespace {
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "vorda-sensitivity: %s\n", message.c_str());
+    return 1;
+}
+
+int noise(const char* in, const char* out, double snr_db, unsigned seed) {
+    audio_reader reader;
+    std::string error;
+    if (!open_audio(reader, in, error)) return fail(error);
+    std::vector<double> x;
+    for (long n; (n = read_audio(reader, error)) > 0;) {
+        x.insert(x.end(), reader.samples.begin(), reader.samples.begin() + n);
+    }
+    close_audio(reader);
+    if (!error.empty()) return fail(error);
+    double peak = 0.0, power = 0.0;
+    for (double v : x) peak = std::max(peak, std::fabs(v));
+    if (peak == 0.0) return fail(std::string(in) + " is silent");
+    for (double& v : x) {
+        v *= 2000.0 / peak;
+        power += v * v;
+    }
+    power /= static_cast<double>(x.size());
+    // White noise spreads over 0..4000 Hz; 2500 Hz of it holds 2500/4000 of its power.
+    const double sd = std::sqrt(power / std::pow(10.0, snr_db / 10.0) * 4000.0 / 2500.0);
+    std::mt19937 engine(seed);
+    std::normal_distribution<double> gauss(0.0, sd);
+    std::vector<int16_t> frames;
+    frames.reserve(2 * x.size());
+    for (double v : x) {
+        const double y = std::nearbyint(v + gauss(engine));
+        frames.push_back(static_cast<int16_t>(std::clamp(y, -32768.0, 32767.0)));
+        frames.push_back(0);
+    }
+    wav_writer writer;
+    if (!open_wav(writer, out, error) || !write_wav(writer, frames.data(), x.size(), error) ||
+        !close_wav(writer, error)) {
+        return fail(error);
+    }
+    return 0;
+}
+
+bool read_text(const char* path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+int cer(const char* sent_path, const char* received_path) {
+    std::string a, b;
+    if (!read_text(sent_path, a)) return fail(std::string("cannot read ") + sent_path);
+    if (!read_text(received_path, b)) return fail(std::string("cannot read ") + received_path);
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = up;
+        }
+    }
+    std::printf("%zu %zu\n", row[b.size()], a.size());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "noise" && argc == 6) {
+        return noise(argv[2], argv[3], std::atof(argv[4]), static_cast<unsigned>(std::atoi(argv[5])));
+    }
+    if (command == "cer" && argc == 4) return cer(argv[2], argv[3]);
+    return fail("usage: vorda-sensitivity noise IN OUT SNR SEED | cer SENT RECEIVED");
+}
