@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 
+#include "modem/band_survey.h"
 #include "modem/data_directory.h"
 #include "modem/receiver.h"
 #include "modem/transmitter.h"
@@ -53,6 +54,10 @@ const char kUsage[] =
     "                      printed only with carrier detect on, unless N is -1\n"
     "      --status        once a second on standard error: time, frequency,\n"
     "                      carrier detect and strength\n"
+    "      --all           every PSK31 signal in the recording, a receiver with AFC\n"
+    "                      on each; lines start with the time and the frequency:\n"
+    "                      \"00:12.5  1003.1 Hz  cq cq de ...\" (not with --freq,\n"
+    "                      --status)\n"
     "\n"
     "common:\n"
     "      --freq HZ       audio frequency, 0 to 4000 (default 1000)\n"
@@ -77,6 +82,8 @@ struct options {
     bool afc = true;
     int squelch = 15;
     bool status = false;
+    bool all = false;
+    bool frequency_given = false;
 };
 
 int fail(int status, const std::string& message) {
@@ -115,7 +122,7 @@ bool parse_int(const char* text, int& value) {
 // Parses the options after the command word; returns 0 to go on, or an exit status
 // (-1 for a successful --help).
 int parse_options(int argc, char** argv, bool encode, options& o, int& first_operand) {
-    enum { kFreq = 256, kQpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus };
+    enum { kFreq = 256, kQpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus, kAll };
     const option encode_options[] = {{"freq", required_argument, nullptr, kFreq},
                                      {"qpsk", no_argument, nullptr, kQpsk},
                                      {"lsb", no_argument, nullptr, kLsb},
@@ -132,6 +139,7 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                                      {"no-afc", no_argument, nullptr, kNoAfc},
                                      {"squelch", required_argument, nullptr, kSquelch},
                                      {"status", no_argument, nullptr, kStatus},
+                                     {"all", no_argument, nullptr, kAll},
                                      {"help", no_argument, nullptr, 'h'},
                                      {nullptr, 0, nullptr, 0}};
 
@@ -149,6 +157,7 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                     return fail(kUsageError, std::string("frequency '") + optarg +
                                                  "' is not a number from 0 to 4000 Hz");
                 }
+                o.frequency_given = true;
                 break;
             case kQpsk:
                 o.qpsk = true;
@@ -186,6 +195,9 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                 break;
             case kStatus:
                 o.status = true;
+                break;
+            case kAll:
+                o.all = true;
                 break;
             case 'h':
                 std::fputs(kUsage, stdout);
@@ -352,6 +364,48 @@ int decode(const options& o, const char* path) {
     return 0;
 }
 
+// Every signal of the recording, each decoded line printed whole when it ends.
+int decode_all(const options& o, const char* path) {
+    audio_reader reader;
+    std::string error;
+    if (!open_audio(reader, path, error)) return fail(kRunError, error);
+    load_code_table(o.table.c_str());
+
+    band_survey survey;
+    survey_init(survey, o.qpsk ? 1 : 0, o.lsb ? 1 : 0, o.squelch, o.afc ? 1 : 0);
+    auto print_lines = [&survey]() {
+        for (const survey_line& line : survey.lines) {
+            const long tenths = std::lround(line.start_seconds * 10);
+            // The text as decoded, bytes 0 and above 127 included.
+            if (std::printf("%02ld:%02ld.%ld  %6.1f Hz  ", tenths / 600, tenths / 10 % 60,
+                            tenths % 10, line.frequency) < 0 ||
+                std::fwrite(line.text.data(), 1, line.text.size(), stdout) != line.text.size() ||
+                std::putchar('\n') == EOF) {
+                return false;
+            }
+        }
+        survey.lines.clear();
+        return std::fflush(stdout) == 0;
+    };
+    for (;;) {
+        const long n = read_audio(reader, error);
+        if (n < 0) {
+            close_audio(reader);
+            return fail(kRunError, std::string("cannot read '") + path + "': " + error);
+        }
+        if (n == 0) break;
+        survey_feed(survey, reader.samples.data(), static_cast<size_t>(n));
+        if (!print_lines()) {
+            close_audio(reader);
+            return fail_output();
+        }
+    }
+    close_audio(reader);
+    survey_finish(survey);
+    if (!print_lines() || std::fclose(stdout) != 0) return fail_output();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -402,6 +456,11 @@ int main(int argc, char** argv) {
     if (operand_count != 1) {
         return fail(kUsageError,
                     operand_count == 0 ? "no input file given" : "decode takes one input file");
+    }
+    if (o.all) {
+        if (o.frequency_given) return fail(kUsageError, "--all finds the frequencies itself; leave out --freq");
+        if (o.status) return fail(kUsageError, "--status reports one receiver; leave it out with --all");
+        return decode_all(o, operands[0]);
     }
     return decode(o, operands[0]);
 }

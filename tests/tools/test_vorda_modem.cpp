@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -410,7 +412,8 @@ TEST_F(Tool, OutputThatCannotBeWrittenFails) {
         {"> /dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}};
     for (const auto& [out, reason] : outputs) {
         for (const std::string& command :
-             {"decode" + kTable + " " + path("s.wav"), "encode" + kTable + " 'x'"}) {
+             {"decode" + kTable + " " + path("s.wav"), "decode --all" + kTable + " " + path("s.wav"),
+              "encode" + kTable + " 'x'"}) {
             const std::string line = kTool + " " + command + " " + out + " 2> " + path("err");
             const int raw = std::system(line.c_str());
             ASSERT_TRUE(WIFEXITED(raw)) << line;
@@ -446,6 +449,11 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         {"encode --tune 0", "above 0"},
         {"encode --tune 1 text", "no text"},
         {"decode --squelch loud " + path("ok.wav"), "squelch"},
+        {"decode --all " + path("missing.wav"), "missing.wav"},
+        {"decode --all " + path("text.wav"), "not an audio file"},
+        {"decode --all " + path("three.wav"), "3 channels"},
+        {"decode --all --freq 1000 " + path("ok.wav"), "leave out --freq"},
+        {"decode --all --status " + path("ok.wav"), "--status"},
         {"decode", "no input file"},
         {"frobnicate", "unknown command"},
         {"encode -o " + path("no/such/dir.wav") + " x", "cannot write"},
@@ -462,8 +470,54 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
 
     const Result ok = run("decode " + path("ok.wav") + kTable);
     EXPECT_EQ(ok.status, 0) << ok.err;
+    const Result all = run("decode --all " + path("ok.wav") + kTable);
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(all.out, "");
     const Result help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("vorda-modem encode"), std::string::npos);
     EXPECT_NE(help.out.find("--table DIR"), std::string::npos);
+}
+
+TEST_F(Tool, DecodeAllPrintsEveryStationsLinesWithTimeAndFrequency) {
+    using namespace psk31_signal;
+    std::vector<double> band(20 * kSampleRate, 0.0);
+    const std::pair<double, std::string> stations[] = {{705.0, "cq cq de dl1abc k\n"},
+                                                        {1630.0, "qrz? de g4xyz\n"}};
+    for (const auto& [hz, text] : stations) {
+        signal_options o;
+        o.frequency = hz;
+        o.amplitude = 8000;
+        o.lead_in = hz > 1000 ? 5 * kSampleRate : 0;
+        const std::vector<double> wave =
+            modulate(concat(concat(idle_bits(32), text_bits(text)), std::vector<int>(32, 1)), o);
+        for (size_t k = 0; k < wave.size(); ++k) band[k] += wave[k];
+    }
+    add_noise(band, 300.0, 11);
+    write_wav(path("band.wav"), 8000, 1, to_pcm(band));
+    const Result r = run("decode --all" + kTable + " " + path("band.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    // "mm:ss.t  ffff.f Hz  text", the 5 s late station's line after the other's.
+    const std::regex line(R"((\d\d):(\d\d\.\d)  ([ \d]{4}\.\d) Hz  (.*))");
+    std::istringstream out(r.out);
+    std::vector<std::string> texts;
+    std::string text;
+    double seconds[2] = {0, 0}, hz[2] = {0, 0};
+    int n = 0;
+    while (std::getline(out, text)) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(text, m, line)) << text;
+        ASSERT_LT(n, 2) << r.out;
+        seconds[n] = std::stoi(m[1]) * 60 + std::stod(m[2]);
+        hz[n] = std::stod(m[3]);
+        texts.push_back(m[4]);
+        ++n;
+    }
+    ASSERT_EQ(n, 2) << r.out;
+    EXPECT_EQ(texts[0], "cq cq de dl1abc k");
+    EXPECT_NEAR(hz[0], 705.0, 0.5);
+    EXPECT_NEAR(seconds[0], 1.0, 0.5);
+    EXPECT_EQ(texts[1], "qrz? de g4xyz");
+    EXPECT_NEAR(hz[1], 1630.0, 0.5);
+    EXPECT_NEAR(seconds[1], 6.0, 0.5);
 }

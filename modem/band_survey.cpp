@@ -1,0 +1,286 @@
+#include "modem/band_survey.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "modem/varicode.h"
+
+namespace {
+
+constexpr int kRate = 8000;
+constexpr int kFftLength = 2048;                 // 3.9 Hz bins
+constexpr int kHop = kFftLength / 2;
+constexpr int kFramesPerPass = 16;               // a finder pass every 2 s
+constexpr int kHistory = 8 * kRate;              // a new receiver starts this far back
+constexpr double kBinHz = static_cast<double>(kRate) / kFftLength;
+constexpr double kLowHz = 100.0;
+constexpr double kHighHz = 3900.0;
+constexpr double kSignalHalfWidth = 20.0;        // Hz each side of a centre
+constexpr double kPeakReach = 30.0;              // no stronger centre this near
+constexpr double kSkirtHz = 100.0;               // how far a strong signal's skirt hides others
+constexpr double kSkirtMargin = 2.0;
+constexpr double kBesideHz = 45.0;               // nearest a weak signal is looked for
+constexpr double kFloorHalfSpan = 300.0;         // the noise floor is taken this wide
+constexpr double kFloorQuantile = 0.25;
+constexpr double kStandOut = 2.0;                // signal + noise against noise, in 40 Hz
+constexpr double kSameSignalHz = 25.0;           // a centre this near a receiver is its own
+constexpr double kDuplicateHz = 10.0;            // two receivers this near share a signal
+constexpr int64_t kRetireSamples = 20 * kRate;   // unseen and silent this long: gone
+constexpr int64_t kLineIdleSamples = 3 * kRate;  // an open line with no character this long ends
+constexpr size_t kMaxLine = 200;
+constexpr int64_t kHeardGrace = kRate / 2;       // a character this late after its signal is noise
+// One spectrum is far less steady than the finder's average: noise alone would pass
+// for a signal twice the floor in 40 Hz every few seconds, three times hardly ever.
+constexpr double kHeardOverNoise = 3.0;
+// White noise of one least bit rms through the Hann window, per bin: 2048 x 0.375.
+constexpr double kLeastFloor = kFftLength * 0.375;
+constexpr size_t kMaxChannels = 64;
+
+void end_line(band_survey& s, survey_channel& ch) {
+    if (ch.line.empty()) return;
+    s.lines.push_back({static_cast<double>(ch.line_start) / kRate, ch.receiver.freq, ch.line});
+    ch.line.clear();
+}
+
+// One input sample of one channel, at sample number n.
+void channel_sample(band_survey& s, survey_channel& ch, int16_t sample, int64_t n) {
+    const int c = receive_sample(ch.receiver, sample);
+    if (c == NO_CHAR) return;
+    if (ch.receiver.dcd == 0 && s.squelch != -1) return;
+    // Carrier detect outlasts a signal by a little; what it lets through once the
+    // spectrum no longer shows the signal is noise. QPSK's characters come 20 symbols late.
+    const int64_t grace = s.qpsk != 0 ? kHeardGrace + 20 * 256 : kHeardGrace;
+    if (s.squelch != -1 && n - ch.last_heard > grace) return;
+    if (c == '\r') return;
+    if (c == '\n') {
+        end_line(s, ch);
+        return;
+    }
+    if (ch.line.empty()) ch.line_start = n;
+    ch.line.push_back(static_cast<char>(c));
+    ch.last_char = n;
+    if (ch.line.size() >= kMaxLine) end_line(s, ch);
+}
+
+void start_channel(band_survey& s, double hz) {
+    auto ch = std::make_unique<survey_channel>();
+    init_receiver(ch->receiver);
+    set_receiver_frequency(ch->receiver, static_cast<int32_t>(std::lround(hz * 100)));
+    set_receiver_mode(ch->receiver, s.qpsk, s.lsb);
+    ch->receiver.afc = s.afc;
+    ch->receiver.squelch = s.squelch;
+    ch->born = s.samples;
+    ch->last_found = s.samples;
+    ch->last_heard = s.samples;
+    // The finder needs a while to see a signal: the receiver starts that far back, so
+    // the first characters are not lost.
+    const int64_t from = std::max<int64_t>(0, s.samples - kHistory);
+    for (int64_t n = from; n < s.samples; ++n) {
+        channel_sample(s, *ch, s.history[static_cast<size_t>(n % kHistory)], n);
+    }
+    s.channels.push_back(std::move(ch));
+}
+
+void finder_pass(band_survey& s) {
+    for (double& p : s.power) p /= s.frames;
+    s.floor = noise_floor(s.power, kBinHz);
+    const std::vector<double> centres = find_signals(s.power, s.floor, kBinHz, kLowHz, kHighHz);
+    std::fill(s.power.begin(), s.power.end(), 0.0);
+    s.frames = 0;
+
+    for (double hz : centres) {
+        bool known = false;
+        for (auto& ch : s.channels) {
+            if (std::fabs(ch->receiver.freq - hz) < kSameSignalHz) {
+                ch->last_found = s.samples;
+                known = true;
+            }
+        }
+        if (!known && s.channels.size() < kMaxChannels) start_channel(s, hz);
+    }
+
+    // Two receivers on one signal (AFC can pull a second one onto it): the younger goes.
+    for (size_t i = 0; i < s.channels.size(); ++i) {
+        for (size_t j = i + 1; j < s.channels.size();) {
+            if (std::fabs(s.channels[i]->receiver.freq - s.channels[j]->receiver.freq) < kDuplicateHz) {
+                end_line(s, *s.channels[j]);
+                s.channels.erase(s.channels.begin() + static_cast<long>(j));
+            } else {
+                ++j;
+            }
+        }
+    }
+    for (size_t i = 0; i < s.channels.size();) {
+        survey_channel& ch = *s.channels[i];
+        if (!ch.line.empty() && s.samples - ch.last_char > kLineIdleSamples) end_line(s, ch);
+        if (s.samples - ch.last_found > kRetireSamples && ch.receiver.dcd == 0) {
+            end_line(s, ch);
+            s.channels.erase(s.channels.begin() + static_cast<long>(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
+void spectrum_frame(band_survey& s) {
+    for (int k = 0; k < kFftLength; ++k) {
+        const int64_t n = s.samples - kFftLength + k;
+        s.frame[k] = s.window[k] * s.history[static_cast<size_t>(n % kHistory)];
+    }
+    const std::unique_ptr<double[]> spectrum = s.fft.forward_real(s.frame.data());
+    if (spectrum == nullptr) return;
+    for (size_t k = 0; k < s.power.size(); ++k) {
+        const double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+        s.frame_power[k] = re * re + im * im;
+        s.power[k] += s.frame_power[k];
+    }
+    if (!s.floor.empty()) {
+        const int half = static_cast<int>(std::lround(kSignalHalfWidth / kBinHz));
+        const int bins = static_cast<int>(s.power.size());
+        for (auto& ch : s.channels) {
+            const int centre = static_cast<int>(std::lround(ch->receiver.freq / kBinHz));
+            if (centre - half < 0 || centre + half >= bins) continue;
+            double signal = 0.0, noise = 0.0;
+            for (int k = centre - half; k <= centre + half; ++k) {
+                signal += s.frame_power[k];
+                noise += s.floor[k];
+            }
+            if (signal > kHeardOverNoise * noise) ch->last_heard = s.samples;
+        }
+    }
+    if (++s.frames == kFramesPerPass) finder_pass(s);
+}
+
+}  // namespace
+
+void survey_init(band_survey& s, int32_t qpsk, int32_t lsb, int32_t squelch, int32_t afc) {
+    s.qpsk = qpsk;
+    s.lsb = lsb;
+    s.squelch = squelch;
+    s.afc = afc;
+    s.fft.setup(kFftLength, 0);
+    s.window.resize(kFftLength);
+    for (int k = 0; k < kFftLength; ++k) {
+        s.window[k] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * k / kFftLength);
+    }
+    s.frame.assign(kFftLength, 0.0);
+    s.history.assign(kHistory, 0);
+    s.power.assign(kFftLength / 2 + 1, 0.0);
+    s.frame_power.assign(kFftLength / 2 + 1, 0.0);
+    s.floor.clear();
+    s.frames = 0;
+    s.samples = 0;
+    s.channels.clear();
+    s.lines.clear();
+}
+
+void survey_feed(band_survey& s, const int16_t* samples, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const int16_t sample = samples[i];
+        s.history[static_cast<size_t>(s.samples % kHistory)] = sample;
+        for (auto& ch : s.channels) channel_sample(s, *ch, sample, s.samples);
+        ++s.samples;
+        if (s.samples % kHop == 0 && s.samples >= kFftLength) spectrum_frame(s);
+    }
+}
+
+void survey_finish(band_survey& s) {
+    for (auto& ch : s.channels) end_line(s, *ch);
+}
+
+namespace {
+
+// Centres (in bins) where the power within half a signal width stands out against
+// the floor and is the highest within the peak reach; the centre of each is the
+// power-weighted mean of its bins above `base`.
+std::vector<double> peaks(const std::vector<double>& power, const std::vector<double>& floor,
+                          double base_of_floor, int first, int last, int half, int reach) {
+    std::vector<double> sum(power.size(), 0.0), centres;
+    for (int k = first; k <= last; ++k) {
+        for (int j = k - half; j <= k + half; ++j) sum[k] += power[j];
+    }
+    for (int k = first; k <= last; ++k) {
+        if (!(sum[k] > kStandOut * floor[k] * (2 * half + 1))) continue;
+        bool peak = true;
+        for (int j = std::max(first, k - reach); j <= std::min(last, k + reach) && peak; ++j) {
+            // Ties go to the lower bin, so a flat top gives one centre.
+            if (j < k ? sum[j] >= sum[k] : j > k && sum[j] > sum[k]) peak = false;
+        }
+        if (!peak) continue;
+        double weight = 0.0, moment = 0.0;
+        for (int j = k - half; j <= k + half; ++j) {
+            const double above = std::max(0.0, power[j] - base_of_floor * floor[k]);
+            weight += above;
+            moment += above * j;
+        }
+        centres.push_back(weight > 0 ? moment / weight : k);
+    }
+    return centres;
+}
+
+}  // namespace
+
+std::vector<double> noise_floor(const std::vector<double>& power, double bin_hz) {
+    const int bins = static_cast<int>(power.size());
+    const int span = static_cast<int>(std::lround(kFloorHalfSpan / bin_hz));
+    std::vector<double> floor(static_cast<size_t>(bins), 0.0);
+    std::vector<double> around;
+    for (int k = 0; k < bins; ++k) {
+        const int from = std::max(0, k - span), to = std::min(bins - 1, k + span);
+        around.assign(power.begin() + from, power.begin() + to + 1);
+        auto nth = around.begin() + static_cast<long>(kFloorQuantile * (around.size() - 1));
+        std::nth_element(around.begin(), nth, around.end());
+        // Digital silence is no floor: a signal must stand above a least-bit of noise.
+        floor[k] = std::max(*nth, kLeastFloor);
+    }
+    return floor;
+}
+
+std::vector<double> find_signals(const std::vector<double>& power, const std::vector<double>& floor,
+                                 double bin_hz, double low_hz, double high_hz) {
+    std::vector<double> centres;
+    const int bins = static_cast<int>(power.size());
+    const int half = static_cast<int>(std::lround(kSignalHalfWidth / bin_hz));
+    const int reach = static_cast<int>(std::lround(kPeakReach / bin_hz));
+    const int skirt = static_cast<int>(std::lround(kSkirtHz / bin_hz));
+    const int first = std::max(half, static_cast<int>(std::ceil(low_hz / bin_hz)));
+    const int last = std::min(bins - 1 - half, static_cast<int>(std::floor(high_hz / bin_hz)));
+    if (first > last) return centres;
+
+    const std::vector<double> strong = peaks(power, floor, 1.0, first, last, half, reach);
+
+    // A weak signal beside a strong one stands on the strong one's skirt, which hides
+    // it from the peak test. A PSK31 spectrum is symmetric about its centre, so the
+    // skirt on one side is taken away by the other side's power, and the rest searched
+    // again near each strong signal.
+    // Twice the mirrored power is taken away: a skirt is only roughly symmetric within
+    // a few seconds of text, and what is left of it must not pass for a signal.
+    std::vector<double> rest(power);
+    for (double c : strong) {
+        const int centre = static_cast<int>(std::lround(c));
+        for (int k = std::max(0, centre - skirt); k <= std::min(bins - 1, centre + skirt); ++k) {
+            const double mirror = 2 * c - k;
+            const int below = static_cast<int>(std::floor(mirror));
+            if (std::abs(k - centre) <= half) {
+                rest[k] = 0.0;
+            } else if (below >= 0 && below + 1 < bins) {
+                const double t = mirror - below;
+                const double skirt_power = (1 - t) * power[below] + t * power[below + 1];
+                rest[k] = std::max(0.0, rest[k] - kSkirtMargin * skirt_power);
+            }
+        }
+    }
+    const std::vector<double> weak = peaks(rest, floor, 0.0, first, last, half, reach);
+    for (double c : strong) centres.push_back(c * bin_hz);
+    for (double w : weak) {
+        bool beside = false, apart = true;
+        for (double c : strong) {
+            beside = beside || std::fabs(w - c) <= skirt;
+            apart = apart && std::fabs(w - c) * bin_hz >= kBesideHz;
+        }
+        if (beside && apart) centres.push_back(w * bin_hz);
+    }
+    std::sort(centres.begin(), centres.end());
+    return centres;
+}
