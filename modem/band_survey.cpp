@@ -12,7 +12,8 @@ constexpr int kRate = 8000;
 constexpr int kFftLength = 2048;                 // 3.9 Hz bins
 constexpr int kHop = kFftLength / 2;
 constexpr int kFramesPerPass = 16;               // a finder pass every 2 s
-constexpr int kHistory = 8 * kRate;              // a new receiver starts this far back
+constexpr int kHistory = 8 * kRate;              // a new receiver starts at most this far back
+constexpr int kPastFrames = kHistory / kHop;     // the spectra of that stretch
 constexpr double kBinHz = static_cast<double>(kRate) / kFftLength;
 constexpr double kLowHz = 100.0;
 constexpr double kHighHz = 3900.0;
@@ -63,6 +64,20 @@ void channel_sample(band_survey& s, survey_channel& ch, int16_t sample, int64_t 
     if (ch.line.size() >= kMaxLine) end_line(s, ch);
 }
 
+// Whether the signal centred on bin `centre` shows in a spectrum: its power within
+// half a signal width well above the floor there.
+bool heard_in(const band_survey& s, const auto* frame_power, int centre) {
+    const int half = static_cast<int>(std::lround(kSignalHalfWidth / kBinHz));
+    const int bins = static_cast<int>(s.power.size());
+    if (s.floor.empty() || centre - half < 0 || centre + half >= bins) return false;
+    double signal = 0.0, noise = 0.0;
+    for (int k = centre - half; k <= centre + half; ++k) {
+        signal += frame_power[k];
+        noise += s.floor[k];
+    }
+    return signal > kHeardOverNoise * noise;
+}
+
 void start_channel(band_survey& s, double hz) {
     auto ch = std::make_unique<survey_channel>();
     init_receiver(ch->receiver);
@@ -72,11 +87,26 @@ void start_channel(band_survey& s, double hz) {
     ch->receiver.squelch = s.squelch;
     ch->born = s.samples;
     ch->last_found = s.samples;
-    ch->last_heard = s.samples;
-    // The finder needs a while to see a signal: the receiver starts that far back, so
-    // the first characters are not lost.
-    const int64_t from = std::max<int64_t>(0, s.samples - kHistory);
+    // The finder needs a while to see a signal: the receiver starts back in the
+    // history, a second before the first spectrum there that shows the signal, so the
+    // first characters are not lost, and hears the history as it would have live.
+    const int bins = static_cast<int>(s.power.size());
+    const int centre = static_cast<int>(std::lround(hz / kBinHz));
+    const int64_t oldest = std::max<int64_t>(0, s.samples - kHistory + kFftLength);
+    std::vector<int64_t> heard_ends;
+    for (int f = 0; f < kPastFrames; ++f) {
+        const int64_t end = s.past_ends[static_cast<size_t>(f)];
+        if (end >= oldest && heard_in(s, s.past_frames.data() + static_cast<size_t>(f) * bins, centre)) {
+            heard_ends.push_back(end);
+        }
+    }
+    std::sort(heard_ends.begin(), heard_ends.end());
+    int64_t from = std::max<int64_t>(0, s.samples - kHistory);
+    if (!heard_ends.empty()) from = std::max(from, heard_ends.front() - kFftLength - kRate);
+    ch->last_heard = heard_ends.empty() ? s.samples : from - kRate;
+    size_t next = 0;
     for (int64_t n = from; n < s.samples; ++n) {
+        while (next < heard_ends.size() && heard_ends[next] <= n) ch->last_heard = heard_ends[next++];
         channel_sample(s, *ch, s.history[static_cast<size_t>(n % kHistory)], n);
     }
     s.channels.push_back(std::move(ch));
@@ -135,19 +165,14 @@ void spectrum_frame(band_survey& s) {
         s.frame_power[k] = re * re + im * im;
         s.power[k] += s.frame_power[k];
     }
-    if (!s.floor.empty()) {
-        const int half = static_cast<int>(std::lround(kSignalHalfWidth / kBinHz));
-        const int bins = static_cast<int>(s.power.size());
-        for (auto& ch : s.channels) {
-            const int centre = static_cast<int>(std::lround(ch->receiver.freq / kBinHz));
-            if (centre - half < 0 || centre + half >= bins) continue;
-            double signal = 0.0, noise = 0.0;
-            for (int k = centre - half; k <= centre + half; ++k) {
-                signal += s.frame_power[k];
-                noise += s.floor[k];
-            }
-            if (signal > kHeardOverNoise * noise) ch->last_heard = s.samples;
-        }
+    const size_t bins = s.power.size();
+    const int64_t frame_number = s.samples / kHop;
+    const size_t slot = static_cast<size_t>(frame_number % kPastFrames);
+    std::copy(s.frame_power.begin(), s.frame_power.end(), s.past_frames.begin() + slot * bins);
+    s.past_ends[slot] = s.samples;
+    for (auto& ch : s.channels) {
+        const int centre = static_cast<int>(std::lround(ch->receiver.freq / kBinHz));
+        if (heard_in(s, s.frame_power.data(), centre)) ch->last_heard = s.samples;
     }
     if (++s.frames == kFramesPerPass) finder_pass(s);
 }
@@ -168,6 +193,8 @@ void survey_init(band_survey& s, int32_t qpsk, int32_t lsb, int32_t squelch, int
     s.history.assign(kHistory, 0);
     s.power.assign(kFftLength / 2 + 1, 0.0);
     s.frame_power.assign(kFftLength / 2 + 1, 0.0);
+    s.past_frames.assign(static_cast<size_t>(kPastFrames) * (kFftLength / 2 + 1), 0.0f);
+    s.past_ends.assign(kPastFrames, -1);
     s.floor.clear();
     s.frames = 0;
     s.samples = 0;

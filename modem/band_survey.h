@@ -42,6 +42,8 @@ struct band_survey {
     std::vector<int16_t> history;   // the newest samples, a ring indexed by sample number
     std::vector<double> power;      // power per bin summed since the last finder pass
     std::vector<double> frame_power;  // power per bin of the newest spectrum
+    std::vector<float> past_frames;   // the spectra of the history, a ring of frames
+    std::vector<int64_t> past_ends;   // the sample each of those spectra ends at
     std::vector<double> floor;      // noise floor per bin from the last finder pass
     int32_t frames = 0;             // spectra in `power`
     int64_t samples = 0;            // samples fed so far

@@ -159,7 +159,11 @@ int decimated_step(psk31_receiver& r, const receiver_tables& t) {
 
     // Symbol timing: the logarithmic envelope of the first half of the symbol period
     // against the second half pulls the clock toward the envelope's peak.
-    const int32_t v = static_cast<int32_t>(65536.0f * p);
+    // The envelope is taken 2^24 times the power, not 2^16 times: at 2^16 a signal
+    // filtered below about -45 dBFS truncates to 0 or 1, whose logarithms are both 0,
+    // and the clock stays wherever it was. Only the difference of two equal-sized sums
+    // of logarithms counts, so the scale itself changes nothing for louder signals.
+    const int32_t v = static_cast<int32_t>(16777216.0f * p);
     r.power_history[(r.symbol_clock >> 20) & 15] = log2_fixed(static_cast<uint32_t>(v));
     int32_t early = 0, late = 0;
     for (int k = 0; k < 8; ++k) {

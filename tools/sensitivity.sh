@@ -24,7 +24,7 @@ g4xyz de dl1abc fine copy peter, 73 and gud dx. sk
 " >"$work/sent.txt"
 
 snrs="-8 -10 -12 -14"
-echo "| mode | squelch | $(for s in $snrs; do printf '%s dB | ' "$s"; done)"
+echo "| mode | squelch |$(for s in $snrs; do printf ' %s dB |' "$s"; done)"
 echo "|---|---|$(for s in $snrs; do printf -- '---|'; done)"
 for mode in bpsk qpsk; do
     for side in usb lsb; do
