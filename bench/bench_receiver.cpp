@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "code_table.h"
 #include "modem/receiver.h"
 #include "modem/psk31_signal.h"
 
@@ -28,18 +29,8 @@ const std::vector<int16_t>& test_signal(bool qpsk) {
     return qpsk ? qpsk_signal : bpsk_signal;
 }
 
-// The code table sits in data/ next to this file's folder.
-void load_table() {
-    static const int loaded = [] {
-        std::string dir = __FILE__;
-        dir = dir.substr(0, dir.rfind('/') + 1) + "../data";
-        return load_code_table(dir.c_str());
-    }();
-    (void)loaded;
-}
-
 void run_receiver(benchmark::State& state, bool qpsk) {
-    load_table();
+    load_bench_code_table();
     const std::vector<int16_t>& pcm = test_signal(qpsk);
     psk31_receiver* receiver = create_receiver();
     set_receiver_frequency(*receiver, 150000);

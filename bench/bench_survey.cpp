@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "code_table.h"
 #include "modem/band_survey.h"
 #include "modem/psk31_signal.h"
 #include "modem/varicode.h"
@@ -45,17 +46,8 @@ const std::vector<int16_t>& band() {
     return pcm;
 }
 
-void load_table() {
-    static const int loaded = [] {
-        std::string dir = __FILE__;
-        dir = dir.substr(0, dir.rfind('/') + 1) + "../data";
-        return load_code_table(dir.c_str());
-    }();
-    (void)loaded;
-}
-
 void BM_SurveyTenMinutesTwentyStations(benchmark::State& state) {
-    load_table();
+    load_bench_code_table();
     const std::vector<int16_t>& pcm = band();
     size_t lines = 0, receivers = 0;
     for (auto _ : state) {

@@ -5,19 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "code_table.h"
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
 
 namespace {
 
 constexpr double kSampleRate = 8000.0;
-
-// The code table sits in data/ next to this file's folder.
-void load_table() {
-    std::string dir = __FILE__;
-    dir = dir.substr(0, dir.rfind('/') + 1) + "../data";
-    load_code_table(dir.c_str());
-}
 
 int discard(void*, const void* data, size_t, int*) {
     benchmark::DoNotOptimize(data);
@@ -27,7 +21,7 @@ int discard(void*, const void* data, size_t, int*) {
 // Text mode with the queue kept topped up, so every block shapes real symbols and
 // loads character patterns now and then; state.range(0) selects QPSK.
 void BM_ProcessorBlock(benchmark::State& state) {
-    load_table();
+    load_bench_code_table();
     psk31_transmitter tx;
     tx.sink.write = &discard;
     tx.put_command(TX_MODE_PSK + 2 * static_cast<uint32_t>(state.range(0)));

@@ -85,7 +85,6 @@ void start_channel(band_survey& s, double hz) {
     set_receiver_mode(ch->receiver, s.qpsk, s.lsb);
     ch->receiver.afc = s.afc;
     ch->receiver.squelch = s.squelch;
-    ch->born = s.samples;
     ch->last_found = s.samples;
     // The finder needs a while to see a signal: the receiver starts back in the
     // history, a second before the first spectrum there that shows the signal, so the

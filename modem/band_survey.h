@@ -27,7 +27,6 @@ struct survey_channel {
     int64_t line_start = 0;    // sample of its first character
     int64_t last_char = 0;     // sample of the newest character
     int64_t last_found = 0;    // sample of the newest finder pass that saw energy here
-    int64_t born = 0;          // sample at which the finder started it
     int64_t last_heard = 0;    // end of the newest spectrum with the signal in it
 };
 

@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "modem/psk31_signal.h"
 #include "tools/audio_file.h"
 
 namespace {
@@ -35,23 +35,16 @@ int noise(const char* in, const char* out, double snr_db, unsigned seed) {
     }
     close_audio(reader);
     if (!error.empty()) return fail(error);
-    double peak = 0.0, power = 0.0;
+    double peak = 0.0;
     for (double v : x) peak = std::max(peak, std::fabs(v));
     if (peak == 0.0) return fail(std::string(in) + " is silent");
-    for (double& v : x) {
-        v *= 2000.0 / peak;
-        power += v * v;
-    }
-    power /= static_cast<double>(x.size());
-    // White noise spreads over 0..4000 Hz; 2500 Hz of it holds 2500/4000 of its power.
-    const double sd = std::sqrt(power / std::pow(10.0, snr_db / 10.0) * 4000.0 / 2500.0);
-    std::mt19937 engine(seed);
-    std::normal_distribution<double> gauss(0.0, sd);
+    for (double& v : x) v *= 2000.0 / peak;
+    const double power = psk31_signal::mean_power(x);
+    psk31_signal::add_noise(x, psk31_signal::noise_sd_for_snr(power, snr_db), seed);
     std::vector<int16_t> frames;
     frames.reserve(2 * x.size());
-    for (double v : x) {
-        const double y = std::nearbyint(v + gauss(engine));
-        frames.push_back(static_cast<int16_t>(std::clamp(y, -32768.0, 32767.0)));
+    for (int16_t v : psk31_signal::to_pcm(x)) {
+        frames.push_back(v);
         frames.push_back(0);
     }
     wav_writer writer;
@@ -73,18 +66,7 @@ int cer(const char* sent_path, const char* received_path) {
     std::string a, b;
     if (!read_text(sent_path, a)) return fail(std::string("cannot read ") + sent_path);
     if (!read_text(received_path, b)) return fail(std::string("cannot read ") + received_path);
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = up;
-        }
-    }
-    std::printf("%zu %zu\n", row[b.size()], a.size());
+    std::printf("%zu %zu\n", psk31_signal::edit_distance(a, b), a.size());
     return 0;
 }
 

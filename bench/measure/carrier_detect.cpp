@@ -36,21 +36,6 @@ const char* const kText =
     "20 watts into a dipole. how copy? dl1abc de g4xyz k\n"
     "g4xyz de dl1abc fine copy peter, 73 and gud dx. sk\n";
 
-size_t edit_distance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
-}
-
 struct run_result {
     long symbols_in_signal = 0;
     long symbols_detected = 0;
@@ -147,10 +132,10 @@ int main(int argc, char** argv) {
                     on += r.symbols_detected;
                     first_worst = r.first_detect_s < 0 ? 99.0
                                                        : std::max(first_worst, r.first_detect_s);
-                    errors += edit_distance(text, r.squelched);
+                    errors += psk31_signal::edit_distance(text, r.squelched);
                     const run_result open = run(pcm, qpsk != 0, lsb != 0, -1, kLeadIn,
                                                 static_cast<long>(kLeadIn + signal_samples));
-                    errors_open += edit_distance(text, open.everything);
+                    errors_open += psk31_signal::edit_distance(text, open.everything);
                 }
                 const double total = static_cast<double>(text.size()) * seeds;
                 std::printf("%-10s %4.0f dB  %7.1f%%  %7.2f s  %8.3f  %12.3f\n",

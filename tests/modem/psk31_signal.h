@@ -17,6 +17,7 @@
 // it back by the same amount.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -169,6 +170,23 @@ inline void add_noise(std::vector<double>& x, double sd, uint32_t seed, size_t f
     std::normal_distribution<double> gauss(0.0, sd);
     const size_t end = count > x.size() - first ? x.size() : first + count;
     for (size_t k = first; k < end; ++k) x[k] += gauss(engine);
+}
+
+// Characters to insert, delete or change to turn `sent` into `got` (for error rates).
+inline size_t edit_distance(std::string_view sent, std::string_view got) {
+    std::vector<size_t> row(got.size() + 1);
+    for (size_t j = 0; j <= got.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= sent.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= got.size(); ++j) {
+            const size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1,
+                               diagonal + (sent[i - 1] != got[j - 1] ? 1 : 0)});
+            diagonal = up;
+        }
+    }
+    return row[got.size()];
 }
 
 // Rounds to 16-bit samples, clipping at full scale.

@@ -69,21 +69,6 @@ std::vector<double> receiver_frequencies(const band_survey& s) {
     return hz;
 }
 
-size_t edit_distance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
-}
-
 // The lines heard within 5 Hz of a frequency, joined as they were sent.
 std::string heard_at(const std::vector<survey_line>& lines, double hz) {
     std::string text;
@@ -117,7 +102,7 @@ TEST_F(BandSurvey, TenStationsSpacedLevelledAndStaggeredAllComeThrough) {
     const std::vector<survey_line> lines = survey_all(make_band(stations, 80, 20));
     for (const station& s : stations) {
         const std::string heard = heard_at(lines, s.hz);
-        EXPECT_LE(edit_distance(s.text, heard) * 50, s.text.size())
+        EXPECT_LE(psk31_signal::edit_distance(s.text, heard) * 50, s.text.size())
             << s.hz << " Hz, " << s.level_db << " dB: " << heard;
     }
     // Nothing but the stations: every line belongs to one of them.
@@ -215,7 +200,7 @@ TEST_F(BandSurvey, QpskStationsComeThroughAndNoiseAloneSaysNothing) {
         // A character of noise may come as the decoder settles, and the steady carrier
         // at the end reads as one over-long character ('~').
         const std::string heard = heard_at(lines, s.hz);
-        EXPECT_LE(edit_distance(s.text, heard), 4u) << s.hz << " Hz: " << heard;
+        EXPECT_LE(psk31_signal::edit_distance(s.text, heard), 4u) << s.hz << " Hz: " << heard;
         EXPECT_NE(heard.find(s.text), std::string::npos) << s.hz << " Hz: " << heard;
     }
 
