@@ -36,6 +36,7 @@ constexpr int64_t kHeardGrace = kRate / 2;       // a character this late after 
 constexpr double kHeardOverNoise = 3.0;
 // White noise of one least bit rms through the Hann window, per bin: 2048 x 0.375.
 constexpr double kLeastFloor = kFftLength * 0.375;
+constexpr double kDynamicRange = 3e-8;           // -75 dB
 constexpr size_t kMaxChannels = 64;
 
 void end_line(band_survey& s, survey_channel& ch) {
@@ -252,13 +253,18 @@ std::vector<double> noise_floor(const std::vector<double>& power, double bin_hz)
     const int span = static_cast<int>(std::lround(kFloorHalfSpan / bin_hz));
     std::vector<double> floor(static_cast<size_t>(bins), 0.0);
     std::vector<double> around;
+    // A window's sidelobes and 16-bit rounding put faint images of a strong signal all
+    // over the spectrum, about 90 dB down: nothing that far below the strongest is a
+    // signal.
+    const double strongest = power.empty() ? 0.0 : *std::max_element(power.begin(), power.end());
+    const double least = std::max(kLeastFloor, strongest * kDynamicRange);
     for (int k = 0; k < bins; ++k) {
         const int from = std::max(0, k - span), to = std::min(bins - 1, k + span);
         around.assign(power.begin() + from, power.begin() + to + 1);
         auto nth = around.begin() + static_cast<long>(kFloorQuantile * (around.size() - 1));
         std::nth_element(around.begin(), nth, around.end());
         // Digital silence is no floor: a signal must stand above a least-bit of noise.
-        floor[k] = std::max(*nth, kLeastFloor);
+        floor[k] = std::max(*nth, least);
     }
     return floor;
 }

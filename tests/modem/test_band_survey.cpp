@@ -143,11 +143,23 @@ TEST_F(BandSurvey, FinderSeparatesCloseSignalsAndSeesAWeakOneBesideAStrongOne) {
         for (size_t i = 0; i < sent.size(); ++i) EXPECT_NEAR(found[i], sent[i], 1.0) << c.what;
     }
 
-    // Digital silence is not a band full of signals.
+    // Digital silence is not a band full of signals, nor is a clean signal with its
+    // faint images (window sidelobes, rounding) all over the spectrum.
     band_survey quiet;
     survey_init(quiet, 0, 0, 15, 1);
     feed_all(quiet, std::vector<int16_t>(8 * 8000, 0));
     EXPECT_TRUE(quiet.channels.empty());
+    for (bool qpsk : {false, true}) {
+        psk31_signal::signal_options o;
+        o.frequency = 1500.0;
+        o.amplitude = 30000.0;
+        o.qpsk = qpsk;
+        o.lead_out = 2 * 8000;
+        band_survey clean;
+        survey_init(clean, qpsk ? 1 : 0, 0, 15, 1);
+        feed_all(clean, psk31_signal::make_signal("qpsk test one two three\n", o, 32, 48));
+        EXPECT_EQ(receiver_frequencies(clean).size(), 1u) << (qpsk ? "QPSK" : "BPSK");
+    }
 }
 
 TEST_F(BandSurvey, ALateStationIsReadFromItsFirstCharacter) {
