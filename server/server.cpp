@@ -184,6 +184,7 @@ int32_t read_spectrum(server_state& s, void* buffer, int32_t length) {
 }  // namespace
 
 server_state::~server_state() {
+    if (keyer.rig.rig != nullptr) rig->close(keyer.rig.rig);
     for (uint32_t ch = 2; ch <= 6; ++ch) {
         if (channels[ch].decoder != nullptr) destroy_receiver(channels[ch].decoder);
         channels[ch].decoder = nullptr;

@@ -54,7 +54,7 @@ struct server_state {
     server_state() = default;
     server_state(const server_state&) = delete;
     server_state& operator=(const server_state&) = delete;
-    ~server_state();  // releases the receivers; the program's record is never destroyed
+    ~server_state();  // releases the receivers and the rig; the program's record is never destroyed
 };
 
 // The program's record, created on first use and kept to the end of the process.
