@@ -50,6 +50,33 @@ void report_last_rts() {
     std::exit(0);
 }
 
+scripted_rig& exit_rig = *new scripted_rig;
+
+void report_rig() {
+    const bool unkeyed = !exit_rig.commands.empty() && !exit_rig.commands.back().transmit;
+    std::fprintf(stderr, "rig %s, closed %d\n", unkeyed ? "unkeyed" : "keyed", exit_rig.closes);
+}
+
+// The same with a rig keyed by CAT command.
+[[noreturn]] void exit_while_transmitting_by_cat() {
+    server_state& s = server_instance();
+    keyed_audio.add_silence(8000 * 60);
+    keyed_audio.write_delay_us = 2000;
+    keyed_audio.target = &s;
+    keyed_audio.request_at_frame = 0;
+    keyed_audio.request_value = 2;
+    current_audio = &keyed_audio;
+    current_rig = &exit_rig;
+    s.audio = &scripted_audio_io;
+    s.rig = &scripted_rig_io;
+    server_ptt.method = PttMethod::cat;
+    std::atexit(report_rig);
+    server_init("/dev/ttyS9", VORDA_SOURCE_DATA_DIR);
+    for (int i = 0; i < 1000 && keyed_audio.writes.load() == 0; ++i) usleep(10000);
+    std::fputs(keyed_audio.writes.load() > 0 ? "transmitting\n" : "not transmitting\n", stderr);
+    std::exit(0);
+}
+
 class ServerExit : public ::testing::Test {
 protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
@@ -77,6 +104,11 @@ TEST_F(ServerExit, PlaybackStreamThatCannotOpenEndsStartUp) {
 TEST_F(ServerExit, ExitReleasesTheLineOfARunningTransmission) {
     EXPECT_EXIT(exit_while_transmitting(), ::testing::ExitedWithCode(0),
                 "transmitting\nRTS idle\n$");
+}
+
+TEST_F(ServerExit, ExitUnkeysAndClosesTheRigOfARunningTransmission) {
+    EXPECT_EXIT(exit_while_transmitting_by_cat(), ::testing::ExitedWithCode(0),
+                "transmitting\nrig unkeyed, closed 1\n$");
 }
 
 }  // namespace
