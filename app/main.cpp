@@ -9,6 +9,7 @@
 
 #include "app/error_dialog.h"
 #include "app/poll.h"
+#include "app/ptt_report.h"
 #include "app/resources.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     }
 
     server_sample_rate = appResources.sampsize;
+    server_ptt = serverPttOf(appResources);
     if (server_init(appResources.ptt != 0 ? appResources.serDev : nullptr, dataDirectory) == 0) {
         fatalDialogLoop(app,
                         "The server fail to initialize.\nRun vorda from a terminal to get\nmore "
@@ -100,7 +102,8 @@ int main(int argc, char** argv) {
     // Transmitting without keying must never pass unnoticed.
     ServerStatus txStatus{};
     server_get_status(SERVER_TX_CHANNEL, &txStatus, sizeof txStatus);
-    const std::string pttProblem = pttWarning(appResources, txStatus.ptt != 0);
+    const std::string pttProblem =
+        pttWarning(appResources, txStatus.ptt != 0, server_ptt_problem());
     if (!pttProblem.empty()) std::fputs(pttProblem.c_str(), stderr);
     const std::string report =
         startupReport(iniReport, XmVERSION_STRING + VERSION_MARKER,

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/ptt_report.h"
 #include "app/resources.h"
 #include "gui/controls.h"
 #include "gui/display.h"
@@ -25,6 +26,10 @@ constexpr int32_t MAX_FFT_LENGTH = 4096;
 
 // One spectrum block, reused by every cycle.
 float spectrumBlock[MAX_FFT_LENGTH];
+
+// Counts of the server's unkeyed transmissions and refused unkeys already told.
+int32_t unkeyedTold = 0;
+int32_t unkeyFailedTold = 0;
 
 // Up to CHUNK bytes of one channel into a receive pane; returns the count.
 int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
@@ -57,6 +62,13 @@ Boolean pollProc(XtPointer) {
     server_get_status(SERVER_MAIN_CHANNEL, &status, sizeof status);
     appResources.rxFreq = static_cast<float>(status.freq * 0.01);
     XtVaSetValues(mw.dcdTB, XmNset, status.dcd != 0 ? True : False, nullptr);
+    // Never transmitting unkeyed in silence: once for every such transmission.
+    for (; unkeyedTold < status.unkeyed; ++unkeyedTold) {
+        putRxLine(mw.rxText, unkeyedNotice(appResources).c_str());
+    }
+    for (; unkeyFailedTold < status.unkey_failed; ++unkeyFailedTold) {
+        putRxLine(mw.rxText, unkeyFailedNotice(appResources).c_str());
+    }
 
     if (status.transmitting != 0) {
         // Up while characters are being echoed, down between them.
