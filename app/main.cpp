@@ -90,7 +90,9 @@ int main(int argc, char** argv) {
 
     server_sample_rate = appResources.sampsize;
     server_ptt = serverPttOf(appResources);
-    if (server_init(appResources.ptt != 0 ? appResources.serDev : nullptr, dataDirectory) == 0) {
+    // A device, even an empty one, tells the server to key; nullptr keys nothing.
+    const char* pttDevice = appResources.serDev != nullptr ? appResources.serDev : "";
+    if (server_init(appResources.ptt != 0 ? pttDevice : nullptr, dataDirectory) == 0) {
         fatalDialogLoop(app,
                         "The server fail to initialize.\nRun vorda from a terminal to get\nmore "
                         "error information." + bugReportTail(),

@@ -6,10 +6,14 @@ namespace {
 
 const char* methodName(PttMethod method) {
     switch (method) {
-    case PttMethod::dtr: return "DTR";
-    case PttMethod::cat: return "CAT";
-    case PttMethod::none: return "none";
-    default: return "RTS";
+        case PttMethod::dtr:
+            return "DTR";
+        case PttMethod::cat:
+            return "CAT";
+        case PttMethod::none:
+            return "none";
+        default:
+            return "RTS";
     }
 }
 
@@ -34,12 +38,16 @@ ServerPtt serverPttOf(const AppResources& resources) {
 std::string pttDevice(const AppResources& resources) {
     if (resources.ptt != 1) return "disabled";
     switch (resources.keying) {
-    case PttMethod::cat: return "CAT, " + rigName(resources);
-    case PttMethod::none: return "none (VOX or manual keying)";
-    default: break;
+        case PttMethod::cat:
+            return "CAT, " + rigName(resources);
+        case PttMethod::none:
+            return "none (VOX or manual keying)";
+        default:
+            break;
     }
     if (resources.serDev == nullptr) return "disabled";
-    return std::string(resources.serDev) + (resources.keying == PttMethod::dtr ? " (DTR line)" : "");
+    return std::string(resources.serDev) +
+           (resources.keying == PttMethod::dtr ? " (DTR line)" : "");
 }
 
 std::string pttWarning(const AppResources& resources, bool keying, const char* problem) {

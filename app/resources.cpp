@@ -79,8 +79,8 @@ PttMethod pttMethodOf(const char* text) {
     if (name == "dtr") return PttMethod::dtr;
     if (name == "cat") return PttMethod::cat;
     if (name == "none") return PttMethod::none;
-    std::fprintf(stderr, "vorda: resource pttMethod '%s' is not rts, dtr, cat or none; rts is used\n",
-                 text);
+    std::fprintf(stderr,
+                 "vorda: resource pttMethod '%s' is not rts, dtr, cat or none; rts is used\n", text);
     return PttMethod::rts;
 }
 

@@ -39,11 +39,11 @@ bool ptt_key(const ptt_io& io, const ptt_line& line, bool transmit);
 // Whatever keys the radio.
 struct ptt_keyer {
     PttMethod method = PttMethod::rts;
-    bool asked = false;  // keying was asked for: a device given and a method that keys
-    bool ready = false;  // the line or the rig opened at start-up
-    ptt_line line;       // RTS and DTR
-    rig_link rig;        // CAT
-    std::string problem; // CAT: why the rig did not open
+    bool asked = false;   // keying was asked for: a device given and a method that keys
+    bool ready = false;   // the line or the rig opened at start-up
+    ptt_line line;        // RTS and DTR
+    rig_link rig;         // CAT
+    std::string problem;  // CAT: why the rig did not open
 };
 
 // Opens what `settings` names; `device` is the serial device for RTS and DTR,

@@ -27,7 +27,8 @@ void* hamlib_open(int32_t model, const char* port, int32_t speed, int* error) {
     // none); a rigctld keys its radio as it was told to.
     bool configured = set_conf(rig, "ptt_type", "RIG");
     if (configured && port[0] != '\0') configured = set_conf(rig, "rig_pathname", port);
-    if (configured && speed > 0) configured = set_conf(rig, "serial_speed", std::to_string(speed).c_str());
+    if (configured && speed > 0)
+        configured = set_conf(rig, "serial_speed", std::to_string(speed).c_str());
     const int result = configured ? rig_open(rig) : -RIG_EINVAL;
     if (result != RIG_OK) {
         rig_cleanup(rig);

@@ -102,8 +102,8 @@ TEST(CatKeying, UnkeyRefusedTwiceIsReportedAndTheNextTransmissionKeysAgain) {
     EXPECT_EQ(t.result, 0);
     EXPECT_EQ(t.s->transmitting.load(), 0);
     EXPECT_EQ(told(rig), (std::vector<bool>{true, false, false}));
-    EXPECT_EQ(t.stderr_text,
-              std::string("PTT by CAT: ") + kRigName + " did not take the unkey command: IO error\n");
+    EXPECT_EQ(t.stderr_text, std::string("PTT by CAT: ") + kRigName +
+                                 " did not take the unkey command: IO error\n");
     EXPECT_EQ(status_of(*t.s).unkey_failed, 1);
     EXPECT_EQ(status_of(*t.s).unkeyed, 0);
     t.run("f");
@@ -150,7 +150,8 @@ TEST(Keying, LineThatRefusesTheUnkeyIsReported) {
     transmission t("/dev/ttyUSB0", -1, settings);
     t.ptt.refused_change = 2;  // the idle level at start, the key, then the unkey
     t.run("e");
-    EXPECT_EQ(t.stderr_text, "PTT device /dev/ttyUSB0 refused to unkey the radio: Input/output error\n");
+    EXPECT_EQ(t.stderr_text,
+              "PTT device /dev/ttyUSB0 refused to unkey the radio: Input/output error\n");
     EXPECT_EQ(status_of(*t.s).unkey_failed, 1);
     EXPECT_EQ(status_of(*t.s).unkeyed, 0);
 }

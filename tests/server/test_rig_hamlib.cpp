@@ -77,8 +77,8 @@ TEST(HamlibRig, RigThatDoesNotOpenSaysWhyInOneLine) {
         std::string port;
         const char* reason;
     };
-    for (const attempt& a : {attempt{999999, "", "no such rig model"},
-                             attempt{2, address, "IO error"}}) {
+    for (const attempt& a :
+         {attempt{999999, "", "no such rig model"}, attempt{2, address, "IO error"}}) {
         rig_link link;
         testing::internal::CaptureStderr();
         EXPECT_EQ(rig_open(hamlib_rig_io, a.model, a.port.c_str(), 0, link), a.reason);
