@@ -18,6 +18,8 @@
 #include "server/server.h"
 
 float lastShownRxFreq = 0.0f;
+int32_t unkeyedTold = 0;
+int32_t unkeyFailedTold = 0;
 
 namespace {
 
@@ -26,10 +28,6 @@ constexpr int32_t MAX_FFT_LENGTH = 4096;
 
 // One spectrum block, reused by every cycle.
 float spectrumBlock[MAX_FFT_LENGTH];
-
-// Counts of the server's unkeyed transmissions and refused unkeys already told.
-int32_t unkeyedTold = 0;
-int32_t unkeyFailedTold = 0;
 
 // Up to CHUNK bytes of one channel into a receive pane; returns the count.
 int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
