@@ -23,8 +23,7 @@ free_port() {
 }
 
 # The rig's PTT as rigctl reads it through rigctld, in $seen.
-rig_ptt() { seen=$(rigctl -m 2 -r "localhost:$rig_port" t 2>/dev/null); }
-rig_answers() { rig_ptt && [ -n "$seen" ]; }
+rig_ptt() { seen=$(rigctl -m 2 -r "localhost:$rig_port" t 2>/dev/null) && [ -n "$seen" ]; }
 ptt_reads() { rig_ptt && [ "$seen" = "$1" ]; }  # 0|1
 
 # A dummy rig keyed by command behind rigctld on a free port ($rig_port). The port
@@ -35,7 +34,7 @@ start_rigctld() {
         rig_port=$(free_port)
         rigctld -m 1 -P RIG -T localhost -t "$rig_port" >"$work/rigctld.log" 2>&1 &
         rigctld_pid=$!
-        retry_for 5 0.1 rig_answers && return 0
+        retry_for 5 0.1 rig_ptt && return 0
         stop_pid "$rigctld_pid"
     done
     fail "rigctld did not start: $(tail -n 5 "$work/rigctld.log")"
@@ -68,11 +67,8 @@ type_in_transmit_pane() {  # TEXT
     xdotool type --delay 40 "$1"
 }
 
-notices_of() {  # TEXT
-    receive_pane_text | grep -cxF -- "$1"
-}
 notices_are() {  # COUNT TEXT
-    seen=$(notices_of "$2")
+    seen=$(receive_pane_text | grep -cxF -- "$2")
     [ "$seen" -eq "$1" ]
 }
 
