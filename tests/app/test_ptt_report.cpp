@@ -1,5 +1,5 @@
 // The keying method as the operator writes it, and what the program says about
-// keying: the start-up report's line and the warning.
+// keying at start-up when nothing keys the radio.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -43,20 +43,6 @@ AppResources keyed(PttMethod method, int ptt = 1) {
     r.rigModel = 2;
     r.rigPort = const_cast<char*>("localhost:4532");
     return r;
-}
-
-TEST(PttReport, DeviceLineNamesWhatKeysTheRadio) {
-    EXPECT_EQ(pttDevice(keyed(PttMethod::rts)), "/dev/ttyUSB0,1");
-    EXPECT_EQ(pttDevice(keyed(PttMethod::dtr)), "/dev/ttyUSB0,1 (DTR line)");
-    EXPECT_EQ(pttDevice(keyed(PttMethod::cat)), "CAT, Hamlib model 2 at localhost:4532");
-    EXPECT_EQ(pttDevice(keyed(PttMethod::none)), "none (VOX or manual keying)");
-    AppResources serial = keyed(PttMethod::cat);
-    serial.rigPort = const_cast<char*>("/dev/ttyUSB1");
-    serial.rigSpeed = 19200;
-    EXPECT_EQ(pttDevice(serial), "CAT, Hamlib model 2 at /dev/ttyUSB1, 19200 bit/s");
-    for (PttMethod method : {PttMethod::rts, PttMethod::dtr, PttMethod::cat, PttMethod::none}) {
-        EXPECT_EQ(pttDevice(keyed(method, 0)), "disabled");
-    }
 }
 
 TEST(PttReport, RigThatDidNotOpenIsOneLineWithTheReason) {

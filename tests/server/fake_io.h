@@ -44,9 +44,16 @@ struct scripted_audio {
         }
     }
     void add_silence(size_t frames) { capture.resize(capture.size() + 2 * frames, 0); }
+    ~scripted_audio();
 };
 
 inline scripted_audio* current_audio = nullptr;
+
+// The PTT fakes look at the current streams: a test that runs after this one in the
+// same process must not find them gone.
+inline scripted_audio::~scripted_audio() {
+    if (current_audio == this) current_audio = nullptr;
+}
 
 inline const audio_io scripted_audio_io = {
     [](audio_direction direction, int32_t, int* error) -> void* {
