@@ -4,7 +4,7 @@
 # reads the rig's PTT back the way another program sharing the rig would.
 #
 # Usage: blackbox_cat.sh CASE   (xmit_recv_qrt, interrupt, terminate, rigctld_stops,
-#                                no_rigctld)
+#                                rigctld_hangs, no_rigctld)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -121,6 +121,26 @@ rigctld_stops)
     retry_for 10 0.5 notices_are 1 "$unkeyed_notice" ||
         fail "Xmit without the rig is told $seen times, not once: $(receive_pane_text)"
     press_in "$main_window" ctrl+r || fail "cannot reach the main window"
+    quit_with ctrl+q
+    ;;
+rigctld_hangs)
+    # The daemon stops answering (SIGSTOP) while the radio is keyed: the unkey waits
+    # for Hamlib's timeout in the modem's thread while the window goes on answering.
+    start_rigctld
+    start_keyed_by_cat "$rig_port"
+    record_monitor --latency-msec=20
+    xmit_keys
+    kill -STOP "$rigctld_pid"
+    press_in "$main_window" ctrl+r || fail "cannot reach the main window"
+    wait_for_silence 2 30 || fail "the transmission did not end 30 s after Recv"
+    # Read within 2 s (a blocked window leaves no selection), without the notice yet.
+    text=$(receive_pane_text)
+    grep -qxF "   Call:  N0CALL" <<<"$text" || fail "the window did not answer while the rig hung"
+    grep -qxF "$refused_notice" <<<"$text" && fail "the unkey gave up before Hamlib's timeout"
+    # Two commands of 10 s each.
+    retry_for 40 1 notices_are 1 "$refused_notice" ||
+        fail "the refused unkey is told $seen times: $(receive_pane_text)"
+    kill -CONT "$rigctld_pid"
     quit_with ctrl+q
     ;;
 no_rigctld)
