@@ -79,10 +79,11 @@ void keyer_open(const ptt_io& io, const rig_io& rig, const ServerPtt& settings,
     keyer.ready = keyer.line.fd >= 0;
 }
 
-int32_t keyer_key(const ptt_io& io, const rig_io& rig, const ptt_keyer& keyer, bool transmit) {
+int32_t keyer_key(const ptt_io& io, const rig_io& rig, ptt_keyer& keyer, bool transmit) {
     if (keyer.method == PttMethod::cat) {
-        if (keyer.rig.rig == nullptr) return 0;
-        return rig_key(rig, keyer.rig, transmit) ? 1 : -1;
+        if (!keyer.asked) return 0;
+        if (rig_key(rig, keyer.rig, transmit)) return 1;
+        return keyer.rig.rig != nullptr ? -1 : 0;
     }
     if (keyer.line.fd < 0) return 0;
     if (ptt_key(io, keyer.line, transmit)) return 1;

@@ -53,7 +53,7 @@ void keyer_open(const ptt_io& io, const rig_io& rig, const ServerPtt& settings,
 
 // Keys (true) or unkeys the radio: 1 when it was done, 0 when there is nothing to key
 // with, -1 when the line or the rig refused (reported on standard error).
-int32_t keyer_key(const ptt_io& io, const rig_io& rig, const ptt_keyer& keyer, bool transmit);
+int32_t keyer_key(const ptt_io& io, const rig_io& rig, ptt_keyer& keyer, bool transmit);
 
 // Unkeys and lets the rig go (at exit); a line stays open at its idle level.
 void keyer_release(const ptt_io& io, const rig_io& rig, ptt_keyer& keyer);

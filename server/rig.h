@@ -21,6 +21,11 @@ extern const rig_io hamlib_rig_io;
 struct rig_link {
     void* rig = nullptr;  // open rig, nullptr when there is none
     std::string name;     // "Hamlib model 2 at localhost:4532", for the messages
+    int32_t model = 0;    // what to open again
+    std::string port;
+    int32_t speed = 0;
+    bool lost = false;      // the last command was refused twice
+    bool released = false;  // closed for good (at exit)
 };
 
 // "Hamlib model M[ at PORT][, S bit/s]", as the messages name the rig.
@@ -32,8 +37,10 @@ std::string rig_open(const rig_io& io, int32_t model, const char* port, int32_t 
 
 // PTT on or off. A refused command is sent once more: a rig that missed one
 // command over a busy line usually takes the next. A second refusal is reported on
-// standard error. True when the rig took it; false without a rig too.
-bool rig_key(const rig_io& io, const rig_link& link, bool transmit);
+// standard error. Before a key, a rig that never opened or was lost so is opened
+// afresh (a failure reported too): a rigctld that the program sharing the radio
+// restarted is found again. True when the rig took the command.
+bool rig_key(const rig_io& io, rig_link& link, bool transmit);
 
 // PTT off and the rig closed (at exit).
 void rig_release(const rig_io& io, rig_link& link);

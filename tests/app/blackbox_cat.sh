@@ -26,12 +26,12 @@ free_port() {
 rig_ptt() { seen=$(rigctl -m 2 -r "localhost:$rig_port" t 2>/dev/null) && [ -n "$seen" ]; }
 ptt_reads() { rig_ptt && [ "$seen" = "$1" ]; }  # 0|1
 
-# A dummy rig keyed by command behind rigctld on a free port ($rig_port). The port
-# may be taken between choosing and binding it: then another is tried.
-start_rigctld() {
+# A dummy rig keyed by command behind rigctld on a free port ($rig_port), or on
+# PORT. A free port may be taken between choosing and binding it: then another is tried.
+start_rigctld() {  # [PORT]
     local attempt
     for attempt in 1 2 3 4 5; do
-        rig_port=$(free_port)
+        rig_port=${1:-$(free_port)}
         rigctld -m 1 -P RIG -T localhost -t "$rig_port" >"$work/rigctld.log" 2>&1 &
         rigctld_pid=$!
         retry_for 5 0.1 rig_ptt && return 0
@@ -101,7 +101,8 @@ interrupt | terminate)
     ;;
 rigctld_stops)
     # The rig's daemon goes away in the middle of a transmission: Recv still ends the
-    # transmission, the refused unkey is told, and the program goes on.
+    # transmission, the refused unkey is told, the program goes on, and it keys the
+    # radio again once the daemon is back.
     start_rigctld
     start_keyed_by_cat "$rig_port"
     record_monitor --latency-msec=20
@@ -121,6 +122,10 @@ rigctld_stops)
     retry_for 10 0.5 notices_are 1 "$unkeyed_notice" ||
         fail "Xmit without the rig is told $seen times, not once: $(receive_pane_text)"
     press_in "$main_window" ctrl+r || fail "cannot reach the main window"
+    # The daemon back at its address: the next Xmit finds it again.
+    start_rigctld "$rig_port"
+    xmit_keys
+    recv_unkeys
     quit_with ctrl+q
     ;;
 rigctld_hangs)

@@ -81,26 +81,43 @@ TEST(CatKeying, RefusedCommandsAreSentOnceMoreThenReportedAndTheEndAlwaysUnkeys)
     }
 }
 
-TEST(Keying, EveryTransmissionIsCountedWhileNothingOpenedCanKey) {
+// A rigctld that came up late, or that the program sharing the radio restarted.
+TEST(CatKeying, RigNeverOpenedOrLostIsOpenedAfreshBeforeTheNextKey) {
     scripted_rig rig;
     rig.open_error = -6;
-    transmission by_cat("/dev/ttyS1", -1, cat_on_serial_port(), &rig);
-    EXPECT_EQ(by_cat.s->keyer.problem, "IO error");
-    recorded_ptt absent;
-    absent.open_errno = ENOENT;
-    ServerPtt dtr;
-    dtr.method = PttMethod::dtr;
-    testing::internal::CaptureStderr();
-    transmission by_line("/dev/ttyUSB7", -1, dtr, nullptr, absent);
-    testing::internal::GetCapturedStderr();
-    for (transmission* t : {&by_cat, &by_line}) {
-        EXPECT_EQ(status_of(*t->s).ptt, 0);
-        t->run("a");
-        t->run("b");
-        EXPECT_EQ(drain(*t->s, 0), "ab");
-        EXPECT_EQ(status_of(*t->s).unkeyed, 2);
+    transmission t("/dev/ttyS1", -1, cat_on_serial_port(), &rig);
+    rig.open_error = 0;
+    rig.refusals = {0, 0, -6, -6, -6, -6};  // the second transmission finds it gone
+    for (const char* text : {"a", "b", "c"}) t.run(text);
+    EXPECT_EQ(told(rig), (std::vector<bool>{true, false, true, true, false, false, true, false}));
+    EXPECT_EQ(rig.opened.size(), 3u);
+    EXPECT_EQ(rig.closes, 1);
+    EXPECT_EQ(status_of(*t.s).unkeyed, 1);
+    EXPECT_EQ(status_of(*t.s).unkey_failed, 1);
+}
+
+TEST(Keying, EveryTransmissionIsCountedWhileNothingOpenedCanKey) {
+    for (PttMethod method : {PttMethod::cat, PttMethod::dtr}) {
+        scripted_rig rig;
+        rig.open_error = -6;
+        recorded_ptt absent;
+        absent.open_errno = ENOENT;
+        ServerPtt settings = cat_on_serial_port();
+        settings.method = method;
+        testing::internal::CaptureStderr();
+        transmission t("/dev/ttyUSB7", -1, settings, &rig, absent);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status_of(*t.s).ptt, 0);
+        t.run("a");
+        t.run("b");
+        EXPECT_EQ(drain(*t.s, 0), "ab");
+        EXPECT_EQ(status_of(*t.s).unkeyed, 2);
+        EXPECT_TRUE(rig.commands.empty());
+        if (method == PttMethod::cat) {
+            EXPECT_EQ(t.s->keyer.problem, "IO error");
+            EXPECT_EQ(rig.opened.size(), 3u) << "tried again before each transmission";
+        }
     }
-    EXPECT_TRUE(rig.commands.empty());
 }
 
 TEST(Keying, NothingIsOpenedOrCountedWithoutADeviceOrWithMethodNone) {
