@@ -9,6 +9,7 @@
 
 #include "app/error_dialog.h"
 #include "app/poll.h"
+#include "app/ptt_report.h"
 #include "app/resources.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
@@ -88,7 +89,10 @@ int main(int argc, char** argv) {
     }
 
     server_sample_rate = appResources.sampsize;
-    if (server_init(appResources.ptt != 0 ? appResources.serDev : nullptr, dataDirectory) == 0) {
+    server_ptt = serverPttOf(appResources);
+    // A device, even an empty one, tells the server to key; nullptr keys nothing.
+    const char* pttDevice = appResources.serDev != nullptr ? appResources.serDev : "";
+    if (server_init(appResources.ptt != 0 ? pttDevice : nullptr, dataDirectory) == 0) {
         fatalDialogLoop(app,
                         "The server fail to initialize.\nRun vorda from a terminal to get\nmore "
                         "error information." + bugReportTail(),
@@ -100,7 +104,8 @@ int main(int argc, char** argv) {
     // Transmitting without keying must never pass unnoticed.
     ServerStatus txStatus{};
     server_get_status(SERVER_TX_CHANNEL, &txStatus, sizeof txStatus);
-    const std::string pttProblem = pttWarning(appResources, txStatus.ptt != 0);
+    const std::string pttProblem =
+        pttWarning(appResources, txStatus.ptt != 0, server_ptt_problem());
     if (!pttProblem.empty()) std::fputs(pttProblem.c_str(), stderr);
     const std::string report =
         startupReport(iniReport, XmVERSION_STRING + VERSION_MARKER,

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/ptt_report.h"
 #include "app/resources.h"
 #include "gui/controls.h"
 #include "gui/display.h"
@@ -17,6 +18,8 @@
 #include "server/server.h"
 
 float lastShownRxFreq = 0.0f;
+int32_t unkeyedTold = 0;
+int32_t unkeyFailedTold = 0;
 
 namespace {
 
@@ -57,6 +60,13 @@ Boolean pollProc(XtPointer) {
     server_get_status(SERVER_MAIN_CHANNEL, &status, sizeof status);
     appResources.rxFreq = static_cast<float>(status.freq * 0.01);
     XtVaSetValues(mw.dcdTB, XmNset, status.dcd != 0 ? True : False, nullptr);
+    // Never transmitting unkeyed in silence: once for every such transmission.
+    for (; unkeyedTold < status.unkeyed; ++unkeyedTold) {
+        putRxLine(mw.rxText, unkeyedNotice(appResources).c_str());
+    }
+    for (; unkeyFailedTold < status.unkey_failed; ++unkeyFailedTold) {
+        putRxLine(mw.rxText, unkeyFailedNotice(appResources).c_str());
+    }
 
     if (status.transmitting != 0) {
         // Up while characters are being echoed, down between them.

@@ -2,9 +2,11 @@
 
 #include <X11/StringDefs.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 AppResources appResources;
 
@@ -36,6 +38,17 @@ XtResource resourceTable[] = {
      const_cast<char*>("/dev/ttyS1")},
     {const_cast<char*>("ptt"), const_cast<char*>("Ptt"), const_cast<char*>(XtRInt), sizeof(int),
      offsetof(AppResources, ptt), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("pttMethod"), const_cast<char*>("PttMethod"), const_cast<char*>(XtRString),
+     sizeof(String), offsetof(AppResources, pttMethod), const_cast<char*>(XtRString),
+     const_cast<char*>("rts")},
+    {const_cast<char*>("rigModel"), const_cast<char*>("RigModel"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, rigModel), const_cast<char*>(XtRImmediate),
+     reinterpret_cast<XtPointer>(2)},
+    {const_cast<char*>("rigPort"), const_cast<char*>("RigPort"), const_cast<char*>(XtRString),
+     sizeof(String), offsetof(AppResources, rigPort), const_cast<char*>(XtRString),
+     const_cast<char*>("localhost:4532")},
+    {const_cast<char*>("rigSpeed"), const_cast<char*>("RigSpeed"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, rigSpeed), const_cast<char*>(XtRImmediate), nullptr},
     {const_cast<char*>("callBox"), const_cast<char*>("CallBox"), const_cast<char*>(XtRInt),
      sizeof(int), offsetof(AppResources, callBox), const_cast<char*>(XtRImmediate), nullptr},
     {const_cast<char*>("postamble"), const_cast<char*>("Postamble"), const_cast<char*>(XtRInt),
@@ -53,6 +66,22 @@ void getAppResources(Widget shell, AppResources* resources) {
                               0);
     resources->rxFreq = resourceFrequency("rxFreq", resources->rxFreq);
     resources->txFreq = resourceFrequency("txFreq", resources->txFreq);
+    resources->keying = pttMethodOf(resources->pttMethod);
+}
+
+PttMethod pttMethodOf(const char* text) {
+    std::string name = text != nullptr ? text : "rts";
+    const size_t first = name.find_first_not_of(" \t");
+    const size_t last = name.find_last_not_of(" \t");
+    name = first == std::string::npos ? "" : name.substr(first, last - first + 1);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "rts") return PttMethod::rts;
+    if (name == "dtr") return PttMethod::dtr;
+    if (name == "cat") return PttMethod::cat;
+    if (name == "none") return PttMethod::none;
+    std::fprintf(stderr,
+                 "vorda: resource pttMethod '%s' is not rts, dtr, cat or none; rts is used\n", text);
+    return PttMethod::rts;
 }
 
 float resourceFrequency(const char* name, float hertz) {

@@ -3,6 +3,8 @@
 
 #include <X11/Intrinsic.h>
 
+#include "server/server.h"
+
 struct AppResources {
     String* buttonNames;  // QSO file names for the File menu, null-terminated; "-1" = no resource file
     int xmitHighlight;    // Motif highlight mode of echoed transmitted characters
@@ -13,7 +15,12 @@ struct AppResources {
     String call;          // operator's call sign
     int zero;             // 1 = show the digit zero slashed
     String serDev;        // PTT serial device, optionally ",polarity"
-    int ptt;              // non-zero = key the transmitter through serDev
+    int ptt;              // non-zero = key the transmitter (0: nothing is keyed)
+    String pttMethod;     // rts, dtr, cat or none, as written
+    int rigModel;         // Hamlib rig model for cat; 2 = a rigctld
+    String rigPort;       // the rig's serial device, or host:port of a rigctld
+    int rigSpeed;         // the rig's serial speed in bit/s; 0 = the model's own
+    PttMethod keying;     // pttMethod as understood by getAppResources
     int callBox;          // 1 = start the call box
     int postamble;        // read and kept; nothing uses it
     int sampsize;         // sample rate of both sound streams
@@ -33,6 +40,11 @@ constexpr double DEFAULT_FREQUENCY = 1000.0;
 // 0 to 4000 Hz is limited to that range and one that is not a number (nan, inf)
 // gives 0, each with a warning on standard error.
 float resourceFrequency(const char* name, float hertz);
+
+// The keying method the pttMethod resource names: rts, dtr, cat or none, in any case
+// and with blanks around it. Anything else is reported on standard error, and RTS
+// keys, the default.
+PttMethod pttMethodOf(const char* text);
 
 // Number of entries of a null-terminated string list.
 int countNames(const String* names);

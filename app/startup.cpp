@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/error_dialog.h"
+#include "app/ptt_report.h"
 #include "app/resources.h"
 
 Widget topLevel = nullptr;
@@ -34,19 +35,8 @@ std::string startupReport(const std::string& iniText, const char* compiledWith,
     for (int i = 0; i < n; ++i) {
         report += std::string("      ") + resources.buttonNames[i] + (i + 1 < n ? "," : "") + "\n";
     }
-    report += "   PTT Device:  ";
-    report += resources.ptt == 1 && resources.serDev != nullptr ? resources.serDev : "disabled";
-    report += "\n";
+    report += "   PTT Device:  " + pttDevice(resources) + "\n";
     return report;
-}
-
-std::string pttWarning(const AppResources& resources, bool lineOpen) {
-    if (resources.ptt == 0 || lineOpen) return "";
-    if (resources.serDev == nullptr || resources.serDev[0] == '\0') {
-        return "PTT is on but serDev names no serial device: Xmit will not key the radio\n";
-    }
-    return std::string("PTT device ") + resources.serDev +
-           " is not usable: Xmit will not key the radio\n";
 }
 
 bool isGroupMember(const group* group, const char* user) {

@@ -13,14 +13,9 @@ struct AppResources;
 extern Widget topLevel;
 
 // The start-up report written into the receive pane: what iniProc left, the
-// Motif versions, the call sign, the QSO file names and the PTT device.
+// Motif versions, the call sign, the QSO file names and what keys the radio.
 std::string startupReport(const std::string& iniText, const char* compiledWith,
                           const char* runningWith, const AppResources& resources);
-
-// When PTT is asked for (the ptt resource) but no line keys the radio (serDev empty,
-// or the device could not be opened): a line saying that Xmit will not key it.
-// Empty otherwise.
-std::string pttWarning(const AppResources& resources, bool lineOpen);
 
 // Before the toolkit starts: when XFILESEARCHPATH is unset and the resource
 // file lies in `dataDir`/app-defaults (an install under a private prefix), that

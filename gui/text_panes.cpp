@@ -88,6 +88,16 @@ void putRxChar(Widget pane, char c, int zeroFlag, int mode) {
     XmTextEnableRedisplay(pane);
 }
 
+void putRxLine(Widget pane, const char* text) {
+    const XmTextPosition end = XmTextGetLastPosition(pane);
+    char last[8] = "\n";
+    if (end > 0 && XmTextGetSubstring(pane, end - 1, 1, sizeof last, last) == XmCOPY_SUCCEEDED &&
+        last[0] != '\n') {
+        putRxChar(pane, '\n', 0, XmHIGHLIGHT_NORMAL);
+    }
+    for (const char* c = text; *c != '\0'; ++c) putRxChar(pane, *c, 0, XmHIGHLIGHT_NORMAL);
+}
+
 void putTxChar(char c) {
     Widget pane = mainWindow.txText;
     const XmTextPosition p = XmTextGetLastPosition(pane);

@@ -10,6 +10,9 @@ void useCharacterLocale();
 
 // Appends one character to a receive pane; `mode` is a Motif text highlight mode.
 void putRxChar(Widget pane, char c, int zeroFlag, int mode);
+// Appends a message to a receive pane on a line of its own, after a newline unless
+// the pane is empty or ends in one.
+void putRxLine(Widget pane, const char* text);
 // Appends one character to txText as if typed, so that it is sent.
 void putTxChar(char c);
 

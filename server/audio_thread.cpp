@@ -36,10 +36,23 @@ int16_t next_sample(server_state& s) {
 }
 
 // However the process ends (quit, a signal, an error dialog's OK), the radio is
-// not left keyed.
+// not left keyed, and a rig is closed. A change-over under way is waited for.
 void release_ptt_at_exit() {
     server_state& s = server_instance();
-    ptt_key(*s.ptt, s.ptt_device, false);
+    std::lock_guard<std::mutex> hold(s.ptt_lock);
+    keyer_release(*s.ptt, *s.rig, s.keyer);
+}
+
+// Keys or unkeys the radio. A transmission that goes out unkeyed though keying was
+// asked for, and an unkey the radio refused, are counted for the window to tell.
+void change_over(server_state& s, bool transmit) {
+    std::lock_guard<std::mutex> hold(s.ptt_lock);
+    const int32_t result = keyer_key(*s.ptt, *s.rig, s.keyer, transmit);
+    if (transmit && s.keyer.asked && result != 1) {
+        s.unkeyed.fetch_add(1, std::memory_order_relaxed);
+    } else if (!transmit && result < 0) {
+        s.unkey_failed.fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 void* server_thread(void*) {
@@ -122,7 +135,7 @@ bool transmit_phase(server_state& s) {
         s.transmitter.put_command(TX_BEGIN);
         s.transmit_request.store(0, std::memory_order_relaxed);
     }
-    ptt_key(*s.ptt, s.ptt_device, true);
+    change_over(s, true);
 
     for (;;) {
         int32_t result = 0;
@@ -152,7 +165,7 @@ bool transmit_phase(server_state& s) {
         std::fprintf(stderr, "transmit_phase pa_simple_drain error %s\n", s.audio->error_text(error));
     }
     s.transmitting.store(0, std::memory_order_relaxed);
-    ptt_key(*s.ptt, s.ptt_device, false);
+    change_over(s, false);
     return true;
 }
 
@@ -170,6 +183,7 @@ void master_handler() {
 }
 
 int32_t server_init(const char* ptt_device, const char* data_dir) {
+    server_instance().ptt_settings = server_ptt;
     server_setup(server_instance(), ptt_device, data_dir);
     std::atexit(release_ptt_at_exit);
 

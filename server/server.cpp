@@ -8,6 +8,7 @@
 #include "server/server_state.h"
 
 int32_t server_sample_rate = 8000;
+ServerPtt server_ptt;
 
 namespace {
 
@@ -183,6 +184,7 @@ int32_t read_spectrum(server_state& s, void* buffer, int32_t length) {
 }  // namespace
 
 server_state::~server_state() {
+    if (keyer.rig.rig != nullptr) rig->close(keyer.rig.rig);
     for (uint32_t ch = 2; ch <= 6; ++ch) {
         if (channels[ch].decoder != nullptr) destroy_receiver(channels[ch].decoder);
         channels[ch].decoder = nullptr;
@@ -197,9 +199,9 @@ server_state& server_instance() {
 
 void server_setup(server_state& s, const char* ptt_device, const char* data_dir) {
     for (channel_buffer& channel : s.channels) channel_clear(channel);
-    ptt_parse(ptt_device, s.ptt_device);
     if (init_audio(s) == 0) std::exit(1);
-    ptt_open(*s.ptt, s.ptt_device);
+    // Before the thread exists: the rig's time to answer holds up the start only.
+    keyer_open(*s.ptt, *s.rig, s.ptt_settings, ptt_device, s.keyer);
     load_code_table(data_dir);
     s.spectrum.configure(1024, 1024, 0);
     psk31_receiver* main_receiver = create_receiver();
@@ -250,6 +252,8 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
     if (status == nullptr || length < static_cast<int32_t>(sizeof(ServerStatus))) return -1;
     if (ch != 255 && !is_receive_channel(ch)) return -1;
     status->transmitting = s.transmitting.load(std::memory_order_relaxed) != 0 ? 1 : 0;
+    status->unkeyed = s.unkeyed.load(std::memory_order_relaxed);
+    status->unkey_failed = s.unkey_failed.load(std::memory_order_relaxed);
     if (ch == 255) {
         std::lock_guard<std::mutex> hold(s.transmitter_lock);
         const psk31_transmitter& tx = s.transmitter;
@@ -257,7 +261,7 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
         status->lsb = tx.lsb;
         status->tx_mode = tx.tx_mode;
         status->freq = static_cast<int32_t>(tx.frequency * 100.0);
-        status->ptt = s.ptt_device.fd >= 0 ? 1 : 0;  // written only at start-up
+        status->ptt = s.keyer.ready ? 1 : 0;  // written only at start-up
         return 0;
     }
     std::lock_guard<std::mutex> hold(s.decoder_lock);
@@ -273,6 +277,8 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
     status->freq = static_cast<int32_t>(rx->freq * 100.0);
     return 0;
 }
+
+const char* server_ptt_problem() { return server_instance().keyer.problem.c_str(); }
 
 int32_t server_control(int32_t channel, int32_t spec, int32_t value) {
     return server_control(server_instance(), channel, spec, value);

@@ -25,17 +25,40 @@ struct ServerStatus {
     int32_t ptt;           // transmitter only: 1 when a PTT line keys the radio
     int32_t transmitting;  // 1 while the server thread is in its transmit phase
     int32_t phase;         // receiver only: phase change of the last symbol, 1/256 turn
-    int32_t reserved12;
-    int32_t reserved13;
+    int32_t unkeyed;       // transmissions begun without keying the radio though keying
+                           // was asked for (counts from start-up)
+    int32_t unkey_failed;  // unkey commands the radio did not take (counts from start-up)
     int32_t reserved14;
     int32_t reserved15;
 };
 static_assert(sizeof(ServerStatus) == 60);
 
-// Start-up: channel buffers, PTT line, sound streams, code table, spectrum engine,
-// main receiver, transmitter and the server thread. Returns 1; every failure ends
-// the process. ptt_device may carry a polarity suffix ",0" or ",1"; nullptr: no PTT.
+// How Xmit keys the radio.
+enum class PttMethod : int32_t {
+    rts,  // the RTS line of the serial device given to server_init
+    dtr,  // its DTR line
+    cat,  // a CAT command through Hamlib
+    none  // nothing is keyed (VOX, or keyed by hand)
+};
+
+struct ServerPtt {
+    PttMethod method = PttMethod::rts;
+    int32_t rig_model = 2;                    // Hamlib model; 2 is a rigctld on the network
+    const char* rig_port = "localhost:4532";  // serial device or host:port; "": the model's own
+    int32_t rig_speed = 0;                    // serial speed in bit/s; 0: the model's own
+};
+
+// The keying method; set before server_init.
+extern ServerPtt server_ptt;
+
+// Start-up: channel buffers, PTT line or rig, sound streams, code table, spectrum
+// engine, main receiver, transmitter and the server thread. Returns 1; every failure
+// but the PTT's ends the process. ptt_device (RTS and DTR keying) may carry a polarity
+// suffix ",0" or ",1"; nullptr: nothing is keyed, whatever the method.
 int32_t server_init(const char* ptt_device, const char* data_dir);
+
+// After server_init: why the rig for CAT keying did not open, or "".
+const char* server_ptt_problem();
 
 // One command; 0 when taken, -1 when refused. Channel and spec compare unsigned.
 int32_t server_control(int32_t channel, int32_t spec, int32_t value);

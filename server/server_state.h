@@ -43,19 +43,25 @@ struct server_state {
     int32_t capture_next = 0;    // next frame to take
 
     const ptt_io* ptt = &posix_ptt_io;
-    ptt_line ptt_device;
+    const rig_io* rig = &hamlib_rig_io;
+    ServerPtt ptt_settings;  // how to key; read by server_setup
+    std::mutex ptt_lock;     // the keyer: the change-overs of the server thread, the exit
+    ptt_keyer keyer;
+    // Read by the main thread's status calls; counted from start-up.
+    std::atomic<int32_t> unkeyed{0};       // transmissions begun without keying though asked
+    std::atomic<int32_t> unkey_failed{0};  // unkeys the line or rig refused
 
     server_state() = default;
     server_state(const server_state&) = delete;
     server_state& operator=(const server_state&) = delete;
-    ~server_state();  // releases the receivers; the program's record is never destroyed
+    ~server_state();  // releases the receivers and the rig; the program's record is never destroyed
 };
 
 // The program's record, created on first use and kept to the end of the process.
 server_state& server_instance();
 
-// Start-up without the thread: buffers, PTT, audio, code table, spectrum engine,
-// main receiver and transmitter. Failures end the process.
+// Start-up without the thread: buffers, PTT (by s.ptt_settings), audio, code table,
+// spectrum engine, main receiver and transmitter. Failures but the PTT's end the process.
 void server_setup(server_state& s, const char* ptt_device, const char* data_dir);
 int32_t init_audio(server_state& s);
 
@@ -69,7 +75,8 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
 // read failed (the message has been printed).
 int32_t receive_phase(server_state& s);
 // Change-over, transmitter blocks until TX_END, change-over back. Returns false
-// without keying when the request was withdrawn before the change-over.
+// without keying when the request was withdrawn before the change-over. The radio is
+// keyed after the begin word and unkeyed once the playback has drained.
 bool transmit_phase(server_state& s);
 // receive_phase then transmit_phase; -1 when the capture read failed.
 int32_t run_master_handler(server_state& s);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/ptt_report.h"
 #include "app/resources.h"
 #include "app/startup.h"
 
@@ -60,12 +61,12 @@ TEST(StartupReport, PttOtherThanOneReadsDisabled) {
 
 TEST(StartupReport, PttAskedForButNotKeyingIsSaid) {
     Names one({"cq"});
-    EXPECT_EQ(pttWarning(resources(one, " ", 1, "/dev/ttyUSB0"), true), "");
-    EXPECT_EQ(pttWarning(resources(one, " ", 0, ""), false), "");
-    EXPECT_EQ(pttWarning(resources(one, " ", 1, "/dev/ttyUSB0"), false),
+    EXPECT_EQ(pttWarning(resources(one, " ", 1, "/dev/ttyUSB0"), true, ""), "");
+    EXPECT_EQ(pttWarning(resources(one, " ", 0, ""), false, ""), "");
+    EXPECT_EQ(pttWarning(resources(one, " ", 1, "/dev/ttyUSB0"), false, ""),
               "PTT device /dev/ttyUSB0 is not usable: Xmit will not key the radio\n");
     for (const char* none : {"", static_cast<const char*>(nullptr)}) {
-        EXPECT_EQ(pttWarning(resources(one, " ", 1, none), false),
+        EXPECT_EQ(pttWarning(resources(one, " ", 1, none), false, ""),
                   "PTT is on but serDev names no serial device: Xmit will not key the radio\n");
     }
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/poll.h"
+#include "app/resources.h"
 #include "fakes/server_fake.h"
 #include "gui/display.h"
 #include "gui/scope.h"
@@ -34,6 +35,9 @@ protected:
     void SetUp() override {
         resetPanes();
         lastShownRxFreq = 0.0f;
+        unkeyedTold = 0;
+        unkeyFailedTold = 0;
+        appResources.keying = PttMethod::cat;
         resetSecondaryDecoders();
         // No spectrum display set up (a display test may have left one): the
         // channels read are the text channels alone.
@@ -55,6 +59,26 @@ TEST_F(Poll, EchoComesBeforeReceivedTextOfTheSameCycle) {
     EXPECT_EQ(highlightAt(mainWindow.rxText, 1), appResources.xmitHighlight);
     EXPECT_EQ(highlightAt(mainWindow.rxText, 2), XmHIGHLIGHT_NORMAL);
     EXPECT_NE(appResources.xmitHighlight, XmHIGHLIGHT_NORMAL);
+}
+
+// Never transmitting unkeyed in silence, and never once per cycle of one transmission.
+TEST_F(Poll, EachUnkeyedTransmissionAndRefusedUnkeyIsToldOnceOnALineOfItsOwn) {
+    const std::string unkeyed =
+        "PTT by CAT is not working: this transmission does not key the radio\n";
+    const std::string refused =
+        "PTT by CAT: the radio refused to unkey and may still be transmitting\n";
+    fakeServer.queue(0, "cq de");
+    fakeServer.status[2].unkeyed = 1;
+    pollProc(nullptr);
+    pollProc(nullptr);
+    EXPECT_EQ(textOf(mainWindow.rxText), "cq de\n" + unkeyed);
+    fakeServer.queue(0, "k");
+    fakeServer.status[2].unkeyed = 3;
+    fakeServer.status[2].unkey_failed = 1;
+    pollProc(nullptr);
+    pollProc(nullptr);
+    EXPECT_EQ(textOf(mainWindow.rxText), "cq de\n" + unkeyed + "k\n" + unkeyed + unkeyed + refused);
+    EXPECT_EQ(highlightAt(mainWindow.rxText, 7), XmHIGHLIGHT_NORMAL) << "not marked as sent";
 }
 
 TEST_F(Poll, DrainsAtMost256BytesPerChannelAndCycle) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ struct scripted_audio {
     std::vector<int32_t> transmitting_seen;  // the server's flag at every write
     int drains = 0;
     int32_t transmitting_at_drain = -1;  // the server's flag when it drained
+    std::function<void()> on_write;      // called at every write and at the drain,
+    std::function<void()> on_drain;      // before the block or the drain counts
 
     void add_frames(const std::vector<int16_t>& left, int16_t right = 0) {
         for (int16_t v : left) {
@@ -41,9 +44,16 @@ struct scripted_audio {
         }
     }
     void add_silence(size_t frames) { capture.resize(capture.size() + 2 * frames, 0); }
+    ~scripted_audio();
 };
 
 inline scripted_audio* current_audio = nullptr;
+
+// The PTT fakes look at the current streams: a test that runs after this one in the
+// same process must not find them gone.
+inline scripted_audio::~scripted_audio() {
+    if (current_audio == this) current_audio = nullptr;
+}
 
 inline const audio_io scripted_audio_io = {
     [](audio_direction direction, int32_t, int* error) -> void* {
@@ -74,6 +84,7 @@ inline const audio_io scripted_audio_io = {
     [](void* stream, const void* data, size_t bytes, int* error) {
         auto* a = static_cast<scripted_audio*>(stream);
         const int index = a->writes.load();
+        if (a->on_write) a->on_write();
         if (a->write_delay_us > 0) usleep(static_cast<useconds_t>(a->write_delay_us));
         a->transmitting_seen.push_back(a->target != nullptr ? a->target->transmitting.load() : -1);
         if (index == a->fail_write) {
@@ -88,6 +99,7 @@ inline const audio_io scripted_audio_io = {
     },
     [](void* stream, int*) {
         auto* a = static_cast<scripted_audio*>(stream);
+        if (a->on_drain) a->on_drain();
         ++a->drains;
         a->transmitting_at_drain = a->target != nullptr ? a->target->transmitting.load() : -1;
         return 0;
@@ -95,10 +107,20 @@ inline const audio_io scripted_audio_io = {
     [](int error) { return error == 43 ? "end of script" : "scripted failure"; },
 };
 
+// Where the transmission stood when the radio was keyed or unkeyed.
+struct keying_moment {
+    int writes = -1;          // blocks written so far
+    int drains = -1;          // drains so far
+    int32_t transmitting = -1;  // the server's flag
+};
+
+inline keying_moment moment_now();
+
 struct recorded_ptt {
     struct change {
         unsigned long request;
         int bits;
+        keying_moment at;
     };
     std::vector<std::string> opened;
     std::vector<int> open_flags;
@@ -106,6 +128,7 @@ struct recorded_ptt {
     std::vector<int> closed;
     int open_errno = 0;          // non-zero: open fails with it
     int first_ioctl_errno = 0;   // non-zero: the first ioctl fails with it
+    int refused_change = -1;     // index of a later change that fails with EIO
 };
 
 inline recorded_ptt* current_ptt = nullptr;
@@ -121,12 +144,16 @@ inline const ptt_io recorded_ptt_io = {
         return 17;
     },
     [](int, unsigned long request, int* bits) {
-        if (current_ptt->changes.empty() && current_ptt->first_ioctl_errno != 0) {
-            current_ptt->changes.push_back({request, *bits});
+        const bool first = current_ptt->changes.empty();
+        current_ptt->changes.push_back({request, *bits, moment_now()});
+        if (first && current_ptt->first_ioctl_errno != 0) {
             errno = current_ptt->first_ioctl_errno;
             return -1;
         }
-        current_ptt->changes.push_back({request, *bits});
+        if (current_ptt->changes.size() == static_cast<size_t>(current_ptt->refused_change) + 1) {
+            errno = EIO;
+            return -1;
+        }
         return 0;
     },
     [](int fd) {
@@ -135,15 +162,59 @@ inline const ptt_io recorded_ptt_io = {
     },
 };
 
-// A fresh server record on the scripted streams and the recording PTT line, set up
-// as server_init does it (without the thread).
+// A rig that answers as the test says and records what it was told.
+struct scripted_rig {
+    struct command {
+        bool transmit;
+        keying_moment at;
+    };
+    std::vector<std::string> opened;  // "model port speed"
+    int open_error = 0;               // non-zero: open fails with it
+    std::vector<command> commands;
+    std::vector<int> refusals;        // answers to the commands in turn (0 taken); then 0
+    int closes = 0;
+};
+
+inline scripted_rig* current_rig = nullptr;
+
+inline const rig_io scripted_rig_io = {
+    [](int32_t model, const char* port, int32_t speed, int* error) -> void* {
+        current_rig->opened.push_back(std::to_string(model) + " " + port + " " +
+                                      std::to_string(speed));
+        *error = current_rig->open_error;
+        return current_rig->open_error != 0 ? nullptr : current_rig;
+    },
+    [](void* rig, bool transmit) {
+        auto* r = static_cast<scripted_rig*>(rig);
+        const size_t n = r->commands.size();
+        r->commands.push_back({transmit, moment_now()});
+        return n < r->refusals.size() ? r->refusals[n] : 0;
+    },
+    [](void* rig) { ++static_cast<scripted_rig*>(rig)->closes; },
+    [](int error) { return error == -5 ? "Communication timed out" : "IO error"; },
+};
+
+inline keying_moment moment_now() {
+    if (current_audio == nullptr) return {};
+    const server_state* s = current_audio->target;
+    return {current_audio->writes.load(), current_audio->drains,
+            s != nullptr ? s->transmitting.load() : -1};
+}
+
+// A fresh server record on the scripted streams, the recording PTT line and the
+// scripted rig, set up as server_init does it (without the thread).
 inline std::unique_ptr<server_state> make_server(scripted_audio& audio, recorded_ptt& ptt,
-                                                 const char* ptt_device = nullptr) {
+                                                 const char* ptt_device = nullptr,
+                                                 const ServerPtt& settings = ServerPtt{},
+                                                 scripted_rig* rig = nullptr) {
     current_audio = &audio;
     current_ptt = &ptt;
+    current_rig = rig;
     auto s = std::make_unique<server_state>();
     s->audio = &scripted_audio_io;
     s->ptt = &recorded_ptt_io;
+    if (rig != nullptr) s->rig = &scripted_rig_io;
+    s->ptt_settings = settings;
     audio.target = s.get();
     server_setup(*s, ptt_device, VORDA_SOURCE_DATA_DIR);
     return s;

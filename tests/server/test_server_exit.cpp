@@ -24,14 +24,21 @@ scripted_audio& exit_audio = *new scripted_audio;
 scripted_audio& keyed_audio = *new scripted_audio;
 recorded_ptt& exit_ptt = *new recorded_ptt;
 
-// What the line was last told, after the server's own exit steps have run.
+scripted_rig& exit_rig = *new scripted_rig;
+
+// What the line or the rig was last told, after the server's own exit steps have run.
 void report_last_rts() {
     const bool cleared = !exit_ptt.changes.empty() && exit_ptt.changes.back().request == TIOCMBIC;
     std::fputs(cleared ? "RTS idle\n" : "RTS keyed\n", stderr);
 }
+void report_rig() {
+    const bool unkeyed = !exit_rig.commands.empty() && !exit_rig.commands.back().transmit;
+    std::fprintf(stderr, "rig %s, closed %d\n", unkeyed ? "unkeyed" : "keyed", exit_rig.closes);
+}
 
-// Transmits at once on a line of polarity 0 (RTS set to transmit), then exits.
-[[noreturn]] void exit_while_transmitting() {
+// Transmits at once on a line of polarity 0 (RTS set to transmit), or on a rig keyed
+// by CAT, then exits.
+[[noreturn]] void exit_while_transmitting(PttMethod method) {
     server_state& s = server_instance();
     keyed_audio.add_silence(8000 * 60);
     keyed_audio.write_delay_us = 2000;  // paced like a sound server
@@ -42,7 +49,10 @@ void report_last_rts() {
     current_ptt = &exit_ptt;
     s.audio = &scripted_audio_io;
     s.ptt = &recorded_ptt_io;
-    std::atexit(report_last_rts);  // registered first, so it runs last
+    current_rig = &exit_rig;
+    s.rig = &scripted_rig_io;
+    server_ptt.method = method;
+    std::atexit(method == PttMethod::cat ? report_rig : report_last_rts);  // first in, last run
     server_init("/dev/ttyS9", VORDA_SOURCE_DATA_DIR);
     // The line is keyed before the first block of the transmission is written.
     for (int i = 0; i < 1000 && keyed_audio.writes.load() == 0; ++i) usleep(10000);
@@ -74,9 +84,11 @@ TEST_F(ServerExit, PlaybackStreamThatCannotOpenEndsStartUp) {
 
 // Quitting (or a signal, or an error dialog's OK) in the middle of a transmission
 // must not leave the radio keyed.
-TEST_F(ServerExit, ExitReleasesTheLineOfARunningTransmission) {
-    EXPECT_EXIT(exit_while_transmitting(), ::testing::ExitedWithCode(0),
+TEST_F(ServerExit, ExitReleasesTheLineOrTheRigOfARunningTransmission) {
+    EXPECT_EXIT(exit_while_transmitting(PttMethod::rts), ::testing::ExitedWithCode(0),
                 "transmitting\nRTS idle\n$");
+    EXPECT_EXIT(exit_while_transmitting(PttMethod::cat), ::testing::ExitedWithCode(0),
+                "transmitting\nrig unkeyed, closed 1\n$");
 }
 
 }  // namespace

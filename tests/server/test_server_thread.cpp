@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_io.h"
+#include "transmission.h"
 #include "modem/psk31_signal.h"
 #include "modem/receiver.h"
 
@@ -232,35 +233,6 @@ TEST(ServerThread, SecondaryChannelDecodesItsOwnSignal) {
     EXPECT_EQ(drain(*s, 2).find("secondary"), std::string::npos);
 }
 
-// A whole cycle on a worker thread while this thread plays the main thread.
-struct transmission {
-    scripted_audio audio;
-    recorded_ptt ptt;
-    std::unique_ptr<server_state> s;
-    int32_t result = 99;
-    std::string stderr_text;
-
-    explicit transmission(const char* ptt_device, int fail_write = -1) {
-        s = make_server(audio, ptt, ptt_device);
-        audio.add_silence(kChunk);
-        audio.fail_write = fail_write;
-    }
-
-    void run(const char* text) {
-        server_send_text(*s, text, 0);
-        server_control(*s, 255, 1, 17);
-        CaptureStderr();
-        std::thread worker([this] { result = run_master_handler(*s); });
-        // The end may only be asked for once the transmission has begun.
-        while (audio.writes.load() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        server_control(*s, 255, 1, 0);
-        // A request made during the transmission waits for the next receive phase.
-        server_control(*s, 255, 1, 1);
-        worker.join();
-        stderr_text = GetCapturedStderr();
-    }
-};
-
 std::string decode_played(const std::vector<int16_t>& stereo, int32_t hundredths) {
     psk31_receiver* rx = create_receiver();
     set_receiver_frequency(*rx, hundredths);
@@ -317,6 +289,8 @@ TEST(ServerThread, FailedBlockWriteIsReportedAndTheTransmissionGoesOn) {
 
 struct ptt_case {
     const char* name;
+    PttMethod method;
+    int bits;
     const char* device;
     const char* path;
     unsigned long idle;
@@ -325,9 +299,13 @@ struct ptt_case {
 
 class PttLevels : public ::testing::TestWithParam<ptt_case> {};
 
-TEST_P(PttLevels, RtsIdleAtStartKeyedWhileTransmittingIdleAfter) {
+// Keyed once the begin word is given and before the first block, unkeyed only once
+// everything written has been played.
+TEST_P(PttLevels, LineIdleAtStartKeyedWhileTransmittingIdleAfter) {
     const ptt_case& c = GetParam();
-    transmission t(c.device);
+    ServerPtt settings;
+    settings.method = c.method;
+    transmission t(c.device, -1, settings);
     ServerStatus status{};
     ASSERT_EQ(server_get_status(*t.s, 255, &status, sizeof status), 0);
     EXPECT_EQ(status.ptt, 1);
@@ -337,16 +315,30 @@ TEST_P(PttLevels, RtsIdleAtStartKeyedWhileTransmittingIdleAfter) {
     EXPECT_EQ(t.ptt.changes[0].request, c.idle);
     EXPECT_EQ(t.ptt.changes[1].request, c.keyed);
     EXPECT_EQ(t.ptt.changes[2].request, c.idle);
-    for (const auto& change : t.ptt.changes) EXPECT_EQ(change.bits, TIOCM_RTS);
+    for (const auto& change : t.ptt.changes) EXPECT_EQ(change.bits, c.bits);
     EXPECT_TRUE(t.ptt.closed.empty());
+    const keying_moment& key = t.ptt.changes[1].at;
+    EXPECT_EQ(key.writes, 0);
+    EXPECT_EQ(key.transmitting, 1);
+    const keying_moment& unkey = t.ptt.changes[2].at;
+    EXPECT_EQ(unkey.drains, 1);
+    EXPECT_EQ(unkey.writes, t.audio.writes.load());
+    EXPECT_EQ(unkey.transmitting, 0);
+    EXPECT_EQ(t.stderr_text, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Polarities, PttLevels,
-                         ::testing::Values(
-                             ptt_case{"NoSuffix", "/dev/ttyS1", "/dev/ttyS1", TIOCMBIC, TIOCMBIS},
-                             ptt_case{"CommaOne", "dev,1", "dev", TIOCMBIS, TIOCMBIC},
-                             ptt_case{"CommaZero", "a,0", "a", TIOCMBIC, TIOCMBIS}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Polarities, PttLevels,
+    ::testing::Values(
+        ptt_case{"NoSuffix", PttMethod::rts, TIOCM_RTS, "/dev/ttyS1", "/dev/ttyS1", TIOCMBIC,
+                 TIOCMBIS},
+        ptt_case{"CommaOne", PttMethod::rts, TIOCM_RTS, "dev,1", "dev", TIOCMBIS, TIOCMBIC},
+        ptt_case{"CommaZero", PttMethod::rts, TIOCM_RTS, "a,0", "a", TIOCMBIC, TIOCMBIS},
+        ptt_case{"DtrNoSuffix", PttMethod::dtr, TIOCM_DTR, "/dev/ttyUSB0", "/dev/ttyUSB0",
+                 TIOCMBIC, TIOCMBIS},
+        ptt_case{"DtrCommaOne", PttMethod::dtr, TIOCM_DTR, "/dev/ttyUSB0,1", "/dev/ttyUSB0",
+                 TIOCMBIS, TIOCMBIC}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The main thread changing secondary channels while the server thread decodes.
 TEST(ServerThread, MainChannelKeepsDecodingWhileSecondariesComeAndGo) {

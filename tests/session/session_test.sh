@@ -5,6 +5,7 @@
 # tests/with-services.sh), from a fresh home directory:
 #   1. first start: ~/.vordaDir made and filled, the start-up report shown, the
 #      PTT line (a pseudo-terminal, which has no RTS) given up with a message;
+#      the transmission of step 4 then says that it does not key the radio;
 #   2. a station calls CQ at 1200 Hz;  3. a click in the waterfall tunes to it and
 #      its call is copied;  4. the closing QSO file (Ctrl-3) with its five fields
 #      answered, plus typed text, sent with Xmit, then Recv with CW ID on;
@@ -200,6 +201,9 @@ esac
 text=$(main_text)
 grep -qF -- "Many thanks for the nice QSO, BOB" <<<"$text" &&
     grep -qF -- "$typed" <<<"$text" || fail "the echo is not in the receive pane: $text"
+# The PTT line was given up at start: the transmission says it went out unkeyed.
+[ "$(grep -cxF "PTT by RTS is not working: this transmission does not key the radio" \
+    <<<"$text")" -eq 1 ] || fail "the unkeyed transmission is not told once: $text"
 screenshot "$main_window" 4-reply-sent deselect
 
 # ================================================================== 6. a secondary window

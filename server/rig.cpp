@@ -1,0 +1,59 @@
+#include "server/rig.h"
+
+#include <cstdio>
+
+std::string rig_name(int32_t model, const char* port, int32_t speed) {
+    std::string name = "Hamlib model " + std::to_string(model);
+    if (port != nullptr && port[0] != '\0') name += std::string(" at ") + port;
+    if (speed > 0) name += ", " + std::to_string(speed) + " bit/s";
+    return name;
+}
+
+std::string rig_open(const rig_io& io, int32_t model, const char* port, int32_t speed,
+                     rig_link& link) {
+    link = rig_link{};
+    link.name = rig_name(model, port, speed);
+    link.model = model;
+    link.port = port != nullptr ? port : "";
+    link.speed = speed;
+    int error = 0;
+    link.rig = io.open(model, link.port.c_str(), speed, &error);
+    return link.rig != nullptr ? "" : io.error_text(error);
+}
+
+namespace {
+
+void reopen(const rig_io& io, rig_link& link) {
+    if (link.rig != nullptr) io.close(link.rig);
+    int error = 0;
+    link.rig = io.open(link.model, link.port.c_str(), link.speed, &error);
+    link.lost = false;
+    if (link.rig == nullptr) {
+        std::fprintf(stderr, "PTT by CAT: cannot open %s again: %s\n", link.name.c_str(),
+                     io.error_text(error));
+    }
+}
+
+}  // namespace
+
+bool rig_key(const rig_io& io, rig_link& link, bool transmit) {
+    if (link.released) return false;
+    if (transmit && (link.rig == nullptr || link.lost)) reopen(io, link);
+    if (link.rig == nullptr) return false;
+    int error = io.set_ptt(link.rig, transmit);
+    if (error != 0) error = io.set_ptt(link.rig, transmit);
+    link.lost = error != 0;
+    if (error == 0) return true;
+    std::fprintf(stderr, "PTT by CAT: %s did not take the %s command: %s\n", link.name.c_str(),
+                 transmit ? "key" : "unkey", io.error_text(error));
+    return false;
+}
+
+void rig_release(const rig_io& io, rig_link& link) {
+    if (link.rig != nullptr) {
+        rig_key(io, link, false);
+        io.close(link.rig);
+        link.rig = nullptr;
+    }
+    link.released = true;
+}

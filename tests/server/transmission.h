@@ -1,0 +1,45 @@
+// One transmission on a worker thread while the test plays the main thread.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "fake_io.h"
+
+struct transmission {
+    scripted_audio audio;
+    recorded_ptt ptt;
+    std::unique_ptr<server_state> s;
+    int32_t result = 99;
+    std::string stderr_text;
+
+    // `line` scripts the PTT line's answers.
+    explicit transmission(const char* ptt_device, int fail_write = -1,
+                          const ServerPtt& settings = ServerPtt{}, scripted_rig* rig = nullptr,
+                          const recorded_ptt& line = recorded_ptt{})
+        : ptt(line) {
+        s = make_server(audio, ptt, ptt_device, settings, rig);
+        audio.add_silence(server_state::kCaptureFrames);
+        audio.fail_write = fail_write;
+    }
+
+    void run(const char* text) {
+        server_send_text(*s, text, 0);
+        server_control(*s, 255, 1, 17);
+        testing::internal::CaptureStderr();
+        std::thread worker([this] { result = run_master_handler(*s); });
+        // The end may only be asked for once the transmission has begun.
+        const int before = audio.writes.load();
+        while (audio.writes.load() < before + 3) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        server_control(*s, 255, 1, 0);
+        // A request made during the transmission waits for the next receive phase.
+        server_control(*s, 255, 1, 1);
+        worker.join();
+        stderr_text = testing::internal::GetCapturedStderr();
+    }
+};
