@@ -61,15 +61,35 @@ unit-test:
 # to leave out. None now: the sound-server program's lost characters were its
 # playback buffer running dry on a busy machine (since made longer) and a test that
 # started two players apart.
+# The sound-server program, which mostly waits for audio in real time, runs beside the
+# others, each with services of its own. Its FirstTransmission case is left out here:
+# it times a probe in child processes of their own, which nothing of this process can
+# reach (CTest and the ThreadSanitizer pass run it).
 SHUFFLE_SKIP ?=
 shuffle-test:
-	@for t in $(BUILD)/tests/*_tests; do \
-	  case " $(SHUFFLE_SKIP) " in *" $$(basename $$t) "*) continue ;; esac; \
+	@run() { \
 	  seed=$$(( $$(od -An -N2 -tu2 /dev/urandom) + 1 )); \
-	  echo "== $$t: shuffled, three times, --gtest_random_seed=$$seed"; \
-	  tests/with-services.sh $$t --gtest_shuffle --gtest_random_seed=$$seed --gtest_repeat=3 \
-	    --gtest_brief=1 || exit 1; \
-	done
+	  echo "== $$1: shuffled, three times, --gtest_random_seed=$$seed"; \
+	  tests/with-services.sh "$$@" --gtest_shuffle --gtest_random_seed=$$seed --gtest_repeat=3 \
+	    --gtest_brief=1; \
+	}; \
+	log=$$(mktemp); server=$(BUILD)/tests/server_integration_tests; server_pid=""; \
+	case " $(SHUFFLE_SKIP) " in *" server_integration_tests "*) ;; *) \
+	  if [ -x "$$server" ]; then \
+	    run "$$server" --gtest_filter=-FirstTransmission.* >"$$log" 2>&1 & server_pid=$$!; \
+	  fi ;; \
+	esac; \
+	status=0; \
+	for t in $(BUILD)/tests/*_tests; do \
+	  [ "$$t" = "$$server" ] && continue; \
+	  case " $(SHUFFLE_SKIP) " in *" $$(basename $$t) "*) continue ;; esac; \
+	  run "$$t" || { status=1; break; }; \
+	done; \
+	if [ -n "$$server_pid" ]; then \
+	  wait "$$server_pid" || status=1; \
+	  cat "$$log"; \
+	fi; \
+	rm -f "$$log"; exit $$status
 
 asan-test:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORDA_SANITIZE=ON -DVORDA_BENCH=OFF -DVORDA_WERROR=ON $(CMAKE_ARGS)
