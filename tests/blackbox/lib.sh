@@ -286,9 +286,17 @@ select_all_at() {  # WINDOW X Y
     click_at "$1" "$2" "$3" 1 && press_in "$1" ctrl+slash
 }
 
-# The whole text of the pane of WINDOW at the point X Y.
+# The whole text of the pane of WINDOW at the point X Y. A character the program
+# puts into the pane between the select-all and the read takes the selection away
+# (seen with received noise and the echo of the Morse identification), which reads as
+# an empty pane: an empty read selects again, three times at most.
 pane_text() {  # WINDOW X Y
-    read_selection select_all_at "$@"
+    local attempt text
+    for attempt in 1 2 3; do
+        text=$(read_selection select_all_at "$@")
+        [ -n "$text" ] && break
+    done
+    printf '%s\n' "$text"
 }
 
 # The receive pane fills the upper part of a main window, below the menu bar.
