@@ -322,12 +322,32 @@ int encode(const options& o, const std::string& text) {
     return 0;
 }
 
-int decode(const options& o, const char* path) {
+// Reads the recording at `path` block by block into `block`, which returns false when
+// standard output fails; then closes standard output. Returns the exit status.
+template <typename Block>
+int read_recording(const options& o, const char* path, Block&& block) {
     audio_reader reader;
     std::string error;
     if (!open_audio(reader, path, error)) return fail(kRunError, error);
     load_code_table(o.table.c_str());
+    for (;;) {
+        const long n = read_audio(reader, error);
+        if (n < 0) {
+            close_audio(reader);
+            return fail(kRunError, std::string("cannot read '") + path + "': " + error);
+        }
+        if (n == 0) break;
+        if (!block(reader.samples.data(), n)) {
+            close_audio(reader);
+            return fail_output();
+        }
+    }
+    close_audio(reader);
+    if (!block(nullptr, 0) || std::fclose(stdout) != 0) return fail_output();
+    return 0;
+}
 
+int decode(const options& o, const char* path) {
     psk31_receiver rx;
     init_receiver(rx);
     set_receiver_frequency(rx, static_cast<int32_t>(std::lround(o.frequency * 100)));
@@ -337,43 +357,32 @@ int decode(const options& o, const char* path) {
     rx.squelch = o.squelch;
 
     long total = 0;
-    for (;;) {
-        const long n = read_audio(reader, error);
-        if (n < 0) {
-            close_audio(reader);
-            return fail(kRunError, std::string("cannot read '") + path + "': " + error);
-        }
-        if (n == 0) break;
+    return read_recording(o, path, [&](const int16_t* samples, long n) {
         for (long i = 0; i < n; ++i) {
-            const int c = receive_sample(rx, reader.samples[i]);
+            const int c = receive_sample(rx, samples[i]);
             // As the server delivers them: without carrier detect only when squelch is -1.
             if (c != NO_CHAR && (rx.dcd != 0 || o.squelch == -1)) {
-                if (std::putchar(c) == EOF || std::fflush(stdout) != 0) {
-                    close_audio(reader);
-                    return fail_output();
-                }
+                if (std::putchar(c) == EOF || std::fflush(stdout) != 0) return false;
             }
             if (o.status && ++total % kModemRate == 0) {
                 std::fprintf(stderr, "%8.1f s  %7.2f Hz  dcd %d  strength %2d\n",
                              static_cast<double>(total) / kModemRate, rx.freq, rx.dcd, rx.strength);
             }
         }
-    }
-    close_audio(reader);
-    if (std::fclose(stdout) != 0) return fail_output();
-    return 0;
+        return true;
+    });
 }
 
 // Every signal of the recording, each decoded line printed whole when it ends.
 int decode_all(const options& o, const char* path) {
-    audio_reader reader;
-    std::string error;
-    if (!open_audio(reader, path, error)) return fail(kRunError, error);
-    load_code_table(o.table.c_str());
-
     band_survey survey;
     survey_init(survey, o.qpsk ? 1 : 0, o.lsb ? 1 : 0, o.squelch, o.afc ? 1 : 0);
-    auto print_lines = [&survey]() {
+    return read_recording(o, path, [&survey](const int16_t* samples, long n) {
+        if (samples != nullptr) {
+            survey_feed(survey, samples, static_cast<size_t>(n));
+        } else {
+            survey_finish(survey);  // the end of the recording
+        }
         for (const survey_line& line : survey.lines) {
             const long tenths = std::lround(line.start_seconds * 10);
             // The text as decoded, bytes 0 and above 127 included.
@@ -386,24 +395,7 @@ int decode_all(const options& o, const char* path) {
         }
         survey.lines.clear();
         return std::fflush(stdout) == 0;
-    };
-    for (;;) {
-        const long n = read_audio(reader, error);
-        if (n < 0) {
-            close_audio(reader);
-            return fail(kRunError, std::string("cannot read '") + path + "': " + error);
-        }
-        if (n == 0) break;
-        survey_feed(survey, reader.samples.data(), static_cast<size_t>(n));
-        if (!print_lines()) {
-            close_audio(reader);
-            return fail_output();
-        }
-    }
-    close_audio(reader);
-    survey_finish(survey);
-    if (!print_lines() || std::fclose(stdout) != 0) return fail_output();
-    return 0;
+    });
 }
 
 }  // namespace

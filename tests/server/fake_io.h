@@ -6,14 +6,27 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/server_state.h"
+
+// Polls `done` until it holds or `seconds` pass; whether it held.
+template <typename Condition>
+bool wait_for(Condition&& done, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 struct scripted_audio {
     std::vector<int16_t> capture;  // left, right, left, right, ...

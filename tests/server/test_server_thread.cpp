@@ -422,11 +422,7 @@ protected:
     }
     // The thread goes back to receiving for good and reads the band to its end.
     bool finishes() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done.load() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        const bool ended = done.load();
+        const bool ended = wait_for([this] { return done.load(); }, 20);
         stop();
         return ended;
     }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <thread>
 
@@ -33,9 +32,8 @@ struct transmission {
         std::thread worker([this] { result = run_master_handler(*s); });
         // The end may only be asked for once the transmission has begun.
         const int before = audio.writes.load();
-        while (audio.writes.load() < before + 3) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        EXPECT_TRUE(wait_for([&] { return audio.writes.load() >= before + 3; }, 10))
+            << "the transmission did not begin";
         server_control(*s, 255, 1, 0);
         // A request made during the transmission waits for the next receive phase.
         server_control(*s, 255, 1, 1);
