@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "app/state_file.h"
-#include "gui/secondary.h"
+#include "gui/main_window.h"
 
 namespace {
 
@@ -22,16 +22,17 @@ void writeMessage(const char* text, size_t length) {
     if (write(STDERR_FILENO, text, length) < 0) return;
 }
 
-void signalInputCB(XtPointer, int* fd, XtInputId*) {
+void signalInputCB(XtPointer window, int* fd, XtInputId*) {
     unsigned char signalNumber = 0;
-    if (read(*fd, &signalNumber, 1) == 1) quitCB(nullptr, nullptr, nullptr);
+    if (read(*fd, &signalNumber, 1) == 1) quitCB(nullptr, window, nullptr);
 }
 
 }  // namespace
 
-void quitCB(Widget, XtPointer, XtPointer) {
+void quitCB(Widget, XtPointer window, XtPointer) {
+    const auto* mw = static_cast<const MainWindow*>(window);
     for (int slot = 0; slot < DECODER_SLOTS; ++slot) {
-        const SecondaryDecoder& decoder = secondaryDecoders[slot];
+        const SecondaryDecoder& decoder = mw->decoders[slot];
         // Never opened, or open: the position read at start-up is kept.
         if (decoder.state != 0 || decoder.secondaryDiag == nullptr) continue;
         Position x = 0;
@@ -57,14 +58,14 @@ void signalHandler(int signalNumber) {
     if (write(signalPipe[1], &byte, 1) < 0) return;
 }
 
-void installSignalHandlers(XtAppContext app) {
+void installSignalHandlers(XtAppContext app, XtPointer window) {
     if (signalPipe[0] < 0) {
         if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
             std::perror("pipe");
             return;
         }
         XtAppAddInput(app, signalPipe[0], reinterpret_cast<XtPointer>(XtInputReadMask),
-                      signalInputCB, nullptr);
+                      signalInputCB, window);
     }
     struct sigaction action {};
     action.sa_handler = signalHandler;

@@ -31,4 +31,4 @@ struct HelpWindow {
     Widget noMatchError;
     Widget aboutDiag;
 };
-extern HelpWindow helpWindow;
+HelpWindow& helpWindow();

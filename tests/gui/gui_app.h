@@ -12,6 +12,9 @@
 #include "gui/main_window.h"
 #include "x_helpers.h"
 
+// The window the tests build, once per process, as app/main.cpp builds its own.
+extern MainWindow mainWindow;
+
 // Builds the main window once per process with the installed resource file
 // and returns the application context.
 XtAppContext guiApp();

@@ -17,6 +17,8 @@
 #include "gui/main_window.h"
 #include "gui/scope.h"
 
+MainWindow mainWindow;
+
 namespace xtest {
 
 namespace {
@@ -64,7 +66,7 @@ bool setUpApplication() {
                                     nullptr);
     getAppResources(::topLevel, &appResources);
     createMainWindow(&mainWindow, ::topLevel, &appResources);
-    scope_init(&mainScope, ::topLevel, mainWindow.scopeDA);  // as start-up does
+    scope_init(&mainWindow.scope, ::topLevel, mainWindow.scope.drawingArea);  // as start-up does
     XtRealizeWidget(::topLevel);
     settle();
     return true;
