@@ -122,9 +122,13 @@ void seekStep(XtPointer clientData, XtIntervalId*) {
     nextSeekStep(t);
 }
 
+// The form dialog unmanages itself when one of its buttons is activated.
+void videoCloseCB(Widget, XtPointer, XtPointer) {}
+
 }  // namespace
 
 void tuning_attach(TuningPanel* t) {
+    XtAddCallback(t->videoClose, XmNactivateCallback, videoCloseCB, nullptr);
     for (Widget toggle : {t->broadTB, t->mediumTB, t->narrowTB, t->saTB, t->wfTB}) {
         // Clicking the set toggle of a radio group leaves it set.
         XtAddCallback(toggle, XmNdisarmCallback, setToggleCB, toggle);

@@ -153,9 +153,8 @@ Widget rootShell(Widget w) {
 
 void setHelpParent(Widget shell) { parentShell = shell; }
 
-void helpMenuCB(Widget item, XtPointer index, XtPointer) {
+void showHelpItem(Widget item, int section) {
     if (parentShell == nullptr) parentShell = rootShell(item);
-    const int section = static_cast<int>(reinterpret_cast<intptr_t>(index));
     if (section == 0) {
         showAbout();
     } else {

@@ -25,15 +25,12 @@
 #include <vector>
 
 #include "app/resources.h"
-#include "app/shutdown.h"
 #include "gui/actions.h"
 #include "gui/controls.h"
 #include "gui/display.h"
 #include "gui/display_controls.h"
-#include "gui/help.h"
 #include "gui/icon.h"
 #include "gui/menus.h"
-#include "gui/qso_files.h"
 #include "gui/scope.h"
 #include "gui/secondary.h"
 #include "gui/text_panes.h"
@@ -102,9 +99,6 @@ Boolean toggleSet(Widget toggle) {
     return XmToggleButtonGetState(toggle);
 }
 
-// The form dialog unmanages itself when one of its buttons is activated.
-void videoCloseCB(Widget, XtPointer, XtPointer) {}
-
 Widget frame(const char* name, Widget parent, unsigned char shadowType, int thickness) {
     return container(XtVaCreateWidget(name, xmFrameWidgetClass, parent, XmNshadowType, shadowType,
                                       XmNshadowThickness, thickness, nullptr));
@@ -122,63 +116,9 @@ Widget radioBox(const char* name, Widget parent, int spacing) {
                                       XmHORIZONTAL, XmNspacing, spacing, nullptr));
 }
 
-Widget pulldown(Widget menuBar, const char* name) {
-    Arg args[1];
-    XtSetArg(args[0], XmNtearOffModel, XmTEAR_OFF_ENABLED);
-    return XmCreatePulldownMenu(menuBar, const_cast<char*>(name), args, 1);
-}
-
-Widget cascade(Widget menuBar, const char* name, char mnemonic, Widget submenu) {
-    Widget w = XtVaCreateManagedWidget(name, xmCascadeButtonWidgetClass, menuBar, XmNmnemonic,
-                                       static_cast<KeySym>(mnemonic), nullptr);
-    if (submenu != nullptr) XtVaSetValues(w, XmNsubMenuId, submenu, nullptr);
-    return w;
-}
-
 Widget modeToggle(const char* name, Widget parent) {
     return XtVaCreateManagedWidget(name, xmToggleButtonWidgetClass, parent, XmNalignment,
                                    XmALIGNMENT_END, XmNshadowThickness, 3, nullptr);
-}
-
-void buildMenus(MainWindow* mw, AppResources* res) {
-    mw->menuBar = XmCreateMenuBar(mw->mainForm, const_cast<char*>("menuBar"), nullptr, 0);
-    mw->filePulldown = pulldown(mw->menuBar, "filePulldown");
-    mw->controlsPulldown = pulldown(mw->menuBar, "controlsPulldown");
-    mw->seekPulldown = pulldown(mw->menuBar, "SeekPulldown");
-    mw->fileCascade = cascade(mw->menuBar, "File", 'F', mw->filePulldown);
-    createFileButtons(mw, res->buttonNames);
-
-    mw->controlsCascade = cascade(mw->menuBar, "Controls", 'C', mw->controlsPulldown);
-    buildMenuItems(mw, mw->controlsPulldown, controlsMenu, controlsMenuSize);
-    mw->tuning.view.flowUp = toggleSet(mw->flowUpItem) ? 1 : 0;
-    mw->panes.look.localCaps = toggleSet(mw->localCapsItem) ? 1 : 0;
-
-    mw->seekCascade = cascade(mw->menuBar, "Seek", 'S', mw->seekPulldown);
-    buildMenuItems(mw, mw->seekPulldown, seekMenu, seekMenuSize);
-    mw->helpCascade = cascade(mw->menuBar, "Help", 'H', nullptr);
-
-    // The Help items are numbered 0 to 10; the help window takes that index.
-    XmString labels[helpMenuSize];
-    for (std::size_t i = 0; i < helpMenuSize; ++i) {
-        labels[i] = XmStringCreateLocalized(const_cast<char*>(helpMenuEntries[i].label));
-    }
-    auto b = [&](std::size_t i) { return labels[i]; };
-    auto m = [&](std::size_t i) { return static_cast<KeySym>(helpMenuEntries[i].mnemonic); };
-    mw->helpMenu = XmVaCreateSimplePulldownMenu(
-        mw->menuBar, const_cast<char*>("helpMenu"), 3, helpMenuCB,
-        XmVaPUSHBUTTON, b(0), m(0), nullptr, nullptr, XmVaPUSHBUTTON, b(1), m(1), nullptr, nullptr,
-        XmVaPUSHBUTTON, b(2), m(2), nullptr, nullptr, XmVaPUSHBUTTON, b(3), m(3), nullptr, nullptr,
-        XmVaPUSHBUTTON, b(4), m(4), nullptr, nullptr, XmVaPUSHBUTTON, b(5), m(5), nullptr, nullptr,
-        XmVaPUSHBUTTON, b(6), m(6), nullptr, nullptr, XmVaPUSHBUTTON, b(7), m(7), nullptr, nullptr,
-        XmVaPUSHBUTTON, b(8), m(8), nullptr, nullptr, XmVaPUSHBUTTON, b(9), m(9), nullptr, nullptr,
-        XmVaPUSHBUTTON, b(10), m(10), nullptr, nullptr, nullptr);
-    for (XmString label : labels) XmStringFree(label);
-    XtVaSetValues(mw->helpMenu, XmNtearOffModel, XmTEAR_OFF_ENABLED, nullptr);
-
-    XtVaSetValues(mw->menuBar, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, mw->label1,
-                  XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
-                  XmNmenuHelpWidget, mw->helpCascade, nullptr);
-    container(mw->menuBar);
 }
 
 void buildDisplayControls(MainWindow* mw) {
@@ -408,36 +348,6 @@ void buildVideoDialog(MainWindow* mw, Widget shell) {
     XmScaleGetValue(mw->tuning.fftSpeedScale, &mw->tuning.displaySpeed);
 }
 
-MainWindow* windowOf(XtPointer clientData) { return static_cast<MainWindow*>(clientData); }
-
-void videoCB(Widget, XtPointer clientData, XtPointer) {
-    XtManageChild(windowOf(clientData)->tuning.videoDiag);
-}
-
-void localCapsCB(Widget, XtPointer clientData, XtPointer callData) {
-    auto* state = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    windowOf(clientData)->panes.look.localCaps = state->set ? 1 : 0;
-}
-
-void flowUpCB(Widget, XtPointer clientData, XtPointer callData) {
-    windowOf(clientData)->tuning.view.flowUp =
-        static_cast<XmToggleButtonCallbackStruct*>(callData)->set != 0 ? 1 : 0;
-}
-
-void openDecoderCB(Widget, XtPointer clientData, XtPointer) {
-    decoder_open_on_main(windowOf(clientData));
-}
-
-void seekUpCB(Widget, XtPointer clientData, XtPointer) {
-    seek_start(&windowOf(clientData)->tuning, 'U');
-}
-
-void seekDownCB(Widget, XtPointer clientData, XtPointer) {
-    seek_start(&windowOf(clientData)->tuning, 'D');
-}
-
-void haltCB(Widget, XtPointer clientData, XtPointer) { seek_halt(&windowOf(clientData)->tuning); }
-
 // The parts' records know what their handlers reach beyond them.
 void linkParts(MainWindow* mw) {
     TextPanes& p = mw->panes;
@@ -470,57 +380,7 @@ void linkParts(MainWindow* mw) {
     for (SecondaryDecoder& decoder : mw->decoders) decoder.state = -1;
 }
 
-void attachHandlers(MainWindow* mw, XtAppContext app) {
-    XtAddCallback(mw->localCapsItem, XmNvalueChangedCallback, localCapsCB, mw);
-    XtAddCallback(mw->videoItem, XmNactivateCallback, videoCB, mw);
-    XtAddCallback(mw->tuning.videoClose, XmNactivateCallback, videoCloseCB, nullptr);
-    XtAddCallback(mw->scope.drawingArea, XmNexposeCallback, scopeExposeCB, &mw->scope);
-    XtAddCallback(mw->flowUpItem, XmNvalueChangedCallback, flowUpCB, mw);
-    const struct {
-        Widget item;
-        Widget toggle;
-    } menuToggles[] = {{mw->recvItem, mw->controls.recvTB},     {mw->xmitItem, mw->controls.xmitTB},
-                       {mw->tuneItem, mw->controls.tuneTB},     {mw->broadItem, mw->tuning.broadTB},
-                       {mw->mediumItem, mw->tuning.mediumTB}, {mw->narrowItem, mw->tuning.narrowTB},
-                       {mw->spectrumItem, mw->tuning.saTB},   {mw->waterfallItem, mw->tuning.wfTB}};
-    for (const auto& m : menuToggles) {
-        XtAddCallback(m.item, XmNactivateCallback, setToggleCB, m.toggle);
-    }
-    panes_attach(&mw->panes);
-    tuning_attach(&mw->tuning);
-    controls_attach(&mw->controls);
-    XtAddCallback(mw->seekUpItem, XmNactivateCallback, seekUpCB, mw);
-    XtAddCallback(mw->seekDownItem, XmNactivateCallback, seekDownCB, mw);
-    XtAddCallback(mw->haltItem, XmNactivateCallback, haltCB, mw);
-    XtAddCallback(mw->openDecoderItem, XmNactivateCallback, openDecoderCB, mw);
-    registerCallBoxActions(app, mw->resources);
-}
-
 }  // namespace
-
-void createFileButtons(MainWindow* mw, char** names) {
-    const int n = countNames(names);
-    if (n > 9) {
-        std::fputs("Too many file names defined in Vorda\n", stderr);
-        // A configuration error, not a normal end.
-        std::exit(1);
-    }
-    for (int i = 1; i <= n; ++i) {
-        char accelerator[16];
-        char acceleratorText[16];
-        std::snprintf(accelerator, sizeof accelerator, "Ctrl<Key>%d", i);
-        std::snprintf(acceleratorText, sizeof acceleratorText, "Ctrl-%d", i);
-        mw->fileButtons[i - 1] =
-            createMenuButton(mw->filePulldown, names[i - 1], 0, accelerator, acceleratorText);
-        XtVaSetValues(mw->fileButtons[i - 1], XmNuserData, names[i - 1], nullptr);
-        XtAddCallback(mw->fileButtons[i - 1], XmNactivateCallback, sendFileCB, mw);
-    }
-    mw->fileSeparator = XtVaCreateManagedWidget("sep", xmSeparatorWidgetClass, mw->filePulldown,
-                                                nullptr);
-    mw->qrtButton = createMenuButton(mw->filePulldown, "QRT", 'Q', "Ctrl<Key>Q", "Ctrl-Q");
-    XtVaSetValues(mw->qrtButton, XmNmnemonicCharSet, XmFONTLIST_DEFAULT_TAG, nullptr);
-    XtAddCallback(mw->qrtButton, XmNactivateCallback, quitCB, mw);
-}
 
 void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
     containers.clear();
@@ -531,7 +391,8 @@ void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
                                          XmNtopAttachment, XmATTACH_FORM, XmNleftAttachment,
                                          XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
                                          nullptr);
-    buildMenus(mw, resources);
+    createMenuBar(mw, resources);
+    container(mw->menuBar);
 
     mw->bottomForm = form("bottomForm", mw->mainForm, 4);
     XtVaSetValues(mw->bottomForm, XmNbottomAttachment, XmATTACH_FORM, XmNbottomOffset, 4,
@@ -548,7 +409,12 @@ void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
     clear_menu_create(&mw->panes.clearTx, mw->panes.txTextSW, "clrTx", "Tx Text",
                       mw->panes.txText, &mw->panes.rx.scrolledBack);
     linkParts(mw);
-    attachHandlers(mw, XtWidgetToApplicationContext(shell));
+    // Each part adds its own handlers; the menus added theirs as they were built.
+    panes_attach(&mw->panes);
+    tuning_attach(&mw->tuning);
+    controls_attach(&mw->controls);
+    XtAddCallback(mw->scope.drawingArea, XmNexposeCallback, scopeExposeCB, &mw->scope);
+    registerCallBoxActions(XtWidgetToApplicationContext(shell), mw->resources);
 
     // Children before their parents, so each container lays out once.
     for (auto it = containers.rbegin(); it != containers.rend(); ++it) {

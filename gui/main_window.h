@@ -60,4 +60,3 @@ struct MainWindow {
 };
 
 void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources);
-void createFileButtons(MainWindow* mw, char** names);

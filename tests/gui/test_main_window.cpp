@@ -23,6 +23,7 @@
 #include "fakes/server_fake.h"
 #include "gui/icon.h"
 #include "gui/icon_xpm.h"
+#include "gui/menus.h"
 #include "gui_app.h"
 
 namespace {
