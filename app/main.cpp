@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/console_services.h"
 #include "app/error_dialog.h"
 #include "app/poll.h"
 #include "app/ptt_report.h"
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
     }
 
     static MainWindow mainWindow;
-    createMainWindow(&mainWindow, topLevel, &appResources);
+    createMainWindow(&mainWindow, topLevel, &appResources, consoleServices());
 
     // Transmitting without keying must never pass unnoticed.
     ServerStatus txStatus{};

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "app/state_file.h"
-#include "gui/main_window.h"
+#include "gui/secondary.h"
 
 namespace {
 
@@ -29,19 +29,20 @@ void signalInputCB(XtPointer window, int* fd, XtInputId*) {
 
 }  // namespace
 
-void quitCB(Widget, XtPointer window, XtPointer) {
-    const auto* mw = static_cast<const MainWindow*>(window);
+void quitProgram(const MainWindow* mw) {
     for (int slot = 0; slot < DECODER_SLOTS; ++slot) {
-        const SecondaryDecoder& decoder = mw->decoders[slot];
-        // Never opened, or open: the position read at start-up is kept.
-        if (decoder.state != 0 || decoder.secondaryDiag == nullptr) continue;
-        Position x = 0;
-        Position y = 0;
-        XtVaGetValues(decoder.secondaryDiag, XmNx, &x, XmNy, &y, nullptr);
-        stateValues.decoderPos[slot] = {x, y};
+        int x = 0;
+        int y = 0;
+        if (decoder_closed_position(mw, slot, &x, &y)) {
+            stateValues.decoderPos[slot] = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
+        }
     }
     if (iniProc('w') == 0) std::fputs("iniProc failed\n", stderr);
     std::exit(0);
+}
+
+void quitCB(Widget, XtPointer window, XtPointer) {
+    quitProgram(static_cast<const MainWindow*>(window));
 }
 
 void signalHandler(int signalNumber) {

@@ -4,6 +4,12 @@
 
 #include <X11/Intrinsic.h>
 
+struct MainWindow;
+
+// Keeps the positions of the closed secondary windows of `mw`, saves the state
+// file and exits 0.
+[[noreturn]] void quitProgram(const MainWindow* mw);
+
 // Activate handler of "QRT"; saves the state file and exits 0. Never returns.
 // The client data is the MainWindow record, whose closed secondary windows'
 // positions are kept.

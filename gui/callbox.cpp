@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/resources.h"
+#include "gui/console_settings.h"
 #include "gui/actions.h"
 #include "gui/callbox_shm.h"
 #include "gui/text_panes.h"

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "app/resources.h"
+#include "gui/console_settings.h"
 #include "gui/scope.h"
 #include "gui/text_panes.h"
 #include "server/server.h"

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/resources.h"
+#include "gui/console_settings.h"
 #include "gui/actions.h"
 #include "gui/controls.h"
 #include "gui/display.h"
@@ -382,10 +382,12 @@ void linkParts(MainWindow* mw) {
 
 }  // namespace
 
-void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources) {
+void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources,
+                      const ConsoleServices& services) {
     containers.clear();
     mw->shell = shell;
     mw->resources = resources;
+    mw->services = services;
     mw->mainForm = form("mainForm", shell, 4);
     mw->label1 = XtVaCreateManagedWidget("label1", xmLabelWidgetClass, mw->mainForm,
                                          XmNtopAttachment, XmATTACH_FORM, XmNleftAttachment,

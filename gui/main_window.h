@@ -5,6 +5,8 @@
 
 #include <X11/Intrinsic.h>
 
+#include <string>
+
 #include "gui/controls.h"
 #include "gui/display_controls.h"
 #include "gui/scope.h"
@@ -12,10 +14,22 @@
 #include "gui/text_panes.h"
 
 struct AppResources;
+struct MainWindow;
+
+// What the console needs from the program around it, given at construction.
+struct ConsoleServices {
+    // QRT: saves the state of `mw` and ends the program.
+    void (*quit)(const MainWindow* mw);  // never returns
+    // Where the secondary window of `slot` (0 to 3) opens, as saved last time.
+    void (*savedPosition)(int slot, int* x, int* y);
+    // The directory of the QSO files the File menu sends.
+    std::string (*qsoDirectory)();
+};
 
 struct MainWindow {
     Widget shell;
     AppResources* resources;  // the frequencies are put in their place at build time
+    ConsoleServices services;
 
     // Widgets of the window itself, in creation order.
     Widget mainForm;
@@ -59,4 +73,5 @@ struct MainWindow {
     SecondaryDecoder decoders[DECODER_SLOTS];
 };
 
-void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources);
+void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources,
+                      const ConsoleServices& services);

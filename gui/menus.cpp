@@ -12,8 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/resources.h"
-#include "app/shutdown.h"
+#include "gui/console_settings.h"
 #include "gui/help.h"
 #include "gui/main_window.h"
 #include "gui/qso_files.h"
@@ -218,6 +217,12 @@ void buildHelpMenu(MainWindow* mw) {
     XtVaSetValues(mw->helpMenu, XmNtearOffModel, XmTEAR_OFF_ENABLED, nullptr);
 }
 
+// QRT saves the state and ends the program: the program's own service.
+void qrtCB(Widget, XtPointer clientData, XtPointer) {
+    const MainWindow* mw = windowOf(clientData);
+    mw->services.quit(mw);
+}
+
 }  // namespace
 
 void createFileButtons(MainWindow* mw, char** names) {
@@ -241,7 +246,7 @@ void createFileButtons(MainWindow* mw, char** names) {
                                                 nullptr);
     mw->qrtButton = createMenuButton(mw->filePulldown, "QRT", 'Q', "Ctrl<Key>Q", "Ctrl-Q");
     XtVaSetValues(mw->qrtButton, XmNmnemonicCharSet, XmFONTLIST_DEFAULT_TAG, nullptr);
-    XtAddCallback(mw->qrtButton, XmNactivateCallback, quitCB, mw);
+    XtAddCallback(mw->qrtButton, XmNactivateCallback, qrtCB, mw);
 }
 
 void createMenuBar(MainWindow* mw, AppResources* res) {

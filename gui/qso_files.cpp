@@ -13,7 +13,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/state_file.h"
 #include "gui/icon.h"
 #include "gui/main_window.h"
 #include "gui/qso_sender.h"
@@ -66,8 +65,8 @@ void askWord(const char* word, char terminator, void*) {
 void showReadWarning(const char* path, const std::string& reason) {
     if (readWarning == nullptr) {
         readWarning = XmCreateWarningDialog(dialogParent, const_cast<char*>("fileDiag"), nullptr, 0);
-        XtVaSetValues(XtParent(readWarning), XmNtitle, "VORDA WARNING", XmNiconPixmap, programIcon(),
-                      nullptr);
+        XtVaSetValues(XtParent(readWarning), XmNtitle, "VORDA WARNING", XmNiconPixmap,
+                      programIcon(), nullptr);
         XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_CANCEL_BUTTON));
         XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_HELP_BUTTON));
     }
@@ -102,7 +101,7 @@ void sendFileCB(Widget button, XtPointer window, XtPointer) {
     if (sender.started) return;
     XtPointer name = nullptr;
     XtVaGetValues(button, XmNuserData, &name, nullptr);
-    const std::string path = qsoDirectory() + "/" + static_cast<const char*>(name);
+    const std::string path = mw->services.qsoDirectory() + "/" + static_cast<const char*>(name);
     char* text = getFile(path.c_str());
     if (text == nullptr) return;
     sender.type = typeChar;

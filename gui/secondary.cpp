@@ -19,8 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/startup.h"
-#include "app/state_file.h"
 #include "gui/controls.h"
 #include "gui/display.h"
 #include "gui/icon.h"
@@ -255,9 +253,11 @@ void buildWindow(MainWindow* mw, SecondaryDecoder* d, int slot) {
     // A state file from a larger screen (or an edited one) must not open the window
     // where it cannot be seen.
     Screen* screen = XtScreen(d->secondaryDiag);
-    const WindowPosition& saved = stateValues.decoderPos[slot];
-    const int x = decoder_coordinate_on_screen(saved.x, WidthOfScreen(screen), width);
-    const int y = decoder_coordinate_on_screen(saved.y, HeightOfScreen(screen), height);
+    int savedX = 0;
+    int savedY = 0;
+    mw->services.savedPosition(slot, &savedX, &savedY);
+    const int x = decoder_coordinate_on_screen(savedX, WidthOfScreen(screen), width);
+    const int y = decoder_coordinate_on_screen(savedY, HeightOfScreen(screen), height);
     XtVaSetValues(d->secondaryDiag, XmNx, static_cast<Position>(x), XmNy, static_cast<Position>(y),
                   nullptr);
     XtVaSetValues(d->secondaryDiag, XmNminWidth, width, XmNminHeight, height, nullptr);
@@ -326,4 +326,16 @@ void decoder_open_on_main(MainWindow* mw) {
 void decoder_show_status(SecondaryDecoder* decoder, int dcd, float frequency) {
     frequency_field_follow(&decoder->freq, frequency);
     XtVaSetValues(decoder->dcdTB, XmNset, dcd != 0 ? True : False, nullptr);
+}
+
+bool decoder_closed_position(const MainWindow* mw, int slot, int* x, int* y) {
+    const SecondaryDecoder& decoder = mw->decoders[slot];
+    // Never opened, or open: the position read at start-up is kept.
+    if (decoder.state != 0 || decoder.secondaryDiag == nullptr) return false;
+    Position shownX = 0;
+    Position shownY = 0;
+    XtVaGetValues(decoder.secondaryDiag, XmNx, &shownX, XmNy, &shownY, nullptr);
+    *x = shownX;
+    *y = shownY;
+    return true;
 }

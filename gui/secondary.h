@@ -56,6 +56,10 @@ void decoder_open_on_main(MainWindow* mw);
 // field or it moved 0.05 Hz or less, its frequency in hertz.
 void decoder_show_status(SecondaryDecoder* decoder, int dcd, float frequency);
 
+// Where the closed secondary window of `slot` stands, for the state file; false
+// when it was never opened or is open (its saved position stays as it was).
+bool decoder_closed_position(const MainWindow* mw, int slot, int* x, int* y);
+
 // One coordinate of a secondary window's saved position, moved so that the
 // window's top-left corner and at least 64 pixels of it are on the screen.
 int decoder_coordinate_on_screen(int saved, int screenExtent, int windowExtent);

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/resources.h"
+#include "gui/console_settings.h"
 #include "server/server.h"
 
 namespace {

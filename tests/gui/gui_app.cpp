@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "app/console_services.h"
 #include "app/startup.h"
 #include "fakes/server_fake.h"
 #include "gui/icon.h"
@@ -61,7 +62,7 @@ XtAppContext guiApp() {
     XtVaSetValues(topLevel, XmNiconPixmap, createIconPixmap(XtDisplay(topLevel)), nullptr);
     getAppResources(topLevel, &appResources);
     fakeServer.reset();
-    createMainWindow(&mainWindow, topLevel, &appResources);
+    createMainWindow(&mainWindow, topLevel, &appResources, consoleServices());
     buildCommands = fakeServer.commands;
     builtResources = appResources;
     for (size_t i = 0; i < std::size(toggleSlots); ++i) {
@@ -75,7 +76,7 @@ XtAppContext guiApp() {
 void settle() { settle(appContext, XtDisplay(topLevel)); }
 
 Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
-                         AppResources* resources) {
+                         AppResources* resources, const ConsoleServices& services) {
     guiApp();
     std::vector<std::string> storage;
     storage.push_back(programName);
@@ -92,7 +93,7 @@ Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
     Widget shell = XtVaAppCreateShell(programName, "Vorda", applicationShellWidgetClass, display,
                                       XmNx, 720, XmNy, 0, nullptr);
     getAppResources(shell, resources);
-    createMainWindow(mw, shell, resources);
+    createMainWindow(mw, shell, resources, services);
     scope_init(&mw->scope, shell, mw->scope.drawingArea);  // as start-up does
     settle();
     return shell;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console_services.h"
 #include "app/resources.h"
 #include "app/startup.h"
 #include "gui/main_window.h"
@@ -30,9 +31,11 @@ void settle();
 
 // A second main window on a display connection of its own, whose resource
 // database is the resource file plus `xrm` lines (instance name "vorda-test").
-// Used for builds with other resources; handlers still serve the first window.
+// Used for builds with other resources or services; its handlers serve `mw`,
+// which must outlive the returned shell.
 Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
-                         AppResources* resources);
+                         AppResources* resources,
+                         const ConsoleServices& services = consoleServices());
 
 // A plain top-level shell on the first display, for panes and drawing areas
 // that tests build themselves.

@@ -244,6 +244,35 @@ TEST(FileMenuDeathTest, TenNamesEndTheProcessWithStatusOne) {
                 "^Too many file names defined in Vorda\n$");
 }
 
+// QRT and the File buttons reach the program only through the services the
+// window was built with, each for the window it belongs to.
+TEST(FileMenu, QrtAndQsoFilesUseTheServicesOfTheirWindow) {
+    static const MainWindow* quitWith = nullptr;
+    static int directoryAsked = 0;
+    ConsoleServices services = consoleServices();
+    services.quit = [](const MainWindow* mw) { quitWith = mw; };
+    services.qsoDirectory = [] {
+        ++directoryAsked;
+        return std::string("/nonexistent");
+    };
+    MainWindow mw{};
+    AppResources resources{};
+    Widget shell = buildSecondWindow({}, &mw, &resources, services);
+    XmPushButtonCallbackStruct call{};
+    call.reason = XmCR_ACTIVATE;
+    XtCallCallbacks(mw.qrtButton, XmNactivateCallback, &call);
+    EXPECT_EQ(quitWith, &mw);
+    testing::internal::CaptureStderr();  // the unreadable file's cause
+    XtCallCallbacks(mw.fileButtons[0], XmNactivateCallback, &call);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(directoryAsked, 1);
+    Widget warning = XtNameToWidget(shell, "*fileDiag");
+    ASSERT_NE(warning, nullptr);
+    const std::string message = labelOf(warning, XmNmessageString);
+    EXPECT_NE(message.find("/nonexistent/cq"), std::string::npos) << message;
+    XtDestroyWidget(shell);  // its handlers hold this record
+}
+
 TEST(Layout, DisplayFrameCentredAndRecvMarked) {
     guiApp();
     Dimension formWidth = 0;

@@ -12,6 +12,7 @@
 #include <string>
 #include <cstdlib>
 
+#include "app/console_services.h"
 #include "app/resources.h"
 #include "app/startup.h"
 #include "gui/main_window.h"
@@ -65,7 +66,7 @@ bool setUpApplication() {
     ::topLevel = XtVaAppCreateShell("vorda", "Vorda", applicationShellWidgetClass, display,
                                     nullptr);
     getAppResources(::topLevel, &appResources);
-    createMainWindow(&mainWindow, ::topLevel, &appResources);
+    createMainWindow(&mainWindow, ::topLevel, &appResources, consoleServices());
     scope_init(&mainWindow.scope, ::topLevel, mainWindow.scope.drawingArea);  // as start-up does
     XtRealizeWidget(::topLevel);
     settle();
