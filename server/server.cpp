@@ -1,14 +1,10 @@
 // The five server calls: channel buffers, the command table and status records.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "modem/receiver.h"
 #include "modem/varicode.h"
 #include "server/server_state.h"
-
-int32_t server_sample_rate = 8000;
-ServerPtt server_ptt;
 
 namespace {
 
@@ -183,42 +179,6 @@ int32_t read_spectrum(server_state& s, void* buffer, int32_t length) {
 
 }  // namespace
 
-server_state::~server_state() {
-    if (keyer.rig.rig != nullptr) rig->close(keyer.rig.rig);
-    for (uint32_t ch = 2; ch <= 6; ++ch) {
-        if (channels[ch].decoder != nullptr) destroy_receiver(channels[ch].decoder);
-        channels[ch].decoder = nullptr;
-    }
-}
-
-server_state& server_instance() {
-    // Never destroyed: the server thread runs until the process ends, exit included.
-    static server_state* instance = new server_state;
-    return *instance;
-}
-
-void server_setup(server_state& s, const char* ptt_device, const char* data_dir) {
-    for (channel_buffer& channel : s.channels) channel_clear(channel);
-    if (init_audio(s) == 0) std::exit(1);
-    // Before the thread exists: the rig's time to answer holds up the start only.
-    keyer_open(*s.ptt, *s.rig, s.ptt_settings, ptt_device, s.keyer);
-    load_code_table(data_dir);
-    s.spectrum.configure(1024, 1024, 0);
-    psk31_receiver* main_receiver = create_receiver();
-    main_receiver->spectrum = &s.spectrum;
-    {
-        std::lock_guard<std::mutex> hold(s.decoder_lock);
-        s.channels[2].decoder = main_receiver;
-    }
-    // The transmitter starts in its initial state; its blocks go to the playback stream.
-    s.transmitter.sink.context = &s;
-    s.transmitter.sink.write = [](void* context, const void* data, size_t bytes, int* error) {
-        auto* owner = static_cast<server_state*>(context);
-        return owner->audio->write(owner->playback, data, bytes, error) < 0 ? 1 : 0;
-    };
-    s.transmitter.sink.error_text = s.audio->error_text;
-}
-
 int32_t server_control(server_state& s, int32_t channel, int32_t spec, int32_t value) {
     const auto ch = static_cast<uint32_t>(channel);
     const auto sp = static_cast<uint32_t>(spec);
@@ -277,8 +237,6 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
     status->freq = static_cast<int32_t>(rx->freq * 100.0);
     return 0;
 }
-
-const char* server_ptt_problem() { return server_instance().keyer.problem.c_str(); }
 
 int32_t server_control(int32_t channel, int32_t spec, int32_t value) {
     return server_control(server_instance(), channel, spec, value);
