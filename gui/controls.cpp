@@ -60,7 +60,7 @@ void netCopy() {
     setFrequencyText(mainWindow.txFreqText, text);
     const float f = frequencyFieldValue(text);
     XtFree(text);
-    server_control(SERVER_TX_CHANNEL, 8, frequencyHundredths(f));
+    server_set_frequency(SERVER_TX_CHANNEL, frequencyHundredths(f));
 }
 
 bool shiftHeld(const XEvent* event) {
@@ -113,12 +113,12 @@ void recvCB(Widget, XtPointer, XtPointer) {
         std::snprintf(text, sizeof text, " de %.*s", CALL_LENGTH,
                       appResources.call != nullptr ? appResources.call : "");
         scope_draw(&mainScope, 0, 35, SCOPE_GREEN);
-        server_control(SERVER_TX_CHANNEL, 7, 2);
+        server_set_tx_mode(SERVER_TX_MODE_MORSE);
         server_send_text(text, 0);
     }
     // Queued behind the text still waiting: end, then PSK text mode for next time.
-    server_control(SERVER_TX_CHANNEL, 1, 0);
-    server_control(SERVER_TX_CHANNEL, 7, 1);
+    server_request(SERVER_TX_END);
+    server_set_tx_mode(SERVER_TX_MODE_PSK);
     scope_draw(&mainScope, 0, 35, SCOPE_GREEN);
     focusTo(mainWindow.txText);
     trState = 0;
@@ -129,9 +129,9 @@ void xmitCB(Widget, XtPointer, XtPointer) {
     if (trState == 1) return;
     netCopy();
     scope_draw(&mainScope, 128, 35, SCOPE_GREEN);
-    server_control(SERVER_TX_CHANNEL, 7, 1);
+    server_set_tx_mode(SERVER_TX_MODE_PSK);
     // From Tune the transmission runs already: only its mode changes.
-    if (trState == 0) server_control(SERVER_TX_CHANNEL, 1, 1);
+    if (trState == 0) server_request(SERVER_TX_WHEN_CLEAR);
     focusTo(mainWindow.txText);
     trState = 1;
     showTrState();
@@ -140,8 +140,8 @@ void xmitCB(Widget, XtPointer, XtPointer) {
 void tuneCB(Widget, XtPointer, XtPointer) {
     if (trState == 2) return;
     netCopy();
-    server_control(SERVER_TX_CHANNEL, 7, 4);
-    if (trState == 0) server_control(SERVER_TX_CHANNEL, 1, 17);
+    server_set_tx_mode(SERVER_TX_MODE_TUNE);
+    if (trState == 0) server_request(SERVER_TX_NOW);
     trState = 2;
     showTrState();
 }
@@ -164,8 +164,8 @@ void freqArrowCB(Widget arrow, XtPointer fieldData, XtPointer callData) {
     if (f < 0.0f) f = 0.0f;
     if (f > MAX_FREQUENCY) f = MAX_FREQUENCY;
     showFrequency(field, f);
-    server_control(tag == 'R' ? SERVER_MAIN_CHANNEL : SERVER_TX_CHANNEL, 8,
-                   frequencyHundredths(f));
+    server_set_frequency(tag == 'R' ? SERVER_MAIN_CHANNEL : SERVER_TX_CHANNEL,
+                         frequencyHundredths(f));
 }
 
 void freqTextCB(Widget field, XtPointer owner, XtPointer callData) {
@@ -194,12 +194,12 @@ void freqTextCB(Widget field, XtPointer owner, XtPointer callData) {
             }
             const intptr_t tag = userDataOf(field);
             if (tag == 'T' || tag == 'R') {
-                server_control(tag == 'T' ? SERVER_TX_CHANNEL : SERVER_MAIN_CHANNEL, 8,
-                               frequencyHundredths(f));
+                server_set_frequency(tag == 'T' ? SERVER_TX_CHANNEL : SERVER_MAIN_CHANNEL,
+                                     frequencyHundredths(f));
                 focusTo(mainWindow.txText);
             } else if (owner != nullptr) {
                 auto* decoder = static_cast<SecondaryDecoder*>(owner);
-                server_control(decoder->channel, 8, frequencyHundredths(f));
+                server_set_frequency(decoder->channel, frequencyHundredths(f));
                 focusTo(decoder->swapButton);
             } else {
                 std::fprintf(stderr, "callback with cdata==NULL and userData=%p (%c)\n",
@@ -248,7 +248,7 @@ void rxFreqFocusCB(Widget field, XtPointer owner, XtPointer callData) {
 }
 
 void afcCB(Widget, XtPointer, XtPointer callData) {
-    server_control(SERVER_MAIN_CHANNEL, 6, setOf(callData));
+    server_set_afc(SERVER_MAIN_CHANNEL, setOf(callData));
 }
 
 void netCB(Widget w, XtPointer, XtPointer callData) {
@@ -260,17 +260,17 @@ void netCB(Widget w, XtPointer, XtPointer callData) {
 // The receiver's flag takes the toggle's previous state; the poll loop shows the
 // receiver's own flag again at its next cycle.
 void dcdCB(Widget, XtPointer, XtPointer callData) {
-    server_control(SERVER_MAIN_CHANNEL, 2, setOf(callData) != 0 ? 0 : 1);
+    server_set_dcd(SERVER_MAIN_CHANNEL, setOf(callData) != 0 ? 0 : 1);
 }
 
 void qpskCB(Widget, XtPointer, XtPointer callData) {
     const int set = setOf(callData);
-    server_control(SERVER_MAIN_CHANNEL, 4, set);
-    server_control(SERVER_TX_CHANNEL, 4, set);
+    server_set_qpsk(SERVER_MAIN_CHANNEL, set);
+    server_set_qpsk(SERVER_TX_CHANNEL, set);
 }
 
 void lsbCB(Widget, XtPointer, XtPointer callData) {
     const int set = setOf(callData);
-    server_control(SERVER_MAIN_CHANNEL, 5, set);
-    server_control(SERVER_TX_CHANNEL, 5, set);
+    server_set_lsb(SERVER_MAIN_CHANNEL, set);
+    server_set_lsb(SERVER_TX_CHANNEL, set);
 }

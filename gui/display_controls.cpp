@@ -24,7 +24,7 @@ namespace {
 constexpr unsigned long SEEK_INTERVAL_MS = 5;
 
 void tuneMain(float frequency) {
-    server_control(SERVER_MAIN_CHANNEL, 8, frequencyHundredths(frequency));
+    server_set_frequency(SERVER_MAIN_CHANNEL, frequencyHundredths(frequency));
 }
 
 // The field's own foreground from the resource file, put back when a seek ends.

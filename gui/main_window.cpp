@@ -295,15 +295,14 @@ void buildFrequencyControls(MainWindow* mw, AppResources* res) {
 
     mw->rxFreqLabel = XtVaCreateManagedWidget("Rx Freq", xmLabelWidgetClass, mw->controlsRC,
                                               nullptr);
-    server_control(SERVER_MAIN_CHANNEL, 6, res->afc);
     mw->rxGenFrame = frame("genFrame", mw->controlsRC, XmSHADOW_ETCHED_IN, 3);
     mw->rxComboForm = form("rxComboForm", mw->rxGenFrame, 1);
     if (res->rxFreq == 0) res->rxFreq = 1000.0f;
-    server_control(SERVER_MAIN_CHANNEL, 8, hundredths(res->rxFreq));
+    server_set_frequency(SERVER_MAIN_CHANNEL, hundredths(res->rxFreq));
     setFreqText(mw, res->rxFreq);
     frequencyCombo(mw->rxComboForm, 'R', "rxFreqText", "rxUpArrow", "AFC", mw->freqText,
                    res->afc, &mw->rxFreqText, &mw->rxUpArrow, &mw->rxDownArrow, &mw->afcTB);
-    server_control(SERVER_MAIN_CHANNEL, 6, res->afc);
+    server_set_afc(SERVER_MAIN_CHANNEL, res->afc);
 
     mw->txFreqLabel = XtVaCreateManagedWidget("Tx Freq", xmLabelWidgetClass, mw->controlsRC,
                                               nullptr);
@@ -311,7 +310,7 @@ void buildFrequencyControls(MainWindow* mw, AppResources* res) {
     mw->txComboForm = form("txComboForm", mw->txGenFrame, 1);
     if (res->txFreq == 0) res->txFreq = 1000.0f;
     // The transmitter starts on the frequency the field shows.
-    server_control(SERVER_TX_CHANNEL, 8, hundredths(res->txFreq));
+    server_set_frequency(SERVER_TX_CHANNEL, hundredths(res->txFreq));
     setFreqText(mw, res->txFreq);
     frequencyCombo(mw->txComboForm, 'T', "txFreqText", "txUpArrow", "NET", mw->freqText,
                    res->net, &mw->txFreqText, &mw->txUpArrow, &mw->txDownArrow, &mw->netTB);
@@ -349,7 +348,7 @@ void buildModes(MainWindow* mw) {
                                              XmNalignment, XmALIGNMENT_CENTER, nullptr);
     mw->dcdTB = modeToggle("DCD", mw->modesRC);
     XmToggleButtonSetState(mw->dcdTB, False, False);
-    server_control(SERVER_MAIN_CHANNEL, 3, 15);
+    server_set_squelch(SERVER_MAIN_CHANNEL, 15);
     mw->qpskTB = modeToggle("QPSK", mw->modesRC);
     mw->lsbTB = modeToggle("LSB", mw->modesRC);
     mw->cwIdTB = modeToggle("CW ID", mw->modesRC);
@@ -367,10 +366,10 @@ void buildModes(MainWindow* mw) {
 
     mw->qpsk = toggleSet(mw->qpskTB) ? 1 : 0;
     mw->lsb = toggleSet(mw->lsbTB) ? 1 : 0;
-    server_control(SERVER_TX_CHANNEL, 4, mw->qpsk);
-    server_control(SERVER_MAIN_CHANNEL, 4, mw->qpsk);
-    server_control(SERVER_TX_CHANNEL, 5, mw->lsb);
-    server_control(SERVER_MAIN_CHANNEL, 5, mw->lsb);
+    server_set_qpsk(SERVER_TX_CHANNEL, mw->qpsk);
+    server_set_qpsk(SERVER_MAIN_CHANNEL, mw->qpsk);
+    server_set_lsb(SERVER_TX_CHANNEL, mw->lsb);
+    server_set_lsb(SERVER_MAIN_CHANNEL, mw->lsb);
 }
 
 void buildPanes(MainWindow* mw) {

@@ -33,17 +33,6 @@ SecondaryDecoder secondaryDecoders[DECODER_SLOTS];
 
 namespace {
 
-// Receive-channel commands of the server.
-constexpr int32_t SQUELCH = 3;
-constexpr int32_t QPSK = 4;
-constexpr int32_t LSB = 5;
-constexpr int32_t AFC = 6;
-constexpr int32_t COMM_MODE = 7;
-constexpr int32_t FREQUENCY = 8;
-constexpr int32_t SWAP = 64;
-constexpr int32_t ENABLE = 1;
-constexpr int32_t DISABLE = 128;
-
 // Every window-manager function but Close: only "Close" may close the window,
 // because it also frees the channel.
 constexpr int ALL_BUT_CLOSE = MWM_FUNC_ALL | MWM_FUNC_CLOSE;
@@ -77,12 +66,12 @@ SecondaryDecoder* owner(XtPointer clientData) {
 
 void decoderAfcCB(Widget, XtPointer clientData, XtPointer callData) {
     const auto* toggle = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    server_control(owner(clientData)->channel, AFC, toggle->set ? 1 : 0);
+    server_set_afc(owner(clientData)->channel, toggle->set ? 1 : 0);
 }
 
 void decoderQpskCB(Widget, XtPointer clientData, XtPointer callData) {
     const auto* toggle = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    server_control(owner(clientData)->channel, QPSK, toggle->set ? 1 : 0);
+    server_set_qpsk(owner(clientData)->channel, toggle->set ? 1 : 0);
 }
 
 bool shiftHeld(const XEvent* event) {
@@ -110,7 +99,7 @@ void decoderArrowCB(Widget arrow, XtPointer clientData, XtPointer callData) {
     XtFree(text);
     std::snprintf(d->freqText, sizeof d->freqText, "%4.1f", frequency);
     setFrequencyText(d->rx2FreqText, d->freqText);
-    server_control(d->channel, FREQUENCY, frequencyHundredths(frequency));
+    server_set_frequency(d->channel, frequencyHundredths(frequency));
 }
 
 // "<-> Main": the server exchanges the two receivers with all their settings;
@@ -118,7 +107,7 @@ void decoderArrowCB(Widget arrow, XtPointer clientData, XtPointer callData) {
 void swapCB(Widget, XtPointer clientData, XtPointer) {
     SecondaryDecoder* d = owner(clientData);
     MainWindow& mw = mainWindow;
-    server_control(SERVER_MAIN_CHANNEL, SWAP, d->channel);
+    server_swap_receivers(SERVER_MAIN_CHANNEL, d->channel);
 
     // As characters: the Latin-1 text passes unchanged whatever the locale.
     wchar_t* mainText = XmTextGetStringWcs(mw.rxText);
@@ -151,14 +140,14 @@ void swapCB(Widget, XtPointer clientData, XtPointer) {
     const float ownFrequency = fieldValue(d->rx2FreqText);
     std::snprintf(mw.freqText, sizeof mw.freqText, "%4.1f", ownFrequency);
     setFrequencyText(mw.rxFreqText, mw.freqText);
-    server_control(SERVER_MAIN_CHANNEL, FREQUENCY, frequencyHundredths(ownFrequency));
+    server_set_frequency(SERVER_MAIN_CHANNEL, frequencyHundredths(ownFrequency));
     writeFrequency(d, mainFrequency);
-    server_control(d->channel, FREQUENCY, frequencyHundredths(mainFrequency));
+    server_set_frequency(d->channel, frequencyHundredths(mainFrequency));
 }
 
 void closeCB(Widget, XtPointer clientData, XtPointer) {
     SecondaryDecoder* d = owner(clientData);
-    server_control(d->channel, COMM_MODE, DISABLE);
+    server_disable_receiver(d->channel);
     XtPopdown(d->secondaryDiag);
     d->state = 0;
 }
@@ -373,15 +362,15 @@ int decoder_open(int column) {
     if (d->secondaryDiag == nullptr) buildWindow(d, slot);
 
     d->channel = slot + 3;
-    server_control(d->channel, COMM_MODE, ENABLE);
-    server_control(d->channel, SQUELCH, 15);
+    server_enable_receiver(d->channel);
+    server_set_squelch(d->channel, 15);
     const Boolean qpsk = XmToggleButtonGetState(mainWindow.qpskTB);
     XmToggleButtonSetState(d->qpskTB, qpsk, False);
-    server_control(d->channel, QPSK, qpsk ? 1 : 0);
-    server_control(d->channel, LSB, 0);
-    server_control(d->channel, AFC, 1);
+    server_set_qpsk(d->channel, qpsk ? 1 : 0);
+    server_set_lsb(d->channel, 0);
+    server_set_afc(d->channel, 1);
     XmToggleButtonSetState(d->afcTB, True, False);
-    server_control(d->channel, FREQUENCY, frequencyHundredths(frequency));
+    server_set_frequency(d->channel, frequencyHundredths(frequency));
 
     // The field is written whatever it showed before: a channel opened at 0 Hz
     // would otherwise keep the "1000.0" it was built with (the shown frequency
