@@ -124,7 +124,7 @@ bench: deps
 sensitivity: deps
 	$(MAKE) build
 	tools/sensitivity.sh $(BUILD) 5
-	$(BUILD)/tests/measure_carrier_detect --seeds 5
+	$(BUILD)/bench/measure_carrier_detect --seeds 5
 
 # Builds, then starts the copy staged in $(BUILD)/stage (program, code table,
 # example QSO files and the resource file) on $DISPLAY with the user's sound server.

@@ -33,7 +33,7 @@ void netCopy(TrControls* c) {
     setFrequencyText(c->txFreq.text, text);
     const float f = frequencyFieldValue(text);
     XtFree(text);
-    server_control(SERVER_TX_CHANNEL, 8, frequencyHundredths(f));
+    server_set_frequency(SERVER_TX_CHANNEL, frequencyHundredths(f));
 }
 
 }  // namespace
@@ -60,12 +60,12 @@ void recvCB(Widget, XtPointer clientData, XtPointer) {
         std::snprintf(text, sizeof text, " de %.*s", CALL_LENGTH,
                       c->resources->call != nullptr ? c->resources->call : "");
         scope_draw(c->scope, 0, 35, SCOPE_GREEN);
-        server_control(SERVER_TX_CHANNEL, 7, 2);
+        server_set_tx_mode(SERVER_TX_MODE_MORSE);
         server_send_text(text, 0);
     }
     // Queued behind the text still waiting: end, then PSK text mode for next time.
-    server_control(SERVER_TX_CHANNEL, 1, 0);
-    server_control(SERVER_TX_CHANNEL, 7, 1);
+    server_request(SERVER_TX_END);
+    server_set_tx_mode(SERVER_TX_MODE_PSK);
     scope_draw(c->scope, 0, 35, SCOPE_GREEN);
     focusTo(c->txText);
     c->trState = 0;
@@ -77,9 +77,9 @@ void xmitCB(Widget, XtPointer clientData, XtPointer) {
     if (c->trState == 1) return;
     netCopy(c);
     scope_draw(c->scope, 128, 35, SCOPE_GREEN);
-    server_control(SERVER_TX_CHANNEL, 7, 1);
+    server_set_tx_mode(SERVER_TX_MODE_PSK);
     // From Tune the transmission runs already: only its mode changes.
-    if (c->trState == 0) server_control(SERVER_TX_CHANNEL, 1, 1);
+    if (c->trState == 0) server_request(SERVER_TX_WHEN_CLEAR);
     focusTo(c->txText);
     c->trState = 1;
     showTrState(c);
@@ -89,14 +89,14 @@ void tuneCB(Widget, XtPointer clientData, XtPointer) {
     TrControls* c = controlsOf(clientData);
     if (c->trState == 2) return;
     netCopy(c);
-    server_control(SERVER_TX_CHANNEL, 7, 4);
-    if (c->trState == 0) server_control(SERVER_TX_CHANNEL, 1, 17);
+    server_set_tx_mode(SERVER_TX_MODE_TUNE);
+    if (c->trState == 0) server_request(SERVER_TX_NOW);
     c->trState = 2;
     showTrState(c);
 }
 
 void afcCB(Widget, XtPointer, XtPointer callData) {
-    server_control(SERVER_MAIN_CHANNEL, 6, setOf(callData));
+    server_set_afc(SERVER_MAIN_CHANNEL, setOf(callData));
 }
 
 void netCB(Widget w, XtPointer clientData, XtPointer callData) {
@@ -108,19 +108,19 @@ void netCB(Widget w, XtPointer clientData, XtPointer callData) {
 // The receiver's flag takes the toggle's previous state; the poll loop shows the
 // receiver's own flag again at its next cycle.
 void dcdCB(Widget, XtPointer, XtPointer callData) {
-    server_control(SERVER_MAIN_CHANNEL, 2, setOf(callData) != 0 ? 0 : 1);
+    server_set_dcd(SERVER_MAIN_CHANNEL, setOf(callData) != 0 ? 0 : 1);
 }
 
 void qpskCB(Widget, XtPointer, XtPointer callData) {
     const int set = setOf(callData);
-    server_control(SERVER_MAIN_CHANNEL, 4, set);
-    server_control(SERVER_TX_CHANNEL, 4, set);
+    server_set_qpsk(SERVER_MAIN_CHANNEL, set);
+    server_set_qpsk(SERVER_TX_CHANNEL, set);
 }
 
 void lsbCB(Widget, XtPointer, XtPointer callData) {
     const int set = setOf(callData);
-    server_control(SERVER_MAIN_CHANNEL, 5, set);
-    server_control(SERVER_TX_CHANNEL, 5, set);
+    server_set_lsb(SERVER_MAIN_CHANNEL, set);
+    server_set_lsb(SERVER_TX_CHANNEL, set);
 }
 
 }  // namespace

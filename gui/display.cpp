@@ -204,10 +204,10 @@ void fft_setup(VordaDisplay* d, int length, int speed) {
     set_fft_length(d->geometry, length);
     // A length or interval of 0 would stop the analyzer: only real values go out.
     if (d->geometry.fft_length > 0) {
-        server_control(SERVER_SPECTRUM_CHANNEL, 32, d->geometry.fft_length);
+        server_set_fft_length(d->geometry.fft_length);
     }
     if (d->updateInterval > 0) {
-        server_control(SERVER_SPECTRUM_CHANNEL, 33, d->updateInterval);
+        server_set_fft_interval(d->updateInterval);
     }
 }
 

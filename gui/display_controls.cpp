@@ -20,7 +20,7 @@ namespace {
 constexpr unsigned long SEEK_INTERVAL_MS = 5;
 
 void tuneMain(float frequency) {
-    server_control(SERVER_MAIN_CHANNEL, 8, frequencyHundredths(frequency));
+    server_set_frequency(SERVER_MAIN_CHANNEL, frequencyHundredths(frequency));
 }
 
 TuningPanel* tuningOf(XtPointer clientData) { return static_cast<TuningPanel*>(clientData); }

@@ -48,7 +48,7 @@ void freqArrowCB(Widget arrow, XtPointer clientData, XtPointer callData) {
                                     shiftHeld(call->event), field->arrowRule);
     XtFree(text);
     frequency_field_write(field, f);
-    server_control(field->channel, 8, frequencyHundredths(f));
+    server_set_frequency(field->channel, frequencyHundredths(f));
 }
 
 void freqTextCB(Widget, XtPointer clientData, XtPointer callData) {
@@ -76,7 +76,7 @@ void freqTextCB(Widget, XtPointer clientData, XtPointer callData) {
                 setFrequencyText(field->text, "MAXFREQ");
                 f = MAX_FREQUENCY;
             }
-            server_control(field->channel, 8, frequencyHundredths(f));
+            server_set_frequency(field->channel, frequencyHundredths(f));
             focusTo(field->focusAfterEnter);
             return;
         }

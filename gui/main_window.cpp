@@ -189,14 +189,13 @@ void buildFrequencyControls(MainWindow* mw, AppResources* res) {
 
     mw->controls.rxFreqLabel =
         XtVaCreateManagedWidget("Rx Freq", xmLabelWidgetClass, mw->controls.controlsRC, nullptr);
-    server_control(SERVER_MAIN_CHANNEL, 6, res->afc);
     mw->controls.rxGenFrame = frame("genFrame", mw->controls.controlsRC, XmSHADOW_ETCHED_IN, 3);
     mw->controls.rxComboForm = form("rxComboForm", mw->controls.rxGenFrame, 1);
     if (res->rxFreq == 0) res->rxFreq = 1000.0f;
-    server_control(SERVER_MAIN_CHANNEL, 8, hundredths(res->rxFreq));
+    server_set_frequency(SERVER_MAIN_CHANNEL, hundredths(res->rxFreq));
     frequency_field_create(&mw->controls.rxFreq, mw->controls.rxComboForm, "rxFreqText",
                            "rxUpArrow", "AFC", frequencyText(res->rxFreq).c_str(), res->afc != 0);
-    server_control(SERVER_MAIN_CHANNEL, 6, res->afc);
+    server_set_afc(SERVER_MAIN_CHANNEL, res->afc);
 
     mw->controls.txFreqLabel =
         XtVaCreateManagedWidget("Tx Freq", xmLabelWidgetClass, mw->controls.controlsRC, nullptr);
@@ -204,7 +203,7 @@ void buildFrequencyControls(MainWindow* mw, AppResources* res) {
     mw->controls.txComboForm = form("txComboForm", mw->controls.txGenFrame, 1);
     if (res->txFreq == 0) res->txFreq = 1000.0f;
     // The transmitter starts on the frequency the field shows.
-    server_control(SERVER_TX_CHANNEL, 8, hundredths(res->txFreq));
+    server_set_frequency(SERVER_TX_CHANNEL, hundredths(res->txFreq));
     frequency_field_create(&mw->controls.txFreq, mw->controls.txComboForm, "txFreqText",
                            "txUpArrow", "NET", frequencyText(res->txFreq).c_str(), res->net != 0);
     XmToggleButtonSetState(mw->controls.txFreq.toggle, res->net ? True : False, False);
@@ -243,7 +242,7 @@ void buildModes(MainWindow* mw) {
                                 XmALIGNMENT_CENTER, nullptr);
     mw->controls.dcdTB = modeToggle("DCD", mw->controls.modesRC);
     XmToggleButtonSetState(mw->controls.dcdTB, False, False);
-    server_control(SERVER_MAIN_CHANNEL, 3, 15);
+    server_set_squelch(SERVER_MAIN_CHANNEL, 15);
     mw->controls.qpskTB = modeToggle("QPSK", mw->controls.modesRC);
     mw->controls.lsbTB = modeToggle("LSB", mw->controls.modesRC);
     mw->controls.cwIdTB = modeToggle("CW ID", mw->controls.modesRC);
@@ -262,10 +261,10 @@ void buildModes(MainWindow* mw) {
 
     mw->controls.qpsk = toggleSet(mw->controls.qpskTB) ? 1 : 0;
     mw->controls.lsb = toggleSet(mw->controls.lsbTB) ? 1 : 0;
-    server_control(SERVER_TX_CHANNEL, 4, mw->controls.qpsk);
-    server_control(SERVER_MAIN_CHANNEL, 4, mw->controls.qpsk);
-    server_control(SERVER_TX_CHANNEL, 5, mw->controls.lsb);
-    server_control(SERVER_MAIN_CHANNEL, 5, mw->controls.lsb);
+    server_set_qpsk(SERVER_TX_CHANNEL, mw->controls.qpsk);
+    server_set_qpsk(SERVER_MAIN_CHANNEL, mw->controls.qpsk);
+    server_set_lsb(SERVER_TX_CHANNEL, mw->controls.lsb);
+    server_set_lsb(SERVER_MAIN_CHANNEL, mw->controls.lsb);
 }
 
 void buildPanes(MainWindow* mw) {

@@ -27,17 +27,6 @@
 
 namespace {
 
-// Receive-channel commands of the server.
-constexpr int32_t SQUELCH = 3;
-constexpr int32_t QPSK = 4;
-constexpr int32_t LSB = 5;
-constexpr int32_t AFC = 6;
-constexpr int32_t COMM_MODE = 7;
-constexpr int32_t FREQUENCY = 8;
-constexpr int32_t SWAP = 64;
-constexpr int32_t ENABLE = 1;
-constexpr int32_t DISABLE = 128;
-
 // Every window-manager function but Close: only "Close" may close the window,
 // because it also frees the channel.
 constexpr int ALL_BUT_CLOSE = MWM_FUNC_ALL | MWM_FUNC_CLOSE;
@@ -57,12 +46,12 @@ SecondaryDecoder* owner(XtPointer clientData) {
 
 void decoderAfcCB(Widget, XtPointer clientData, XtPointer callData) {
     const auto* toggle = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    server_control(owner(clientData)->freq.channel, AFC, toggle->set ? 1 : 0);
+    server_set_afc(owner(clientData)->freq.channel, toggle->set ? 1 : 0);
 }
 
 void decoderQpskCB(Widget, XtPointer clientData, XtPointer callData) {
     const auto* toggle = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    server_control(owner(clientData)->freq.channel, QPSK, toggle->set ? 1 : 0);
+    server_set_qpsk(owner(clientData)->freq.channel, toggle->set ? 1 : 0);
 }
 
 // "<-> Main": the server exchanges the two receivers with all their settings;
@@ -72,7 +61,7 @@ void swapCB(Widget, XtPointer clientData, XtPointer) {
     MainWindow& mw = *d->window;
     Widget mainPane = mw.panes.rx.text;
     Widget ownPane = d->pane.text;
-    server_control(SERVER_MAIN_CHANNEL, SWAP, d->freq.channel);
+    server_swap_receivers(SERVER_MAIN_CHANNEL, d->freq.channel);
 
     // As characters: the Latin-1 text passes unchanged whatever the locale.
     wchar_t* mainText = XmTextGetStringWcs(mainPane);
@@ -104,14 +93,14 @@ void swapCB(Widget, XtPointer clientData, XtPointer) {
     const float mainFrequency = frequency_field_value(&mw.controls.rxFreq);
     const float ownFrequency = frequency_field_value(&d->freq);
     frequency_field_write(&mw.controls.rxFreq, ownFrequency);
-    server_control(SERVER_MAIN_CHANNEL, FREQUENCY, frequencyHundredths(ownFrequency));
+    server_set_frequency(SERVER_MAIN_CHANNEL, frequencyHundredths(ownFrequency));
     frequency_field_show(&d->freq, mainFrequency);
-    server_control(d->freq.channel, FREQUENCY, frequencyHundredths(mainFrequency));
+    server_set_frequency(d->freq.channel, frequencyHundredths(mainFrequency));
 }
 
 void closeCB(Widget, XtPointer clientData, XtPointer) {
     SecondaryDecoder* d = owner(clientData);
-    server_control(d->freq.channel, COMM_MODE, DISABLE);
+    server_disable_receiver(d->freq.channel);
     XtPopdown(d->secondaryDiag);
     d->state = 0;
 }
@@ -288,15 +277,15 @@ int decoder_open(MainWindow* mw, int column) {
     if (d->secondaryDiag == nullptr) buildWindow(mw, d, slot);
 
     d->freq.channel = slot + 3;
-    server_control(d->freq.channel, COMM_MODE, ENABLE);
-    server_control(d->freq.channel, SQUELCH, 15);
+    server_enable_receiver(d->freq.channel);
+    server_set_squelch(d->freq.channel, 15);
     const Boolean qpsk = XmToggleButtonGetState(mw->controls.qpskTB);
     XmToggleButtonSetState(d->qpskTB, qpsk, False);
-    server_control(d->freq.channel, QPSK, qpsk ? 1 : 0);
-    server_control(d->freq.channel, LSB, 0);
-    server_control(d->freq.channel, AFC, 1);
+    server_set_qpsk(d->freq.channel, qpsk ? 1 : 0);
+    server_set_lsb(d->freq.channel, 0);
+    server_set_afc(d->freq.channel, 1);
     XmToggleButtonSetState(d->freq.toggle, True, False);
-    server_control(d->freq.channel, FREQUENCY, frequencyHundredths(frequency));
+    server_set_frequency(d->freq.channel, frequencyHundredths(frequency));
 
     // The field is written whatever it showed before: a channel opened at 0 Hz
     // would otherwise keep the "1000.0" it was built with (the shown frequency

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "modem/oscillator.h"
 #include "modem/symbol_decoder.h"
 #include "modem/transmitter.h"
 
@@ -63,9 +64,9 @@ int32_t psk31_transmitter::processor() {
     for (int frame = 0; frame < kBlockFrames; ++frame) {
         sample_counter = (sample_counter + 1) % kSamplesPerSymbol;
         if (sample_counter == 0) next_symbol();
-        phase = static_cast<uint16_t>(phase + phase_step);
+        phase = static_cast<uint16_t>(advance_phase(phase, phase_step));
 
-        const float theta = static_cast<float>(phase * 2.0 * kPi / 65536.0);
+        const float theta = phase_angle(phase);
         const float sin_theta = std::sin(theta);  // float overloads: single precision
         const float cos_theta = std::cos(theta);
         // Raised-cosine crossfade from the previous vector to the current one.

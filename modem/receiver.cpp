@@ -5,6 +5,7 @@
 #include <new>
 #include <numbers>
 
+#include "modem/oscillator.h"
 #include "spectrum/spectrum_engine.h"
 
 namespace {
@@ -16,7 +17,6 @@ constexpr int32_t kSymbolPeriod = 1 << 24;
 constexpr int32_t kSymbolSixteenth = 1 << 20;
 constexpr int32_t kClockPull = 500;       // divisor of the early/late power difference
 constexpr double kAfcGain = 0.0005;       // Hz per 1/256 turn of drift per symbol
-constexpr double kStepsPerHertz = 8.192;  // 65536 / 8000
 
 // Channel filter at 500 samples per second, first half; the second half mirrors it.
 constexpr std::array<float, 32> kChannelHalf = {
@@ -41,7 +41,7 @@ struct receiver_tables {
             channel[k] = k < 32 ? kChannelHalf[k] : kChannelHalf[63 - k];
         }
         for (int32_t p = 0; p < 65536; ++p) {
-            const float theta = static_cast<float>(p * 2.0 * kPi / 65536);
+            const float theta = phase_angle(p);
             oscillator[p] = {std::sin(theta), std::cos(theta)};
         }
     }
@@ -51,8 +51,6 @@ const receiver_tables& tables() {
     static const receiver_tables table;
     return table;
 }
-
-int32_t oscillator_step(float freq) { return static_cast<int32_t>(freq * kStepsPerHertz); }
 
 // Phase of (s, c) in 1/256 turn, -128..127, with the roundings the decoder uses too.
 int32_t absolute_phase(float s, float c) {
@@ -198,7 +196,7 @@ psk31_receiver* create_receiver() {
 void destroy_receiver(psk31_receiver* receiver) { delete receiver; }
 
 void set_receiver_frequency(psk31_receiver& receiver, int32_t hundredths) {
-    receiver.freq = static_cast<float>(hundredths * 0.01);
+    receiver.freq = frequency_of_hundredths(hundredths);
     receiver.step = oscillator_step(receiver.freq);
 }
 
@@ -213,7 +211,7 @@ int receive_sample(psk31_receiver& receiver, int16_t sample) {
     if (r.spectrum != nullptr) r.spectrum->put_sample(sample);
 
     const float x = static_cast<float>(sample * (1.0 / 32767));
-    r.nco_phase = (r.nco_phase + r.step) & 0xFFFF;
+    r.nco_phase = advance_phase(r.nco_phase, r.step);
     const std::array<float, 2>& oscillator = t.oscillator[r.nco_phase];
     r.mix_sin[r.in_index] = oscillator[0] * x;
     r.mix_cos[r.in_index] = oscillator[1] * x;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "modem/oscillator.h"
 #include "modem/varicode.h"
 
 namespace {
@@ -122,8 +123,8 @@ bool is_setting(int32_t word) {
 void apply_setting(psk31_transmitter& tx, int32_t word) {
     if (word & kFrequencyBit) {
         const int32_t hundredths = word & 0xFFFFF;
-        tx.frequency = static_cast<float>(hundredths * 0.01);
-        tx.phase_step = static_cast<int32_t>(tx.frequency * 8.192);
+        tx.frequency = frequency_of_hundredths(hundredths);
+        tx.phase_step = oscillator_step(tx.frequency);
     } else if (word & 8) {
         tx.tx_mode = kModeTune;
     } else if (word & 4) {

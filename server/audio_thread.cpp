@@ -1,11 +1,8 @@
 // The server thread: receive phases over the capture stream, transmit phases into
 // the playback stream, and the push-to-talk change-overs between them.
-#include <pthread.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 #include "modem/receiver.h"
 #include "modem/varicode.h"
@@ -35,14 +32,6 @@ int16_t next_sample(server_state& s) {
     return saturating_sum(left, right);
 }
 
-// However the process ends (quit, a signal, an error dialog's OK), the radio is
-// not left keyed, and a rig is closed. A change-over under way is waited for.
-void release_ptt_at_exit() {
-    server_state& s = server_instance();
-    std::lock_guard<std::mutex> hold(s.ptt_lock);
-    keyer_release(*s.ptt, *s.rig, s.keyer);
-}
-
 // Keys or unkeys the radio. A transmission that goes out unkeyed though keying was
 // asked for, and an unkey the radio refused, are counted for the window to tell.
 void change_over(server_state& s, bool transmit) {
@@ -55,27 +44,7 @@ void change_over(server_state& s, bool transmit) {
     }
 }
 
-void* server_thread(void*) {
-    for (;;) master_handler();
-    return nullptr;
-}
-
 }  // namespace
-
-int32_t init_audio(server_state& s) {
-    int error = 0;
-    s.capture = s.audio->open(audio_direction::capture, server_sample_rate, &error);
-    if (s.capture == nullptr) {
-        std::fprintf(stderr, "init_audio sprx error - %d %s\n", error, s.audio->error_text(error));
-        return 0;
-    }
-    s.playback = s.audio->open(audio_direction::playback, server_sample_rate, &error);
-    if (s.playback == nullptr) {
-        std::fprintf(stderr, "init_audio sptx error - %d %s\n", error, s.audio->error_text(error));
-        return 0;
-    }
-    return 1;
-}
 
 int32_t receive_phase(server_state& s) {
     // Xmit waits on the carrier detect of the receiver that delivered last (the
@@ -173,38 +142,4 @@ int32_t run_master_handler(server_state& s) {
     if (receive_phase(s) < 0) return -1;
     transmit_phase(s);
     return 0;
-}
-
-int32_t init_audio() { return init_audio(server_instance()); }
-
-void master_handler() {
-    // A dead capture stream leaves nothing to do; the exit status tells it was a failure.
-    if (run_master_handler(server_instance()) < 0) std::exit(1);
-}
-
-int32_t server_init(const char* ptt_device, const char* data_dir) {
-    server_instance().ptt_settings = server_ptt;
-    server_setup(server_instance(), ptt_device, data_dir);
-    std::atexit(release_ptt_at_exit);
-
-    // The pthread calls return their error instead of setting errno; perror reads errno.
-    pthread_attr_t attributes;
-    if (const int rc = pthread_attr_init(&attributes); rc != 0) {
-        errno = rc;
-        std::perror("Cannot initialize pthread attributes");
-        std::exit(4);
-    }
-    pthread_t thread;
-    if (const int rc = pthread_create(&thread, &attributes, server_thread, nullptr); rc != 0) {
-        errno = rc;
-        std::perror("Cannot create IO processing thread");
-        std::exit(7);
-    }
-    pthread_setname_np(thread, "vorda-server");  // tells it apart in top -H and /proc
-    std::fputs("run_master_thread: master thread started\n", stderr);
-    if (const int rc = pthread_attr_destroy(&attributes); rc != 0) {
-        errno = rc;
-        std::perror("Failed to destroy attribute");
-    }
-    return 1;
 }

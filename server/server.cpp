@@ -1,20 +1,12 @@
 // The five server calls: channel buffers, the command table and status records.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "modem/receiver.h"
 #include "modem/varicode.h"
 #include "server/server_state.h"
 
-int32_t server_sample_rate = 8000;
-ServerPtt server_ptt;
-
 namespace {
-
-constexpr uint32_t kCommMode = 7;
-constexpr int32_t kCommEnable = 1;
-constexpr int32_t kCommDisable = 128;
 
 bool is_receive_channel(uint32_t channel) { return channel >= 2 && channel <= 6; }
 
@@ -32,11 +24,11 @@ void relink_spectrum(server_state& s) {
 }
 
 int32_t spectrum_control(server_state& s, uint32_t spec, int32_t value) {
-    if (spec != 32 && spec != 33) return -1;
+    if (spec != SERVER_SPEC_FFT_LENGTH && spec != SERVER_SPEC_FFT_INTERVAL) return -1;
     std::lock_guard<std::mutex> hold(s.decoder_lock);
     int32_t length = 0, interval = 0, kind = 0;
     s.spectrum.get_config(&length, &interval, &kind);
-    if (spec == 32) {
+    if (spec == SERVER_SPEC_FFT_LENGTH) {
         s.spectrum.configure(value, interval, kind);
     } else {
         s.spectrum.configure(length, value, kind);
@@ -48,10 +40,10 @@ int32_t transmitter_control(server_state& s, uint32_t spec, int32_t value) {
     std::lock_guard<std::mutex> hold(s.transmitter_lock);
     psk31_transmitter& tx = s.transmitter;
     switch (spec) {
-    case 1:
+    case SERVER_SPEC_TRANSMIT:
         switch (value) {
-        case 0:
-        case 16:
+        case SERVER_TX_END:
+        case SERVER_TX_ABORT:
             // Receive wins over every transmission not yet on the air: a request still
             // waiting (for a clear channel, or for the end of the transmission now
             // playing) is withdrawn, and what was queued for it never goes out. The
@@ -60,25 +52,27 @@ int32_t transmitter_control(server_state& s, uint32_t spec, int32_t value) {
             // queued text, or withdrawn whole.
             s.transmit_request.store(0, std::memory_order_relaxed);
             tx.withdraw_unsent();
-            tx.put_command(value == 0 ? TX_END : TX_ABORT);
+            tx.put_command(value == SERVER_TX_END ? TX_END : TX_ABORT);
             break;
-        case 1: s.transmit_request.store(1, std::memory_order_relaxed); break;
-        case 17: s.transmit_request.store(2, std::memory_order_relaxed); break;
+        case SERVER_TX_WHEN_CLEAR: s.transmit_request.store(1, std::memory_order_relaxed); break;
+        case SERVER_TX_NOW: s.transmit_request.store(2, std::memory_order_relaxed); break;
         default: break;
         }
         return 0;
-    case 4:
+    case SERVER_SPEC_QPSK:
         s.tx_qpsk = value;
         tx.put_command(psk_mode_word(s));
         return 0;
-    case 5:
+    case SERVER_SPEC_LSB:
         s.tx_lsb = value;
         tx.put_command(psk_mode_word(s));
         return 0;
-    case 7:
-        tx.put_command(value == 2 ? TX_MODE_MORSE : value == 4 ? TX_MODE_TUNE : psk_mode_word(s));
+    case SERVER_SPEC_COMM_MODE:
+        tx.put_command(value == SERVER_TX_MODE_MORSE  ? TX_MODE_MORSE
+                       : value == SERVER_TX_MODE_TUNE ? TX_MODE_TUNE
+                                                      : psk_mode_word(s));
         return 0;
-    case 8:
+    case SERVER_SPEC_FREQUENCY:
         tx.put_command(TX_FREQUENCY + (static_cast<uint32_t>(value) & 0xFFFFF));
         return 0;
     default:
@@ -106,7 +100,7 @@ int32_t receiver_control(server_state& s, uint32_t channel, uint32_t spec, int32
 
     if (rx == nullptr) {
         hold.unlock();
-        if (spec == kCommMode && value == kCommEnable) {
+        if (spec == SERVER_SPEC_COMM_MODE && value == SERVER_RX_ENABLE) {
             psk31_receiver* fresh = create_receiver();  // allocated outside the lock
             if (fresh == nullptr) {
                 std::fprintf(stderr, "warning: no memory for a receiver on channel %d\n",
@@ -123,28 +117,24 @@ int32_t receiver_control(server_state& s, uint32_t channel, uint32_t spec, int32
     }
 
     switch (spec) {
-    case 2:
+    case SERVER_SPEC_DCD:
         rx->dcd = value;
         return 0;
-    case 3:
+    case SERVER_SPEC_SQUELCH:
         rx->squelch = value;
         s.squelch.store(value, std::memory_order_relaxed);
         return 0;
-    case 4:
-        rx->qpsk = value;
-        rx->decoder.qpsk = value;
-        rx->decoder.lsb = rx->lsb;
+    case SERVER_SPEC_QPSK:
+        set_receiver_mode(*rx, value, rx->lsb);
         return 0;
-    case 5:
-        rx->lsb = value;
-        rx->decoder.lsb = value;
-        rx->decoder.qpsk = rx->qpsk;
+    case SERVER_SPEC_LSB:
+        set_receiver_mode(*rx, rx->qpsk, value);
         return 0;
-    case 6:
+    case SERVER_SPEC_AFC:
         rx->afc = value;
         return 0;
-    case kCommMode:
-        if (value == kCommDisable) {
+    case SERVER_SPEC_COMM_MODE:
+        if (value == SERVER_RX_DISABLE) {
             if (channel == 2) return -1;  // the main channel stays active
             buffer.decoder = nullptr;
             hold.unlock();
@@ -156,10 +146,10 @@ int32_t receiver_control(server_state& s, uint32_t channel, uint32_t spec, int32
         std::fprintf(stderr, "warning: active channel %d: COMM_MODE %d\n", static_cast<int>(channel),
                      value);
         return 0;
-    case 8:
+    case SERVER_SPEC_FREQUENCY:
         set_receiver_frequency(*rx, value);
         return 0;
-    case 64:
+    case SERVER_SPEC_SWAP:
         return swap_receivers(s, channel, value);
     default:
         return -1;
@@ -182,42 +172,6 @@ int32_t read_spectrum(server_state& s, void* buffer, int32_t length) {
 }
 
 }  // namespace
-
-server_state::~server_state() {
-    if (keyer.rig.rig != nullptr) rig->close(keyer.rig.rig);
-    for (uint32_t ch = 2; ch <= 6; ++ch) {
-        if (channels[ch].decoder != nullptr) destroy_receiver(channels[ch].decoder);
-        channels[ch].decoder = nullptr;
-    }
-}
-
-server_state& server_instance() {
-    // Never destroyed: the server thread runs until the process ends, exit included.
-    static server_state* instance = new server_state;
-    return *instance;
-}
-
-void server_setup(server_state& s, const char* ptt_device, const char* data_dir) {
-    for (channel_buffer& channel : s.channels) channel_clear(channel);
-    if (init_audio(s) == 0) std::exit(1);
-    // Before the thread exists: the rig's time to answer holds up the start only.
-    keyer_open(*s.ptt, *s.rig, s.ptt_settings, ptt_device, s.keyer);
-    load_code_table(data_dir);
-    s.spectrum.configure(1024, 1024, 0);
-    psk31_receiver* main_receiver = create_receiver();
-    main_receiver->spectrum = &s.spectrum;
-    {
-        std::lock_guard<std::mutex> hold(s.decoder_lock);
-        s.channels[2].decoder = main_receiver;
-    }
-    // The transmitter starts in its initial state; its blocks go to the playback stream.
-    s.transmitter.sink.context = &s;
-    s.transmitter.sink.write = [](void* context, const void* data, size_t bytes, int* error) {
-        auto* owner = static_cast<server_state*>(context);
-        return owner->audio->write(owner->playback, data, bytes, error) < 0 ? 1 : 0;
-    };
-    s.transmitter.sink.error_text = s.audio->error_text;
-}
 
 int32_t server_control(server_state& s, int32_t channel, int32_t spec, int32_t value) {
     const auto ch = static_cast<uint32_t>(channel);
@@ -277,8 +231,6 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
     status->freq = static_cast<int32_t>(rx->freq * 100.0);
     return 0;
 }
-
-const char* server_ptt_problem() { return server_instance().keyer.problem.c_str(); }
 
 int32_t server_control(int32_t channel, int32_t spec, int32_t value) {
     return server_control(server_instance(), channel, spec, value);

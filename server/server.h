@@ -60,8 +60,79 @@ int32_t server_init(const char* ptt_device, const char* data_dir);
 // After server_init: why the rig for CAT keying did not open, or "".
 const char* server_ptt_problem();
 
+// The spec argument of server_control: what a command sets. The numbers are the
+// interface and never change.
+enum ServerSpec : int32_t {
+    SERVER_SPEC_TRANSMIT = 1,       // transmitter: a SERVER_TX_* request below
+    SERVER_SPEC_DCD = 2,            // receiver: carrier-detect flag
+    SERVER_SPEC_SQUELCH = 3,        // receiver: carrier-detect threshold; -1 delivers always
+    SERVER_SPEC_QPSK = 4,           // receiver or transmitter: non-zero QPSK
+    SERVER_SPEC_LSB = 5,            // receiver or transmitter: non-zero lower sideband
+    SERVER_SPEC_AFC = 6,            // receiver: non-zero AFC on
+    SERVER_SPEC_COMM_MODE = 7,      // receiver: enable or disable; transmitter: its mode
+    SERVER_SPEC_FREQUENCY = 8,      // receiver or transmitter: hundredths of a hertz
+    SERVER_SPEC_FFT_LENGTH = 32,    // spectrum channel: FFT length
+    SERVER_SPEC_FFT_INTERVAL = 33,  // spectrum channel: input samples between spectra
+    SERVER_SPEC_SWAP = 64,          // receiver: partner channel, 2 to 6
+};
+
+// Values of SERVER_SPEC_TRANSMIT.
+constexpr int32_t SERVER_TX_END = 0;         // back to receive once the queue has gone
+constexpr int32_t SERVER_TX_WHEN_CLEAR = 1;  // transmit once carrier detect is off
+constexpr int32_t SERVER_TX_ABORT = 16;      // back to receive at once
+constexpr int32_t SERVER_TX_NOW = 17;        // transmit at once
+// Values of SERVER_SPEC_COMM_MODE.
+constexpr int32_t SERVER_RX_ENABLE = 1;      // receive channels 3 to 6
+constexpr int32_t SERVER_RX_DISABLE = 128;
+constexpr int32_t SERVER_TX_MODE_PSK = 1;    // any value but the two below
+constexpr int32_t SERVER_TX_MODE_MORSE = 2;  // the Morse identification
+constexpr int32_t SERVER_TX_MODE_TUNE = 4;   // a steady carrier
+
 // One command; 0 when taken, -1 when refused. Channel and spec compare unsigned.
 int32_t server_control(int32_t channel, int32_t spec, int32_t value);
+
+// The commands the program gives, by name.
+inline int32_t server_set_frequency(int32_t channel, int32_t hundredths) {
+    return server_control(channel, SERVER_SPEC_FREQUENCY, hundredths);
+}
+inline int32_t server_set_qpsk(int32_t channel, int32_t on) {
+    return server_control(channel, SERVER_SPEC_QPSK, on);
+}
+inline int32_t server_set_lsb(int32_t channel, int32_t on) {
+    return server_control(channel, SERVER_SPEC_LSB, on);
+}
+inline int32_t server_set_afc(int32_t channel, int32_t on) {
+    return server_control(channel, SERVER_SPEC_AFC, on);
+}
+inline int32_t server_set_squelch(int32_t channel, int32_t threshold) {
+    return server_control(channel, SERVER_SPEC_SQUELCH, threshold);
+}
+inline int32_t server_set_dcd(int32_t channel, int32_t on) {
+    return server_control(channel, SERVER_SPEC_DCD, on);
+}
+inline int32_t server_enable_receiver(int32_t channel) {
+    return server_control(channel, SERVER_SPEC_COMM_MODE, SERVER_RX_ENABLE);
+}
+inline int32_t server_disable_receiver(int32_t channel) {
+    return server_control(channel, SERVER_SPEC_COMM_MODE, SERVER_RX_DISABLE);
+}
+inline int32_t server_swap_receivers(int32_t channel, int32_t partner) {
+    return server_control(channel, SERVER_SPEC_SWAP, partner);
+}
+// request: one of SERVER_TX_END, _WHEN_CLEAR, _ABORT, _NOW.
+inline int32_t server_request(int32_t request) {
+    return server_control(SERVER_TX_CHANNEL, SERVER_SPEC_TRANSMIT, request);
+}
+// mode: SERVER_TX_MODE_PSK, _MORSE or _TUNE.
+inline int32_t server_set_tx_mode(int32_t mode) {
+    return server_control(SERVER_TX_CHANNEL, SERVER_SPEC_COMM_MODE, mode);
+}
+inline int32_t server_set_fft_length(int32_t length) {
+    return server_control(SERVER_SPECTRUM_CHANNEL, SERVER_SPEC_FFT_LENGTH, length);
+}
+inline int32_t server_set_fft_interval(int32_t samples) {
+    return server_control(SERVER_SPECTRUM_CHANNEL, SERVER_SPEC_FFT_INTERVAL, samples);
+}
 
 // Waiting bytes of channel 0 or 2 to 6 (count returned), or one spectrum of N floats
 // from channel 1 (N returned, 0 when none is ready); -1 for other channels.

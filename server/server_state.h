@@ -60,6 +60,10 @@ struct server_state {
 // The program's record, created on first use and kept to the end of the process.
 server_state& server_instance();
 
+// The life cycle (server/lifecycle.cpp): the record, start-up, the thread and exit.
+// The audio thread (server/audio_thread.cpp) and the calls (server/server.cpp) only
+// work on a record they are given; neither calls into the other.
+
 // Start-up without the thread: buffers, PTT (by s.ptt_settings), audio, code table,
 // spectrum engine, main receiver and transmitter. Failures but the PTT's end the process.
 void server_setup(server_state& s, const char* ptt_device, const char* data_dir);

@@ -351,8 +351,7 @@ int decode(const options& o, const char* path) {
     psk31_receiver rx;
     init_receiver(rx);
     set_receiver_frequency(rx, static_cast<int32_t>(std::lround(o.frequency * 100)));
-    rx.qpsk = rx.decoder.qpsk = o.qpsk ? 1 : 0;
-    rx.lsb = rx.decoder.lsb = o.lsb ? 1 : 0;
+    set_receiver_mode(rx, o.qpsk ? 1 : 0, o.lsb ? 1 : 0);
     rx.afc = o.afc ? 1 : 0;
     rx.squelch = o.squelch;
 

@@ -98,11 +98,11 @@ int main(int argc, char** argv) {
     server_init(nullptr, VORDA_SOURCE_DATA_DIR);
     const int32_t frequencies[] = {100000, 60000, 140000, 180000, 220000};
     for (int32_t ch = 2; ch <= 6; ++ch) {
-        if (ch > 2) server_control(ch, 7, 1);
-        server_control(ch, 8, frequencies[ch - 2]);
-        server_control(ch, 3, 15);
+        if (ch > 2) server_enable_receiver(ch);
+        server_set_frequency(ch, frequencies[ch - 2]);
+        server_set_squelch(ch, 15);
     }
-    server_control(1, 33, 256);
+    server_set_fft_interval(256);
 
     std::atomic<bool> stop{false};
     std::thread signal([&stop] { play_signal(stop); });

@@ -1,7 +1,7 @@
 // Clicks on a PSK31 text signal in the tuning display, block by block: the modem's
 // transmitter makes the signal, the spectrum engine and the display's columns see it
 // as the running program does, and click_frequency says where each click would tune.
-// Shared by the display tests and the measurement program bench/measure/snap_offsets.
+// Shared by the display tests and the measurement program display/measure/snap_offsets.
 #pragma once
 
 #include <cmath>

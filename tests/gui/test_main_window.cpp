@@ -145,8 +145,8 @@ TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
 TEST(InitialServerSettings, FromTheResourceFile) {
     guiApp();
     const std::vector<FakeCommand> expected = {
-        {2, 6, 1},      {2, 8, 100000}, {2, 6, 1}, {255, 8, 100000}, {2, 3, 15},
-        {255, 4, 0},    {2, 4, 0},      {255, 5, 0}, {2, 5, 0},
+        {2, 8, 100000}, {2, 6, 1},   {255, 8, 100000}, {2, 3, 15},
+        {255, 4, 0},    {2, 4, 0},   {255, 5, 0},      {2, 5, 0},
     };
     EXPECT_EQ(buildCommands, expected);
     EXPECT_FLOAT_EQ(builtResources.rxFreq, 1000.0f);
@@ -163,8 +163,8 @@ TEST(InitialServerSettings, UnsetFrequenciesAndModesTakenFromToggles) {
                            "vorda-test*QPSK.set: True", "vorda-test*LSB.set: True"},
                           &mw, &res);
     const std::vector<FakeCommand> expected = {
-        {2, 6, 0},   {2, 8, 100000}, {2, 6, 0},   {255, 8, 100000}, {2, 3, 15},
-        {255, 4, 1}, {2, 4, 1},      {255, 5, 1}, {2, 5, 1},
+        {2, 8, 100000}, {2, 6, 0},   {255, 8, 100000}, {2, 3, 15},
+        {255, 4, 1},    {2, 4, 1},   {255, 5, 1},      {2, 5, 1},
     };
     EXPECT_EQ(fakeServer.commands, expected);
     EXPECT_FLOAT_EQ(res.rxFreq, 1000.0f);

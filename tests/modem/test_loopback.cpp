@@ -54,8 +54,7 @@ Decoded receive(const std::vector<int16_t>& audio, int qpsk, int lsb, int hundre
     psk31_receiver rx;
     init_receiver(rx);
     set_receiver_frequency(rx, hundredths);
-    rx.qpsk = rx.decoder.qpsk = qpsk;
-    rx.lsb = rx.decoder.lsb = lsb;
+    set_receiver_mode(rx, qpsk, lsb);
     rx.afc = afc;
     rx.squelch = 15;
     Decoded out;

@@ -74,8 +74,8 @@ TEST(ServerThread, StrongSignalOnBothChannelsDecodesExactly) {
             o.lead_out = 4000;
             for (int16_t v : psk31_signal::make_signal(text, o)) audio.add_frames({v}, v);
             pad_to_chunk(audio);
-            ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
-            ASSERT_EQ(server_control(*s, 2, 4, qpsk ? 1 : 0), 0);
+            ASSERT_EQ(server_control(*s, 2, SERVER_SPEC_SQUELCH, 15), 0);
+            ASSERT_EQ(server_control(*s, 2, SERVER_SPEC_QPSK, qpsk ? 1 : 0), 0);
             CaptureStderr();
             EXPECT_EQ(receive_phase(*s), -1);  // to the end of the script
             GetCapturedStderr();
@@ -109,7 +109,7 @@ TEST(ServerThread, RequestOneOnSilenceGoesOnceCarrierDetectIsOff) {
         recorded_ptt ptt;
         auto s = make_server(audio, ptt);
         audio.add_silence(32 * kChunk);
-        ASSERT_EQ(server_control(*s, 2, 2, dcd), 0);
+        ASSERT_EQ(server_control(*s, 2, SERVER_SPEC_DCD, dcd), 0);
         s->transmit_request.store(1);
         const int32_t result = receive_phase(*s);
         EXPECT_EQ(result, 0) << "carrier detect " << dcd;
@@ -135,7 +135,7 @@ TEST(ServerThread, RequestOneAfterASignalGoesWhenTheInputFallsSilent) {
     audio.add_frames(pcm);
     audio.add_silence(4 * 8000);
     pad_to_chunk(audio);
-    ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+    ASSERT_EQ(server_control(*s, 2, SERVER_SPEC_SQUELCH, 15), 0);
     audio.request_at_frame = static_cast<int64_t>(pcm.size() / 2 / kChunk * kChunk);
     audio.request_value = 1;
     ASSERT_EQ(receive_phase(*s), 0);
@@ -173,7 +173,7 @@ protected:
 
     void SetUp() override {
         script.build(audio);
-        ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+        ASSERT_EQ(server_control(*s, 2, SERVER_SPEC_SQUELCH, 15), 0);
     }
 };
 
@@ -204,7 +204,7 @@ TEST(ServerThread, SquelchMinusOneDeliversCharactersDecodedWithoutCarrierDetect)
         std::vector<double> noise(4 * 8000, 0.0);
         psk31_signal::add_noise(noise, 3000.0, 11);
         audio.add_frames(psk31_signal::to_pcm(noise));
-        ASSERT_EQ(server_control(*s, 2, 3, squelch), 0);
+        ASSERT_EQ(server_control(*s, 2, SERVER_SPEC_SQUELCH, squelch), 0);
         CaptureStderr();
         EXPECT_EQ(receive_phase(*s), -1);
         GetCapturedStderr();
@@ -224,8 +224,8 @@ TEST(ServerThread, SecondaryChannelDecodesItsOwnSignal) {
     auto s = make_server(audio, ptt);
     audio.add_frames(signal_at(1500.0, "secondary"));
     pad_to_chunk(audio);
-    ASSERT_EQ(server_control(*s, 4, 7, 1), 0);
-    ASSERT_EQ(server_control(*s, 4, 8, 150000), 0);
+    ASSERT_EQ(server_control(*s, 4, SERVER_SPEC_COMM_MODE, SERVER_RX_ENABLE), 0);
+    ASSERT_EQ(server_control(*s, 4, SERVER_SPEC_FREQUENCY, 150000), 0);
     CaptureStderr();
     EXPECT_EQ(receive_phase(*s), -1);
     GetCapturedStderr();
@@ -359,14 +359,14 @@ TEST(ServerThread, MainChannelKeepsDecodingWhileSecondariesComeAndGo) {
     ServerStatus status;
     for (int round = 0; !done.load(); ++round) {
         const int32_t ch = 3 + round % 4;
-        server_control(*s, ch, 7, 1);
-        server_control(*s, ch, 8, 50000 + 1000 * round % 200000);
-        server_control(*s, ch, 64, 3 + (round + 1) % 4);
+        server_control(*s, ch, SERVER_SPEC_COMM_MODE, SERVER_RX_ENABLE);
+        server_control(*s, ch, SERVER_SPEC_FREQUENCY, 50000 + 1000 * round % 200000);
+        server_control(*s, ch, SERVER_SPEC_SWAP, 3 + (round + 1) % 4);
         server_get_status(*s, ch, &status, sizeof status);
         server_get_status(*s, 2, &status, sizeof status);
         server_read(*s, 1, spectrum.data(), 4096);
         server_read(*s, ch, bytes, sizeof bytes);
-        if (round % 3 == 0) server_control(*s, ch, 7, 128);
+        if (round % 3 == 0) server_control(*s, ch, SERVER_SPEC_COMM_MODE, SERVER_RX_DISABLE);
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     worker.join();
@@ -397,7 +397,7 @@ protected:
         audio.add_frames(psk31_signal::to_pcm(noise));
         pad_to_chunk(audio);
         audio.write_delay_us = 300;
-        ASSERT_EQ(server_control(*s, 2, 3, 15), 0);
+        ASSERT_EQ(server_control(*s, 2, SERVER_SPEC_SQUELCH, 15), 0);
     }
     void TearDown() override {
         if (worker.joinable()) stop();
@@ -414,7 +414,7 @@ protected:
     // Ends a worker that does not end by itself (a fault already reported).
     void stop() {
         while (!done.load()) {
-            server_control(*s, 255, 1, 0);
+            server_control(*s, 255, SERVER_SPEC_TRANSMIT, SERVER_TX_END);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         worker.join();
@@ -429,24 +429,24 @@ protected:
 
     void xmit() {
         if (tr_state == 1) return;
-        server_control(*s, 255, 7, 1);
-        if (tr_state == 0) server_control(*s, 255, 1, 1);
+        server_control(*s, 255, SERVER_SPEC_COMM_MODE, SERVER_TX_MODE_PSK);
+        if (tr_state == 0) server_control(*s, 255, SERVER_SPEC_TRANSMIT, SERVER_TX_WHEN_CLEAR);
         tr_state = 1;
     }
     void tune() {
         if (tr_state == 2) return;
-        server_control(*s, 255, 7, 4);
-        if (tr_state == 0) server_control(*s, 255, 1, 17);
+        server_control(*s, 255, SERVER_SPEC_COMM_MODE, SERVER_TX_MODE_TUNE);
+        if (tr_state == 0) server_control(*s, 255, SERVER_SPEC_TRANSMIT, SERVER_TX_NOW);
         tr_state = 2;
     }
     void recv() {
         if (tr_state == 0) return;
         if (tr_state == 1 && cw_id) {
-            server_control(*s, 255, 7, 2);
+            server_control(*s, 255, SERVER_SPEC_COMM_MODE, SERVER_TX_MODE_MORSE);
             server_send_text(*s, " de N0CALL", 0);
         }
-        server_control(*s, 255, 1, 0);
-        server_control(*s, 255, 7, 1);
+        server_control(*s, 255, SERVER_SPEC_TRANSMIT, SERVER_TX_END);
+        server_control(*s, 255, SERVER_SPEC_COMM_MODE, SERVER_TX_MODE_PSK);
         tr_state = 0;
     }
     void type(const char* text) { server_send_text(*s, text, 0); }

@@ -27,16 +27,16 @@ struct transmission {
 
     void run(const char* text) {
         server_send_text(*s, text, 0);
-        server_control(*s, 255, 1, 17);
+        server_control(*s, SERVER_TX_CHANNEL, SERVER_SPEC_TRANSMIT, SERVER_TX_NOW);
         testing::internal::CaptureStderr();
         std::thread worker([this] { result = run_master_handler(*s); });
         // The end may only be asked for once the transmission has begun.
         const int before = audio.writes.load();
         EXPECT_TRUE(wait_for([&] { return audio.writes.load() >= before + 3; }, 10))
             << "the transmission did not begin";
-        server_control(*s, 255, 1, 0);
+        server_control(*s, SERVER_TX_CHANNEL, SERVER_SPEC_TRANSMIT, SERVER_TX_END);
         // A request made during the transmission waits for the next receive phase.
-        server_control(*s, 255, 1, 1);
+        server_control(*s, SERVER_TX_CHANNEL, SERVER_SPEC_TRANSMIT, SERVER_TX_WHEN_CLEAR);
         worker.join();
         stderr_text = testing::internal::GetCapturedStderr();
     }

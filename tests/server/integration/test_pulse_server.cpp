@@ -203,12 +203,16 @@ protected:
         // on itself, whatever an earlier test (or repetition) left.
         static const bool started = server_init(nullptr, VORDA_SOURCE_DATA_DIR) == 1;
         ASSERT_TRUE(started);
-        const int32_t settings[][3] = {
-            {255, 1, 0},      {2, 8, 100000}, {2, 6, 1}, {2, 4, 0}, {2, 5, 0}, {2, 3, 15},
-            {255, 8, 100000}, {255, 4, 0},    {255, 5, 0},
-        };
-        for (const auto& c : settings) ASSERT_EQ(server_control(c[0], c[1], c[2]), 0);
-        server_control(3, 7, 128);  // the secondary receiver off, if a test left it on
+        ASSERT_EQ(server_request(SERVER_TX_END), 0);
+        ASSERT_EQ(server_set_frequency(2, 100000), 0);
+        ASSERT_EQ(server_set_afc(2, 1), 0);
+        ASSERT_EQ(server_set_qpsk(2, 0), 0);
+        ASSERT_EQ(server_set_lsb(2, 0), 0);
+        ASSERT_EQ(server_set_squelch(2, 15), 0);
+        ASSERT_EQ(server_set_frequency(SERVER_TX_CHANNEL, 100000), 0);
+        ASSERT_EQ(server_set_qpsk(SERVER_TX_CHANNEL, 0), 0);
+        ASSERT_EQ(server_set_lsb(SERVER_TX_CHANNEL, 0), 0);
+        server_disable_receiver(3);  // the secondary receiver off, if a test left it on
         ASSERT_TRUE(poll_until([] { return transmitting() != 1; }, 30))
             << "an earlier transmission does not end";
         for (int32_t channel : {0, 2, 3}) drain(channel);
@@ -230,7 +234,7 @@ protected:
 
     // Recv, then what is echoed until the transmission has ended.
     static std::string end_transmission() {
-        EXPECT_EQ(server_control(255, 1, 0), 0);
+        EXPECT_EQ(server_request(SERVER_TX_END), 0);
         std::string echo;
         EXPECT_TRUE(poll_until([&] { echo += drain(0); return transmitting() != 1; }, 30))
             << "the transmission does not end";
@@ -252,10 +256,10 @@ TEST_F(PulseServer, DecodesTheMainAndASecondarySignalPlayedAtTheSameTime) {
     const std::string main_wav = encode("main.wav", main_text, "1000");
     const std::string second_wav = encode("second.wav", second_text, "1500");
 
-    ASSERT_EQ(server_control(2, 3, 15), 0);
-    ASSERT_EQ(server_control(3, 7, 1), 0);
-    ASSERT_EQ(server_control(3, 8, 150000), 0);
-    ASSERT_EQ(server_control(3, 3, 15), 0);
+    ASSERT_EQ(server_set_squelch(2, 15), 0);
+    ASSERT_EQ(server_enable_receiver(3), 0);
+    ASSERT_EQ(server_set_frequency(3, 150000), 0);
+    ASSERT_EQ(server_set_squelch(3, 15), 0);
     // Both signals in one file, so they begin together. Played by two paplay
     // processes, one began up to a second late on a busy machine, and its first
     // samples were cut (the sink takes back what it rendered ahead for a starting
@@ -294,16 +298,16 @@ TEST_F(PulseServer, DecodesTheMainAndASecondarySignalPlayedAtTheSameTime) {
 
 TEST_F(PulseServer, TransmitsTextThatDecodesEchoesInOrderAndReturnsToReceive) {
     const std::string text = "vorda on the air de n0call\n";
-    ASSERT_EQ(server_control(255, 8, 100000), 0);  // where the main receiver listens
-    ASSERT_EQ(server_control(255, 7, 0), 0);
-    ASSERT_EQ(server_control(2, 3, 15), 0);
+    ASSERT_EQ(server_set_frequency(SERVER_TX_CHANNEL, 100000), 0);  // where the main receiver listens
+    ASSERT_EQ(server_set_tx_mode(SERVER_TX_MODE_PSK), 0);
+    ASSERT_EQ(server_set_squelch(2, 15), 0);
 
     const std::string recording = (dir / "air.wav").string();
     const pid_t recorder = start_recording(recording);
     ASSERT_GT(recorder, 0) << "parecord records nothing";
 
     ASSERT_EQ(server_send_text(text.c_str(), 0), static_cast<int32_t>(text.size()));
-    ASSERT_EQ(server_control(255, 1, 1), 0);
+    ASSERT_EQ(server_request(SERVER_TX_WHEN_CLEAR), 0);
 
     std::string echo;
     ASSERT_TRUE(poll_until([&] { echo += drain(0); return !echo.empty(); }, 10)) << "no echo";
@@ -337,15 +341,15 @@ TEST_F(PulseServer, TransmitsTextThatDecodesEchoesInOrderAndReturnsToReceive) {
 // other station hears no break in the signal.
 TEST_F(PulseServer, TransmissionRidesOutTheServerThreadHeldUpMidway) {
     const std::string text = "held up midway but still on the air\n";
-    ASSERT_EQ(server_control(255, 8, 100000), 0);
-    ASSERT_EQ(server_control(255, 7, 0), 0);
+    ASSERT_EQ(server_set_frequency(SERVER_TX_CHANNEL, 100000), 0);
+    ASSERT_EQ(server_set_tx_mode(SERVER_TX_MODE_PSK), 0);
 
     const std::string recording = (dir / "air.wav").string();
     const pid_t recorder = start_recording(recording);
     ASSERT_GT(recorder, 0) << "parecord records nothing";
 
     ASSERT_EQ(server_send_text(text.c_str(), 0), static_cast<int32_t>(text.size()));
-    ASSERT_EQ(server_control(255, 1, 17), 0);
+    ASSERT_EQ(server_request(SERVER_TX_NOW), 0);
     std::string echo;
     ASSERT_TRUE(poll_until([&] { echo += drain(0); return echo.size() >= 4; }, 10))
         << "no echo: " << echo;

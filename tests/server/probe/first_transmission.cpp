@@ -17,10 +17,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     server_init(nullptr, argv[1]);
-    server_control(SERVER_TX_CHANNEL, 7, 1);
+    server_set_tx_mode(SERVER_TX_MODE_PSK);
     server_send_text("k", 0);
     const auto asked = steady_clock::now();
-    server_control(SERVER_TX_CHANNEL, 1, 17);
+    server_request(SERVER_TX_NOW);
 
     char echo = 0;
     while (server_read(SERVER_ECHO_CHANNEL, &echo, 1) == 0) {
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     std::printf("%ld\n", static_cast<long>(duration_cast<milliseconds>(steady_clock::now() - asked).count()));
     std::fflush(stdout);
 
-    server_control(SERVER_TX_CHANNEL, 1, 0);
+    server_request(SERVER_TX_END);
     ServerStatus status{};
     const auto ended = steady_clock::now();
     do {

@@ -1,6 +1,7 @@
-// A small PSK31 signal generator for tests, independent of the modem's own tables and
-// transmitter: its own copy of the standard Varicode alphabet, its own convolutional
-// encoder, raised-cosine shaped symbols, 8000 samples per second.
+// A small PSK31 signal generator independent of the modem's own tables and transmitter,
+// for the tests, the benchmarks and the measurement tools: its own copy of the standard
+// Varicode alphabet, its own convolutional encoder, raised-cosine shaped symbols, 8000
+// samples per second; and the noise and error counts those measure with.
 //
 // Typical use:
 //     psk31_signal::signal_options o;
