@@ -25,7 +25,7 @@ void cancelCB(Widget, XtPointer, XtPointer) {}
 Widget errorDialog(Widget parent, const char* message, int withCancel, int isError) {
     Widget box = isError == 1 ? XmCreateErrorDialog(parent, const_cast<char*>("errDiag"), nullptr, 0)
                               : XmCreateWarningDialog(parent, const_cast<char*>("errDiag"), nullptr, 0);
-    XtVaSetValues(XtParent(box), XmNtitle, "VORDA ERROR", XmNiconPixmap, iconPixmap,
+    XtVaSetValues(XtParent(box), XmNtitle, "VORDA ERROR", XmNiconPixmap, programIcon(),
                   XmNmwmFunctions, MWM_FUNC_ALL | MWM_FUNC_CLOSE, nullptr);
     XmString text = XmStringCreateLtoR(const_cast<char*>(message),
                                        const_cast<char*>(XmFONTLIST_DEFAULT_TAG));

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/console_services.h"
 #include "app/error_dialog.h"
 #include "app/poll.h"
 #include "app/ptt_report.h"
@@ -99,7 +100,8 @@ int main(int argc, char** argv) {
                         "server initialization failed\n");
     }
 
-    createMainWindow(&mainWindow, topLevel, &appResources);
+    static MainWindow mainWindow;
+    createMainWindow(&mainWindow, topLevel, &appResources, consoleServices());
 
     // Transmitting without keying must never pass unnoticed.
     ServerStatus txStatus{};
@@ -110,12 +112,10 @@ int main(int argc, char** argv) {
     const std::string report =
         startupReport(iniReport, XmVERSION_STRING + VERSION_MARKER,
                       _XmVersionString + VERSION_MARKER, appResources) + pttProblem;
-    XmTextInsert(mainWindow.rxText, XmTextGetLastPosition(mainWindow.rxText),
+    XmTextInsert(mainWindow.panes.rx.text, XmTextGetLastPosition(mainWindow.panes.rx.text),
                  const_cast<char*>(report.c_str()));
 
-    installSignalHandlers(app);
-
-    for (SecondaryDecoder& decoder : secondaryDecoders) decoder.state = -1;
+    installSignalHandlers(app, &mainWindow);
 
     if (appResources.callBox == 1) {
         std::fputs("starting callbox\n", stderr);
@@ -123,9 +123,10 @@ int main(int argc, char** argv) {
         createCallBox(&callBox, topLevel);
     }
 
-    scope_init(&mainScope, topLevel, mainWindow.scopeDA);
+    scope_init(&mainWindow.scope, topLevel, mainWindow.scope.drawingArea);
 
-    display_init(&vordaDisplay, mainWindow.wfDA);
+    display_init(&mainWindow.tuning.view, mainWindow.tuning.wfDA, mainWindow.tuning.spanFactor,
+                 mainWindow.tuning.displaySpeed);
 
     Dimension width = 0;
     Dimension height = 0;
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
     checkDialout(topLevel);
 
     XtRealizeWidget(topLevel);
-    XtAppAddWorkProc(app, pollProc, nullptr);
+    XtAppAddWorkProc(app, pollProc, &mainWindow);
     XtAppMainLoop(app);
     return 0;
 }

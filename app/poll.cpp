@@ -9,7 +9,7 @@
 
 #include "app/ptt_report.h"
 #include "app/resources.h"
-#include "gui/controls.h"
+#include "gui/frequency_field.h"
 #include "gui/display.h"
 #include "gui/main_window.h"
 #include "gui/scope.h"
@@ -17,7 +17,6 @@
 #include "gui/text_panes.h"
 #include "server/server.h"
 
-float lastShownRxFreq = 0.0f;
 int32_t unkeyedTold = 0;
 int32_t unkeyFailedTold = 0;
 
@@ -39,9 +38,10 @@ int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
 
 }  // namespace
 
-Boolean pollProc(XtPointer) {
-    MainWindow& mw = mainWindow;
-    const int32_t n = vordaDisplay.geometry.fft_length;
+Boolean pollProc(XtPointer window) {
+    MainWindow& mw = *static_cast<MainWindow*>(window);
+    VordaDisplay* view = &mw.tuning.view;
+    const int32_t n = view->geometry.fft_length;
     if (n > 0 && n <= MAX_FFT_LENGTH) {
         const int32_t l = server_read(SERVER_SPECTRUM_CHANNEL, spectrumBlock,
                                       n * static_cast<int32_t>(sizeof(float)));
@@ -49,44 +49,41 @@ Boolean pollProc(XtPointer) {
             // Right after a length change: the rest of the block is not valid.
             std::fprintf(stderr, "FFT len mismatch: l=%d N=%d\n", l, n);
         } else if (l > 0) {
-            display_new_data(&vordaDisplay, spectrumBlock, n);
+            display_new_data(view, spectrumBlock, n);
         }
     }
 
-    const int32_t echoed = drainChannel(SERVER_ECHO_CHANNEL, mw.rxText, appResources.xmitHighlight);
-    drainChannel(SERVER_MAIN_CHANNEL, mw.rxText, XmHIGHLIGHT_NORMAL);
+    const int32_t echoed =
+        drainChannel(SERVER_ECHO_CHANNEL, mw.panes.rx.text, appResources.xmitHighlight);
+    drainChannel(SERVER_MAIN_CHANNEL, mw.panes.rx.text, XmHIGHLIGHT_NORMAL);
 
     ServerStatus status{};
     server_get_status(SERVER_MAIN_CHANNEL, &status, sizeof status);
     appResources.rxFreq = static_cast<float>(status.freq * 0.01);
-    XtVaSetValues(mw.dcdTB, XmNset, status.dcd != 0 ? True : False, nullptr);
+    XtVaSetValues(mw.controls.dcdTB, XmNset, status.dcd != 0 ? True : False, nullptr);
     // Never transmitting unkeyed in silence: once for every such transmission.
     for (; unkeyedTold < status.unkeyed; ++unkeyedTold) {
-        putRxLine(mw.rxText, unkeyedNotice(appResources).c_str());
+        putRxLine(mw.panes.rx.text, unkeyedNotice(appResources).c_str());
     }
     for (; unkeyFailedTold < status.unkey_failed; ++unkeyFailedTold) {
-        putRxLine(mw.rxText, unkeyFailedNotice(appResources).c_str());
+        putRxLine(mw.panes.rx.text, unkeyFailedNotice(appResources).c_str());
     }
 
     if (status.transmitting != 0) {
         // Up while characters are being echoed, down between them.
-        scope_draw(&mainScope, echoed > 0 ? 0 : 128, 35, SCOPE_GREEN);
+        scope_draw(&mw.scope, echoed > 0 ? 0 : 128, 35, SCOPE_GREEN);
     } else {
-        scope_draw(&mainScope, status.phase, status.strength, status.dcd);
-        const float moved = appResources.rxFreq - lastShownRxFreq;
-        if (mw.rxFreqFocused == 0 && std::fabs(static_cast<double>(moved)) > 0.05) {
-            std::snprintf(mw.freqText, sizeof mw.freqText, "%4.1f", appResources.rxFreq);
-            setFrequencyText(mw.rxFreqText, mw.freqText);
-            display_set_rx_freq(&vordaDisplay, appResources.rxFreq);
-            lastShownRxFreq = appResources.rxFreq;
+        scope_draw(&mw.scope, status.phase, status.strength, status.dcd);
+        if (frequency_field_follow(&mw.controls.rxFreq, appResources.rxFreq)) {
+            display_set_rx_freq(view, appResources.rxFreq);
         }
     }
 
     for (int slot = 0; slot < DECODER_SLOTS; ++slot) {
-        SecondaryDecoder* decoder = &secondaryDecoders[slot];
+        SecondaryDecoder* decoder = &mw.decoders[slot];
         if (decoder->state != 1) continue;
-        drainChannel(SERVER_MAIN_CHANNEL + 1 + slot, decoder->rxText, XmHIGHLIGHT_NORMAL);
-        if (server_get_status(decoder->channel, &status, sizeof status) == 0) {
+        drainChannel(SERVER_MAIN_CHANNEL + 1 + slot, decoder->pane.text, XmHIGHLIGHT_NORMAL);
+        if (server_get_status(decoder->freq.channel, &status, sizeof status) == 0) {
             decoder_show_status(decoder, status.dcd, static_cast<float>(status.freq * 0.01));
             scope_draw(&decoder->scope, status.phase, status.strength, status.dcd);
         }

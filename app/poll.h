@@ -5,10 +5,6 @@
 
 #include <cstdint>
 
-// The main receive frequency last written into rxFreqText, hertz. Starts at 0,
-// so that the first cycle always writes the field.
-extern float lastShownRxFreq;
-
 // The server's counts of unkeyed transmissions and refused unkeys already told in
 // rxText. Both start at 0, as the server's do.
 extern int32_t unkeyedTold;
@@ -17,5 +13,6 @@ extern int32_t unkeyFailedTold;
 // One cycle: echo and received text into rxText, the main receiver's status
 // into DCD, the phase scope and the frequency field, a notice in rxText for each
 // transmission newly gone out unkeyed and each unkey newly refused, then the open
-// secondary decoders, then a 10 ms sleep. Always False: it stays installed.
-Boolean pollProc(XtPointer clientData);
+// secondary decoders, then a 10 ms sleep. Always False: it stays installed. The
+// client data is the MainWindow record.
+Boolean pollProc(XtPointer window);

@@ -97,9 +97,3 @@ float resourceFrequency(const char* name, float hertz) {
                  static_cast<double>(limited == 0.0f ? DEFAULT_FREQUENCY : limited));
     return limited;
 }
-
-int countNames(const String* names) {
-    int n = 0;
-    while (names != nullptr && names[n] != nullptr) ++n;
-    return n;
-}

@@ -22,25 +22,27 @@ void writeMessage(const char* text, size_t length) {
     if (write(STDERR_FILENO, text, length) < 0) return;
 }
 
-void signalInputCB(XtPointer, int* fd, XtInputId*) {
+void signalInputCB(XtPointer window, int* fd, XtInputId*) {
     unsigned char signalNumber = 0;
-    if (read(*fd, &signalNumber, 1) == 1) quitCB(nullptr, nullptr, nullptr);
+    if (read(*fd, &signalNumber, 1) == 1) quitCB(nullptr, window, nullptr);
 }
 
 }  // namespace
 
-void quitCB(Widget, XtPointer, XtPointer) {
+void quitProgram(const MainWindow* mw) {
     for (int slot = 0; slot < DECODER_SLOTS; ++slot) {
-        const SecondaryDecoder& decoder = secondaryDecoders[slot];
-        // Never opened, or open: the position read at start-up is kept.
-        if (decoder.state != 0 || decoder.secondaryDiag == nullptr) continue;
-        Position x = 0;
-        Position y = 0;
-        XtVaGetValues(decoder.secondaryDiag, XmNx, &x, XmNy, &y, nullptr);
-        stateValues.decoderPos[slot] = {x, y};
+        int x = 0;
+        int y = 0;
+        if (decoder_closed_position(mw, slot, &x, &y)) {
+            stateValues.decoderPos[slot] = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
+        }
     }
     if (iniProc('w') == 0) std::fputs("iniProc failed\n", stderr);
     std::exit(0);
+}
+
+void quitCB(Widget, XtPointer window, XtPointer) {
+    quitProgram(static_cast<const MainWindow*>(window));
 }
 
 void signalHandler(int signalNumber) {
@@ -57,14 +59,14 @@ void signalHandler(int signalNumber) {
     if (write(signalPipe[1], &byte, 1) < 0) return;
 }
 
-void installSignalHandlers(XtAppContext app) {
+void installSignalHandlers(XtAppContext app, XtPointer window) {
     if (signalPipe[0] < 0) {
         if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
             std::perror("pipe");
             return;
         }
         XtAppAddInput(app, signalPipe[0], reinterpret_cast<XtPointer>(XtInputReadMask),
-                      signalInputCB, nullptr);
+                      signalInputCB, window);
     }
     struct sigaction action {};
     action.sa_handler = signalHandler;

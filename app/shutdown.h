@@ -4,12 +4,21 @@
 
 #include <X11/Intrinsic.h>
 
+struct MainWindow;
+
+// Keeps the positions of the closed secondary windows of `mw`, saves the state
+// file and exits 0.
+[[noreturn]] void quitProgram(const MainWindow* mw);
+
 // Activate handler of "QRT"; saves the state file and exits 0. Never returns.
-[[noreturn]] void quitCB(Widget w, XtPointer clientData, XtPointer callData);
+// The client data is the MainWindow record, whose closed secondary windows'
+// positions are kept.
+[[noreturn]] void quitCB(Widget w, XtPointer window, XtPointer callData);
 
 // Installed for SIGINT, SIGQUIT and SIGTERM by installSignalHandlers.
 void signalHandler(int signalNumber);
 
 // Installs signalHandler and the main-loop side of the hand-over: the handler
-// only notes the signal, and the quit sequence runs on the toolkit's thread.
-void installSignalHandlers(XtAppContext app);
+// only notes the signal, and the quit sequence runs on the toolkit's thread
+// with `window` as quitCB's client data.
+void installSignalHandlers(XtAppContext app, XtPointer window);

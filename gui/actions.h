@@ -4,4 +4,7 @@
 
 #include <X11/Intrinsic.h>
 
-void registerCallBoxActions(XtAppContext app);
+struct AppResources;
+
+// The over phrase ends with the call of `resources`.
+void registerCallBoxActions(XtAppContext app, const AppResources* resources);

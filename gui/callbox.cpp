@@ -7,15 +7,19 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
-#include "app/resources.h"
+#include "gui/console_settings.h"
+#include "gui/actions.h"
 #include "gui/callbox_shm.h"
 #include "gui/text_panes.h"
 
-key_t callBoxKey = kCallBoxKey;
-
 namespace {
+
+key_t callBoxKey = kCallBoxKey;
+// Translation actions have no client data: what they need is kept here.
+const AppResources* actionResources = nullptr;
 
 void callClearCB(Widget, XtPointer client, XtPointer) {
     auto* cb = static_cast<CallBox*>(client);
@@ -73,23 +77,42 @@ void createCallBox(CallBox* cb, Widget parent) {
     XtPopup(cb->callShell, XtGrabNone);
 }
 
-void appendWord(const char* text) {
-    for (const char* p = text; *p != '\0'; ++p) putTxChar(*p);
-    putTxChar(' ');
+namespace {
+
+// Types `text` and one space at the end of the transmit pane.
+void appendWord(Widget txText, const char* text) {
+    for (const char* p = text; *p != '\0'; ++p) putTxChar(txText, *p);
+    putTxChar(txText, ' ');
 }
 
-void sendHisCall(Widget, XEvent*, String*, Cardinal*) {
+void sendHisCall(Widget w, XEvent*, String*, Cardinal*) {
     std::string call;
-    if (callbox_fetch(callBoxKey, call) == kCallFound) appendWord(call.c_str());
+    if (callbox_fetch(callBoxKey, call) == kCallFound) appendWord(w, call.c_str());
 }
 
-void sendOver(Widget, XEvent*, String*, Cardinal*) {
+void sendOver(Widget w, XEvent*, String*, Cardinal*) {
     std::string call;
-    if (callbox_fetch(callBoxKey, call) == kCallFound) appendWord(call.c_str());
-    appendWord("de");
-    appendWord(appResources.call != nullptr ? appResources.call : "");
+    if (callbox_fetch(callBoxKey, call) == kCallFound) appendWord(w, call.c_str());
+    appendWord(w, "de");
+    const char* own = actionResources != nullptr ? actionResources->call : nullptr;
+    appendWord(w, own != nullptr ? own : "");
 }
 
-void sendMacro(Widget, XEvent*, String* params, Cardinal* count) {
-    for (Cardinal i = 0; i < *count; ++i) appendWord(params[i]);
+void sendMacro(Widget w, XEvent*, String* params, Cardinal* count) {
+    for (Cardinal i = 0; i < *count; ++i) appendWord(w, params[i]);
+}
+
+XtActionsRec callBoxActions[] = {
+    {const_cast<char*>("sendOver"), sendOver},
+    {const_cast<char*>("sendHisCall"), sendHisCall},
+    {const_cast<char*>("sendMacro"), sendMacro},
+};
+
+}  // namespace
+
+void useCallBoxKey(key_t key) { callBoxKey = key; }
+
+void registerCallBoxActions(XtAppContext app, const AppResources* resources) {
+    actionResources = resources;
+    XtAppAddActions(app, callBoxActions, std::size(callBoxActions));
 }

@@ -15,17 +15,10 @@ struct CallBox {
     char* segment;       // attached for the life of the process
 };
 
-// The segment's key; tests point it at a segment of their own.
-extern key_t callBoxKey;
+// The segment's key, for the call box and the actions; tests point it at a
+// segment of their own.
+void useCallBoxKey(key_t key);
 
 // Attaches (creating it if needed) the segment and shows the call box. Ends the
 // process with status 1 when the segment cannot be had.
 void createCallBox(CallBox* cb, Widget parent);
-
-// Types `text` and one space at the end of the transmit pane.
-void appendWord(const char* text);
-
-// Translation actions bound to keys of txText by the resource file.
-void sendOver(Widget w, XEvent* event, String* params, Cardinal* count);
-void sendHisCall(Widget w, XEvent* event, String* params, Cardinal* count);
-void sendMacro(Widget w, XEvent* event, String* params, Cardinal* count);

@@ -8,11 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/main_window.h"
 #include "server/server.h"
-
-VordaDisplay vordaDisplay;
-int displayUpdateInterval = 0;
 
 namespace {
 
@@ -175,7 +171,7 @@ grey_choice find_visual_info(Display* display, int screen) {
     return choice;
 }
 
-void display_init(VordaDisplay* d, Widget drawingArea) {
+void display_init(VordaDisplay* d, Widget drawingArea, int spanFactor, int speed) {
     d->display = XtDisplay(drawingArea);
     d->window = XtWindow(drawingArea);
     d->screen = DefaultScreen(d->display);
@@ -196,31 +192,31 @@ void display_init(VordaDisplay* d, Widget drawingArea) {
     defineCursor(d);
     buildGreyRamp(d, find_visual_info(d->display, d->screen));
     XAllocNamedColor(d->display, d->colormap, "red", &d->red[0], &d->red[1]);
-    fft_setup(d, 512 * mainWindow.spanFactor, mainWindow.displaySpeed);
+    fft_setup(d, 512 * spanFactor, speed);
 }
 
 void fft_setup(VordaDisplay* d, int length, int speed) {
     if (speed > 100) {
         std::fprintf(stderr, "fft_setup: invalid speed speed=%d\n", speed);
     } else if (speed >= 0) {
-        displayUpdateInterval = speed_to_interval(speed);
+        d->updateInterval = speed_to_interval(speed);
     }
     set_fft_length(d->geometry, length);
     // A length or interval of 0 would stop the analyzer: only real values go out.
     if (d->geometry.fft_length > 0) {
         server_set_fft_length(d->geometry.fft_length);
     }
-    if (displayUpdateInterval > 0) {
-        server_set_fft_interval(displayUpdateInterval);
+    if (d->updateInterval > 0) {
+        server_set_fft_interval(d->updateInterval);
     }
 }
 
 void display_new_data(VordaDisplay* d, const float* values, int) {
     if (d->geometry.fft_length <= 0) return;
     std::string text;
-    const bool dcd = mainWindow.dcdTB != nullptr && XmToggleButtonGetState(mainWindow.dcdTB);
-    if (imd_update(imdMeter, d->geometry, values, dcd, text) && mainWindow.imdTF != nullptr) {
-        XmTextFieldSetString(mainWindow.imdTF, const_cast<char*>(text.c_str()));
+    const bool dcd = d->dcdToggle != nullptr && XmToggleButtonGetState(d->dcdToggle);
+    if (imd_update(imdMeter, d->geometry, values, dcd, text) && d->imdField != nullptr) {
+        XmTextFieldSetString(d->imdField, const_cast<char*>(text.c_str()));
     }
     fill_columns(d->geometry, values, d->columns);
     drawDisplay(d);

@@ -26,16 +26,14 @@ struct VordaDisplay {
     display_geometry geometry;  // FFT length, centre (Hz), bin width, start bin, IMD bins
     unsigned char flowUp; // waterfall direction: 1 new rows at the bottom
     int brightness;       // waterfall contrast
+    int updateInterval;   // samples between two spectra, as last sent to the analyzer
+    Widget dcdToggle;     // the main receiver's carrier detect, for the IMD reading
+    Widget imdField;      // where the IMD reading shows; none: not shown
 };
 
-extern VordaDisplay vordaDisplay;
-
-// Samples between two spectra, as last sent to the spectrum analyzer.
-extern int displayUpdateInterval;
-
 // Once at start-up, after the main window is realised: pixmap, cursor, grey ramp,
-// red, and the first FFT length and speed sent to the server.
-void display_init(VordaDisplay* d, Widget drawingArea);
+// red, and the first FFT length (512 x span factor) and speed sent to the server.
+void display_init(VordaDisplay* d, Widget drawingArea, int spanFactor, int speed);
 
 // Chooses how the grey ramp is made on the display's screen and says so on
 // standard error.

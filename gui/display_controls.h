@@ -1,23 +1,60 @@
-// The display controls of the main window: spectrum or waterfall, span, flow
-// direction, brightness and speed, click to tune on wfDA, and Seek.
+// The tuning display of the main window and its controls: spectrum or waterfall,
+// span, flow direction, brightness and speed in the video dialog, click to tune
+// on wfDA, and Seek.
 #pragma once
 
 #include <X11/Intrinsic.h>
 
-// Seek state: a seek runs, a stop was asked for, the next step is a seek's first.
-extern int seeking;
-extern int seekStopRequest;
-extern int seekFirstStep;
+#include "gui/display.h"
 
-void spanCB(Widget w, XtPointer factor, XtPointer callData);  // 2, 4 or 8
-void modeCB(Widget w, XtPointer mode, XtPointer callData);    // 0 spectrum, 1 waterfall
-void flowUpCB(Widget w, XtPointer clientData, XtPointer callData);
-void brightCB(Widget w, XtPointer clientData, XtPointer callData);
-void speedCB(Widget w, XtPointer clientData, XtPointer callData);
-// Button 1 tunes the main receiver to the clicked column (snapped to a signal).
-void wfInputCB(Widget w, XtPointer clientData, XtPointer callData);
+struct FrequencyField;
+struct MainWindow;
 
-void seekCB(Widget w, XtPointer direction, XtPointer callData);  // 'U' or 'D'
-void haltCB(Widget w, XtPointer clientData, XtPointer callData);
-// One step of a seek, every 5 ms until a signal sits at the receive frequency.
-void seekStep(XtPointer direction, XtIntervalId* id);
+struct TuningPanel {
+    Widget f1;
+    Widget displayForm;
+    Widget displayRC;
+    Widget displayLabel;
+    Widget displayRB;
+    Widget saTB;
+    Widget wfTB;
+    Widget bwRB;
+    Widget broadTB;
+    Widget mediumTB;
+    Widget narrowTB;
+    Widget f4;
+    Widget wfDA;
+    Widget videoDiag;
+    Widget videoLabel;
+    Widget videoFrame;
+    Widget videoForm;
+    Widget brightLabel;
+    Widget brightScale;
+    Widget speedLabel;
+    Widget fftSpeedScale;
+    Widget videoClose;
+    Pixmap spectrumPicture;   // labels of saTB and wfTB
+    Pixmap waterfallPicture;
+    int spanFactor;           // 2, 4 or 8 from "B", "M", "N"
+    int brightness;           // brightScale at build time
+    int displaySpeed;         // fftSpeedScale at build time
+    VordaDisplay view;        // what wfDA shows
+
+    // Seek: a seek runs, a stop was asked for, the next step is a seek's first.
+    int seeking;
+    int seekStopRequest;
+    int seekFirstStep;
+    char seekDirection;       // 'U' or 'D'
+    Pixel fieldForeground;    // the receive field's own, put back when a seek ends
+
+    FrequencyField* rxFreq;   // the main receive field, which clicks and seeks tune
+    MainWindow* window;       // button 3 opens a secondary decoder window in it
+};
+
+// The display controls' handlers, each with the record as client data.
+void tuning_attach(TuningPanel* tuning);
+
+// Seek Up ('U') or Down ('D'); a running seek stops instead.
+void seek_start(TuningPanel* tuning, char direction);
+// Halt: a running seek stops at its next step.
+void seek_halt(TuningPanel* tuning);

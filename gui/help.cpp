@@ -16,9 +16,9 @@
 #include "gui/help_text.h"
 #include "gui/icon.h"
 
-HelpWindow helpWindow = {};
-
 namespace {
+
+HelpWindow window = {};
 
 Widget parentShell = nullptr;
 help_search search;
@@ -30,7 +30,7 @@ XmString compound(const char* text) {
 // Information box with OK alone and a centred message.
 Widget createInfoBox(Widget parent, const char* name, const char* title, const char* message) {
     Widget box = XmCreateInformationDialog(parent, const_cast<char*>(name), nullptr, 0);
-    XtVaSetValues(XtParent(box), XmNtitle, title, XmNiconPixmap, iconPixmap, XmNmwmDecorations,
+    XtVaSetValues(XtParent(box), XmNtitle, title, XmNiconPixmap, programIcon(), XmNmwmDecorations,
                   MWM_DECOR_ALL | MWM_DECOR_RESIZEH, nullptr);
     XmString text = compound(message);
     XtVaSetValues(box, XmNmessageAlignment, XmALIGNMENT_CENTER, XmNmessageString, text, nullptr);
@@ -41,16 +41,16 @@ Widget createInfoBox(Widget parent, const char* name, const char* title, const c
 }
 
 void showSection(int section) {
-    XmString title = compound(kHelpTitles[section]);
-    XtVaSetValues(helpWindow.topicLabel, XmNlabelString, title, nullptr);
+    XmString title = compound(helpTitles()[section]);
+    XtVaSetValues(window.topicLabel, XmNlabelString, title, nullptr);
     XmStringFree(title);
-    XmTextSetString(helpWindow.helpTxt, const_cast<char*>(kHelpTexts[section]));
+    XmTextSetString(window.helpTxt, const_cast<char*>(helpTexts()[section]));
 }
 
 void showWalkedSection(int section, void*) { showSection(section); }
 
 void showNotFound() {
-    HelpWindow& h = helpWindow;
+    HelpWindow& h = window;
     if (h.noMatchError == nullptr) {
         h.noMatchError = createInfoBox(XtParent(h.helpDiag), "noMatchError", "VORDA HELP",
                                        "String Not Found");
@@ -60,11 +60,11 @@ void showNotFound() {
 }
 
 void findPromptCB(Widget, XtPointer, XtPointer) {
-    HelpWindow& h = helpWindow;
+    HelpWindow& h = window;
     if (h.findPrompt == nullptr) {
         Widget shell = XtParent(h.helpDiag);
         h.findPrompt = XmCreatePromptDialog(shell, const_cast<char*>("promptDiag"), nullptr, 0);
-        XtVaSetValues(XtParent(h.findPrompt), XmNtitle, "VORDA HELP", XmNiconPixmap, iconPixmap,
+        XtVaSetValues(XtParent(h.findPrompt), XmNtitle, "VORDA HELP", XmNiconPixmap, programIcon(),
                       XmNmwmFunctions, MWM_FUNC_ALL | MWM_FUNC_CLOSE, nullptr);
         XtUnmanageChild(XmSelectionBoxGetChild(h.findPrompt, XmDIALOG_HELP_BUTTON));
         XtManageChild(XmSelectionBoxGetChild(h.findPrompt, XmDIALOG_APPLY_BUTTON));
@@ -87,8 +87,8 @@ void findPromptCB(Widget, XtPointer, XtPointer) {
 }
 
 void closeCB(Widget, XtPointer, XtPointer) {
-    XtSetSensitive(helpWindow.findAgain, False);
-    XtUnmanageChild(helpWindow.helpDiag);
+    XtSetSensitive(window.findAgain, False);
+    XtUnmanageChild(window.helpDiag);
 }
 
 Widget createButton(Widget parent, const char* name) {
@@ -99,11 +99,11 @@ Widget createButton(Widget parent, const char* name) {
 }
 
 void buildHelpWindow() {
-    HelpWindow& h = helpWindow;
+    HelpWindow& h = window;
     Arg args[1];
     XtSetArg(args[0], XmNdialogStyle, XmDIALOG_MODELESS);
     h.helpDiag = XmCreateFormDialog(parentShell, const_cast<char*>("helpDiag"), args, 1);
-    XtVaSetValues(XtParent(h.helpDiag), XmNtitle, "VORDA HELP", XmNiconPixmap, iconPixmap,
+    XtVaSetValues(XtParent(h.helpDiag), XmNtitle, "VORDA HELP", XmNiconPixmap, programIcon(),
                   nullptr);
 
     h.topicLabel = XtVaCreateManagedWidget(
@@ -153,9 +153,8 @@ Widget rootShell(Widget w) {
 
 void setHelpParent(Widget shell) { parentShell = shell; }
 
-void helpMenuCB(Widget item, XtPointer index, XtPointer) {
+void showHelpItem(Widget item, int section) {
     if (parentShell == nullptr) parentShell = rootShell(item);
-    const int section = static_cast<int>(reinterpret_cast<intptr_t>(index));
     if (section == 0) {
         showAbout();
     } else {
@@ -165,24 +164,24 @@ void helpMenuCB(Widget item, XtPointer index, XtPointer) {
 
 void showAbout() {
     if (parentShell == nullptr) return;  // nothing to hang the box on yet
-    if (helpWindow.aboutDiag == nullptr) {
-        helpWindow.aboutDiag = createInfoBox(parentShell, "aboutDiag", "ABOUT VORDA", kAboutText);
+    if (window.aboutDiag == nullptr) {
+        window.aboutDiag = createInfoBox(parentShell, "aboutDiag", "ABOUT VORDA", aboutText());
     }
-    XtManageChild(helpWindow.aboutDiag);
+    XtManageChild(window.aboutDiag);
 }
 
 void showHelp(int section) {
     if (section < kHelpFirstSection || section > kHelpLastSection || parentShell == nullptr) {
         return;
     }
-    if (helpWindow.helpDiag == nullptr) buildHelpWindow();
+    if (window.helpDiag == nullptr) buildHelpWindow();
     help_open_section(search, section);
     showSection(section);
-    XtManageChild(helpWindow.helpDiag);
+    XtManageChild(window.helpDiag);
 }
 
 void helpFind(Widget, XtPointer modeData, XtPointer) {
-    HelpWindow& h = helpWindow;
+    HelpWindow& h = window;
     const int mode = static_cast<int>(reinterpret_cast<intptr_t>(modeData));
     if (mode == kSearchThisSection || mode == kSearchAllSections) {
         Widget field = XmSelectionBoxGetChild(h.findPrompt, XmDIALOG_TEXT);
@@ -193,7 +192,7 @@ void helpFind(Widget, XtPointer modeData, XtPointer) {
         XtSetSensitive(h.findAgain, True);
         XtUnmanageChild(h.findPrompt);
     }
-    const help_match m = help_find(search, kHelpTexts, showWalkedSection, nullptr);
+    const help_match m = help_find(search, helpTexts(), showWalkedSection, nullptr);
     if (!m.found) {
         showNotFound();
         return;
@@ -203,3 +202,5 @@ void helpFind(Widget, XtPointer modeData, XtPointer) {
         XmTextShowPosition(h.helpTxt, m.offset);
     }
 }
+
+HelpWindow& helpWindow() { return window; }

@@ -4,13 +4,12 @@
 
 #include <X11/Intrinsic.h>
 
-// Parent of the About box and the help window; when unset, helpMenuCB takes the
+// Parent of the About box and the help window; when unset, showHelpItem takes the
 // shell at the root of the menu item's widget tree.
 void setHelpParent(Widget shell);
 
-// Activate handler of the Help menu items; the client data is the item's index,
-// 0 for About, 1 to 10 for the help sections.
-void helpMenuCB(Widget item, XtPointer index, XtPointer callData);
+// What a Help menu item shows: 0 About, 1 to 10 the help sections.
+void showHelpItem(Widget item, int index);
 
 void showAbout();
 void showHelp(int section);
@@ -31,4 +30,4 @@ struct HelpWindow {
     Widget noMatchError;
     Widget aboutDiag;
 };
-extern HelpWindow helpWindow;
+HelpWindow& helpWindow();

@@ -2,6 +2,8 @@
 
 // Paragraphs are single lines: the help window wraps them to its width.
 
+namespace {
+
 const char* const kAboutText =
     "vorda 0.1.0\n"
     "\n"
@@ -470,3 +472,9 @@ const char* const kHelpTexts[kHelpSections] = {
     kIntroduction, kMenuBar,      kHelpWindows, kMainWindow,      kTuning,
     kSecondaryWindows, kSendingFiles, kMacros,   kResources,   kAcceleratorKeys,
 };
+
+}  // namespace
+
+const char* const* helpTitles() { return kHelpTitles; }
+const char* const* helpTexts() { return kHelpTexts; }
+const char* aboutText() { return kAboutText; }

@@ -3,8 +3,9 @@
 
 constexpr int kHelpSections = 11;  // entry 0, "About", is a placeholder
 
-extern const char* const kHelpTitles[kHelpSections];
-extern const char* const kHelpTexts[kHelpSections];
+// Titles and texts of the kHelpSections sections.
+const char* const* helpTitles();
+const char* const* helpTexts();
 
 // The About box's message: name and version on the first line, then credits.
-extern const char* const kAboutText;
+const char* aboutText();

@@ -7,7 +7,11 @@
 
 #include "gui/icon_xpm.h"
 
+namespace {
 Pixmap iconPixmap = 0;
+}  // namespace
+
+Pixmap programIcon() { return iconPixmap; }
 
 std::vector<std::string> coarseIconXpm() {
     std::vector<std::string> lines(std::begin(vordaIconXpm), std::end(vordaIconXpm));

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-// Built once at start-up; 0 until then.
-extern Pixmap iconPixmap;
+// The icon built at start-up, for every shell's icon; 0 until then.
+Pixmap programIcon();
 
 // Levels per colour channel of the icon on a colormap whose cells are shared.
 constexpr int ICON_LEVELS = 8;
 
-// Builds iconPixmap on the root window of the default screen of `display`. On a
+// Builds the icon on the root window of the default screen of `display`. On a
 // visual with a writable colormap it is drawn from coarseIconXpm.
 Pixmap createIconPixmap(Display* display);
 

@@ -1,30 +1,37 @@
 // The main window: menus, the receive and transmit panes, the tuning display
-// frame and the bottom row of controls, built once at start-up.
+// frame and the bottom row of controls, built once at start-up. The record owns
+// the records of its parts, and the secondary decoder windows opened from it.
 #pragma once
 
 #include <X11/Intrinsic.h>
 
+#include <string>
+
+#include "gui/controls.h"
+#include "gui/display_controls.h"
 #include "gui/scope.h"
+#include "gui/secondary.h"
+#include "gui/text_panes.h"
 
 struct AppResources;
+struct MainWindow;
+
+// What the console needs from the program around it, given at construction.
+struct ConsoleServices {
+    // QRT: saves the state of `mw` and ends the program.
+    void (*quit)(const MainWindow* mw);  // never returns
+    // Where the secondary window of `slot` (0 to 3) opens, as saved last time.
+    void (*savedPosition)(int slot, int* x, int* y);
+    // The directory of the QSO files the File menu sends.
+    std::string (*qsoDirectory)();
+};
 
 struct MainWindow {
-    int qpsk;                 // "QPSK" and "LSB" as the resource file set them
-    int lsb;
-    char freqText[16];        // "%4.1f" scratch
-    Pixmap spectrumPicture;   // labels of saTB and wfTB
-    Pixmap waterfallPicture;
-    Pixel whitePixel;
-    Pixel blackPixel;
-    int displaySpeed;         // fftSpeedScale at build time
-    int spanFactor;           // 2, 4 or 8 from "B", "M", "N"
-    int rxFreqFocused;        // 1 while rxFreqText has the keyboard focus
-    int scrolledBack;         // receive pane's scroll hold
-    int brightness;           // brightScale at build time
-    int net;                  // last state of "NET"
-    unsigned char localCaps;  // show all text in capitals
+    Widget shell;
+    AppResources* resources;  // the frequencies are put in their place at build time
+    ConsoleServices services;
 
-    // Widgets, in creation order.
+    // Widgets of the window itself, in creation order.
     Widget mainForm;
     Widget label1;
     Widget menuBar;
@@ -55,82 +62,16 @@ struct MainWindow {
     Widget helpCascade;
     Widget helpMenu;
     Widget bottomForm;
-    Widget f1;
-    Widget displayForm;
-    Widget displayRC;
-    Widget displayLabel;
-    Widget displayRB;
-    Widget saTB;
-    Widget wfTB;
-    Widget bwRB;
-    Widget broadTB;
-    Widget mediumTB;
-    Widget narrowTB;
-    Widget scopeDA;
-    Widget f2;
-    Widget controlsForm;
-    Widget controlsRC;
-    Widget rxFreqLabel;
-    Widget rxGenFrame;
-    Widget rxComboForm;
-    Widget rxFreqText;
-    Widget rxUpArrow;
-    Widget rxDownArrow;
-    Widget afcTB;
-    Widget txFreqLabel;
-    Widget txGenFrame;
-    Widget txComboForm;
-    Widget txFreqText;
-    Widget txUpArrow;
-    Widget txDownArrow;
-    Widget netTB;
-    Widget trLabel;
-    Widget trRB;
-    Widget recvTB;
-    Widget xmitTB;
-    Widget tuneTB;
-    Widget f3;
-    Widget modesRC;
-    Widget modesLabel;
-    Widget dcdTB;
-    Widget qpskTB;
-    Widget lsbTB;
-    Widget cwIdTB;
-    Widget imdFrame;
-    Widget imdForm;
-    Widget imdTF;
-    Widget imdLabel;
-    Widget f4;
-    Widget wfDA;
-    Widget paneWin;
-    Widget rxTextSW;
-    Widget rxText;
-    Widget txTextSW;
-    Widget txText;
-    Widget videoDiag;
-    Widget videoLabel;
-    Widget videoFrame;
-    Widget videoForm;
-    Widget brightLabel;
-    Widget brightScale;
-    Widget speedLabel;
-    Widget fftSpeedScale;
-    Widget videoClose;
-    Widget clrRx;
-    Widget clrTx;
+    Pixel whitePixel;
+    Pixel blackPixel;
 
-    Widget rxScrollBar;       // vertical scroll bar of rxTextSW
-    Widget trToggles[3];      // "Recv", "Xmit", "Tune"
-    Pixel trPlainColor;       // their background from the resource file, when not set
+    // The parts, each passed to its handlers as client data.
+    TextPanes panes;
+    TrControls controls;
+    TuningPanel tuning;
+    PhaseScope scope;          // on scopeDA
+    SecondaryDecoder decoders[DECODER_SLOTS];
 };
 
-extern MainWindow mainWindow;
-// The main window's phase scope, on scopeDA.
-extern PhaseScope mainScope;
-// Colours of a marked (scrolled back, focused, active) and an unmarked control,
-// taken from the receive pane's scroll bar after realisation.
-extern Pixel markColor;
-extern Pixel plainColor;
-
-void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources);
-void createFileButtons(MainWindow* mw, Widget shell, char** names);
+void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources,
+                      const ConsoleServices& services);

@@ -1,39 +1,16 @@
-// Menus of the main window from static tables, walked by one builder.
+// The main window's menu bar: File, Controls, Seek and Help. Each pulldown but
+// File is one table, a row per item, walked by one builder; the File menu has a
+// button per QSO file named in the resources, then QRT.
 #pragma once
 
 #include <X11/Intrinsic.h>
 
-#include <cstddef>
+struct AppResources;
+struct MainWindow;
 
-#include "gui/main_window.h"
+// Builds the menu bar under label1 of `mw` with all its items and their handlers.
+void createMenuBar(MainWindow* mw, AppResources* resources);
 
-enum class MenuItemKind { push, toggle, separator };
-
-struct MenuEntry {
-    const char* name;             // widget name, and so the label
-    MenuItemKind kind;
-    char mnemonic;                // 0: none
-    const char* accelerator;      // translation syntax, or nullptr
-    const char* acceleratorText;  // shown beside the label, or nullptr
-    Widget MainWindow::*widget;   // where the item is recorded; nullptr for separators
-};
-
-extern const MenuEntry controlsMenu[];
-extern const std::size_t controlsMenuSize;
-extern const MenuEntry seekMenu[];
-extern const std::size_t seekMenuSize;
-
-// Help menu labels and mnemonics, index 0 to 10 as the help window numbers them.
-struct HelpEntry {
-    const char* label;
-    char mnemonic;
-};
-extern const HelpEntry helpMenuEntries[];
-constexpr std::size_t helpMenuSize = 11;
-
-// Creates the items of `entries` in `menu` and records them in `mw`.
-void buildMenuItems(MainWindow* mw, Widget menu, const MenuEntry* entries, std::size_t count);
-
-// Creates one push button with an optional mnemonic and accelerator.
-Widget createMenuButton(Widget menu, const char* name, char mnemonic, const char* accelerator,
-                        const char* acceleratorText);
+// The File menu's buttons: one per name (at most nine, Ctrl-1 upwards), then QRT.
+// More than nine names end the process with status 1.
+void createFileButtons(MainWindow* mw, char** names);

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/state_file.h"
 #include "gui/icon.h"
+#include "gui/main_window.h"
 #include "gui/qso_sender.h"
 #include "gui/text_panes.h"
 
@@ -25,7 +25,7 @@ Widget dialogParent = nullptr;  // the top-level shell
 XtAppContext appContext = nullptr;
 Widget readWarning = nullptr;   // created on first use, then reused
 
-void typeChar(char c, void*) { putTxChar(c); }
+void typeChar(char c, void* txText) { putTxChar(static_cast<Widget>(txText), c); }
 
 // A prompt closed through the window manager ends the file: without it the sender
 // would wait for an answer that never comes and swallow every later file choice.
@@ -40,7 +40,7 @@ Widget promptDialog() {
     XtSetArg(args[0], XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);
     dialog = XmCreatePromptDialog(dialogParent, const_cast<char*>("promptDiag"), args, 1);
     Widget shell = XtParent(dialog);
-    XtVaSetValues(shell, XmNtitle, "VORDA PROMPT DIALOG", XmNiconPixmap, iconPixmap, nullptr);
+    XtVaSetValues(shell, XmNtitle, "VORDA PROMPT DIALOG", XmNiconPixmap, programIcon(), nullptr);
     XtUnmanageChild(XmSelectionBoxGetChild(dialog, XmDIALOG_HELP_BUTTON));
     XtUnmanageChild(XmSelectionBoxGetChild(dialog, XmDIALOG_CANCEL_BUTTON));
     Atom deleteWindow =
@@ -65,8 +65,8 @@ void askWord(const char* word, char terminator, void*) {
 void showReadWarning(const char* path, const std::string& reason) {
     if (readWarning == nullptr) {
         readWarning = XmCreateWarningDialog(dialogParent, const_cast<char*>("fileDiag"), nullptr, 0);
-        XtVaSetValues(XtParent(readWarning), XmNtitle, "VORDA WARNING", XmNiconPixmap, iconPixmap,
-                      nullptr);
+        XtVaSetValues(XtParent(readWarning), XmNtitle, "VORDA WARNING", XmNiconPixmap,
+                      programIcon(), nullptr);
         XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_CANCEL_BUTTON));
         XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_HELP_BUTTON));
     }
@@ -91,8 +91,9 @@ char* getFile(const char* path) {
     return text;
 }
 
-void sendFileCB(Widget button, XtPointer shell, XtPointer) {
-    dialogParent = static_cast<Widget>(shell);
+void sendFileCB(Widget button, XtPointer window, XtPointer) {
+    const auto* mw = static_cast<const MainWindow*>(window);
+    dialogParent = mw->shell;
     appContext = XtWidgetToApplicationContext(button);
     // One text at a time: a choice made while a text is being typed or its field
     // is being asked for is not taken (two senders on the same state would
@@ -100,11 +101,12 @@ void sendFileCB(Widget button, XtPointer shell, XtPointer) {
     if (sender.started) return;
     XtPointer name = nullptr;
     XtVaGetValues(button, XmNuserData, &name, nullptr);
-    const std::string path = qsoDirectory() + "/" + static_cast<const char*>(name);
+    const std::string path = mw->services.qsoDirectory() + "/" + static_cast<const char*>(name);
     char* text = getFile(path.c_str());
     if (text == nullptr) return;
     sender.type = typeChar;
     sender.ask = askWord;
+    sender.context = mw->panes.txText;
     // Taken over here, not in the work procedure: a second choice before the
     // procedure first runs must already find the sender busy.
     qso_start(sender, text);

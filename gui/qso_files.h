@@ -4,9 +4,9 @@
 
 #include <X11/Intrinsic.h>
 
-// Activate handler of each File menu button; the client data is the top-level
-// shell, the button's user data the file's name in $HOME/.vordaDir.
-void sendFileCB(Widget button, XtPointer shell, XtPointer callData);
+// Activate handler of each File menu button; the client data is the MainWindow
+// record, the button's user data the file's name in $HOME/.vordaDir.
+void sendFileCB(Widget button, XtPointer window, XtPointer callData);
 
 // The whole file with a NUL after it, or nullptr when it cannot be read: the cause
 // is printed and a warning dialog shown, and the program goes on.

@@ -1,6 +1,5 @@
 #include "gui/secondary.h"
 
-#include <algorithm>
 #include <Xm/ArrowB.h>
 #include <Xm/DialogS.h>
 #include <Xm/DrawingA.h>
@@ -20,16 +19,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/startup.h"
-#include "app/state_file.h"
 #include "gui/controls.h"
 #include "gui/display.h"
 #include "gui/icon.h"
 #include "gui/main_window.h"
-#include "gui/text_panes.h"
 #include "server/server.h"
-
-SecondaryDecoder secondaryDecoders[DECODER_SLOTS];
 
 namespace {
 
@@ -38,20 +32,6 @@ namespace {
 constexpr int ALL_BUT_CLOSE = MWM_FUNC_ALL | MWM_FUNC_CLOSE;
 
 constexpr int CENTRE_COLUMN = 192;  // the main receive frequency on the display
-constexpr float MAX_FREQUENCY = 4000.0f;
-
-float fieldValue(Widget field) {
-    char* text = XmTextFieldGetString(field);
-    const float value = frequencyFieldValue(text);
-    XtFree(text);
-    return value;
-}
-
-void writeFrequency(SecondaryDecoder* d, float frequency) {
-    d->shownFrequency = frequency;
-    std::snprintf(d->freqText, sizeof d->freqText, "%4.1f", frequency);
-    setFrequencyText(d->rx2FreqText, d->freqText);
-}
 
 // The end of a pane in view, with its insertion point there.
 void showEnd(Widget pane) {
@@ -66,88 +46,61 @@ SecondaryDecoder* owner(XtPointer clientData) {
 
 void decoderAfcCB(Widget, XtPointer clientData, XtPointer callData) {
     const auto* toggle = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    server_set_afc(owner(clientData)->channel, toggle->set ? 1 : 0);
+    server_set_afc(owner(clientData)->freq.channel, toggle->set ? 1 : 0);
 }
 
 void decoderQpskCB(Widget, XtPointer clientData, XtPointer callData) {
     const auto* toggle = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    server_set_qpsk(owner(clientData)->channel, toggle->set ? 1 : 0);
-}
-
-bool shiftHeld(const XEvent* event) {
-    if (event == nullptr) return false;
-    switch (event->type) {
-        case ButtonPress:
-        case ButtonRelease:
-            return (event->xbutton.state & ShiftMask) != 0;
-        case KeyPress:
-        case KeyRelease:
-            return (event->xkey.state & ShiftMask) != 0;
-        default:
-            return false;
-    }
-}
-
-void decoderArrowCB(Widget arrow, XtPointer clientData, XtPointer callData) {
-    SecondaryDecoder* d = owner(clientData);
-    const auto* call = static_cast<XmArrowButtonCallbackStruct*>(callData);
-    unsigned char direction = XmARROW_UP;
-    XtVaGetValues(arrow, XmNarrowDirection, &direction, nullptr);
-    char* text = XmTextFieldGetString(d->rx2FreqText);
-    const float frequency = decoder_arrow_frequency(text, direction == XmARROW_UP,
-                                                    call->click_count, shiftHeld(call->event));
-    XtFree(text);
-    std::snprintf(d->freqText, sizeof d->freqText, "%4.1f", frequency);
-    setFrequencyText(d->rx2FreqText, d->freqText);
-    server_set_frequency(d->channel, frequencyHundredths(frequency));
+    server_set_qpsk(owner(clientData)->freq.channel, toggle->set ? 1 : 0);
 }
 
 // "<-> Main": the server exchanges the two receivers with all their settings;
 // the windows follow with texts, modes, AFC and frequencies.
 void swapCB(Widget, XtPointer clientData, XtPointer) {
     SecondaryDecoder* d = owner(clientData);
-    MainWindow& mw = mainWindow;
-    server_swap_receivers(SERVER_MAIN_CHANNEL, d->channel);
+    MainWindow& mw = *d->window;
+    Widget mainPane = mw.panes.rx.text;
+    Widget ownPane = d->pane.text;
+    server_swap_receivers(SERVER_MAIN_CHANNEL, d->freq.channel);
 
     // As characters: the Latin-1 text passes unchanged whatever the locale.
-    wchar_t* mainText = XmTextGetStringWcs(mw.rxText);
-    wchar_t* ownText = XmTextGetStringWcs(d->rxText);
-    XmTextDisableRedisplay(mw.rxText);
-    XmTextDisableRedisplay(d->rxText);
-    XmTextSetStringWcs(mw.rxText, ownText);
-    XmTextSetStringWcs(d->rxText, mainText);
+    wchar_t* mainText = XmTextGetStringWcs(mainPane);
+    wchar_t* ownText = XmTextGetStringWcs(ownPane);
+    XmTextDisableRedisplay(mainPane);
+    XmTextDisableRedisplay(ownPane);
+    XmTextSetStringWcs(mainPane, ownText);
+    XmTextSetStringWcs(ownPane, mainText);
     XtFree(reinterpret_cast<char*>(mainText));
     XtFree(reinterpret_cast<char*>(ownText));
-    showEnd(mw.rxText);
-    showEnd(d->rxText);
-    XmTextEnableRedisplay(mw.rxText);
-    XmTextEnableRedisplay(d->rxText);
-    mw.scrolledBack = 0;
-    d->scrolledBack = 0;
-    XtVaSetValues(mw.rxText, XmNbackground, plainColor, nullptr);
-    XtVaSetValues(d->rxText, XmNbackground, plainColor, nullptr);
+    showEnd(mainPane);
+    showEnd(ownPane);
+    XmTextEnableRedisplay(mainPane);
+    XmTextEnableRedisplay(ownPane);
+    mw.panes.rx.scrolledBack = 0;
+    d->pane.scrolledBack = 0;
+    XtVaSetValues(mainPane, XmNbackground, mw.panes.look.plainColor, nullptr);
+    XtVaSetValues(ownPane, XmNbackground, mw.panes.look.plainColor, nullptr);
 
     // The main toggles notify, so that their handlers send the new mode to the
     // transmitter as well; this window's channel already has its settings.
-    const Boolean mainQpsk = XmToggleButtonGetState(mw.qpskTB);
-    XmToggleButtonSetState(mw.qpskTB, XmToggleButtonGetState(d->qpskTB), True);
+    const Boolean mainQpsk = XmToggleButtonGetState(mw.controls.qpskTB);
+    XmToggleButtonSetState(mw.controls.qpskTB, XmToggleButtonGetState(d->qpskTB), True);
     XmToggleButtonSetState(d->qpskTB, mainQpsk, False);
-    const Boolean mainAfc = XmToggleButtonGetState(mw.afcTB);
-    XmToggleButtonSetState(mw.afcTB, XmToggleButtonGetState(d->afcTB), True);
-    XmToggleButtonSetState(d->afcTB, mainAfc, False);
+    const Boolean mainAfc = XmToggleButtonGetState(mw.controls.rxFreq.toggle);
+    XmToggleButtonSetState(mw.controls.rxFreq.toggle, XmToggleButtonGetState(d->freq.toggle), True);
+    XmToggleButtonSetState(d->freq.toggle, mainAfc, False);
 
-    const float mainFrequency = fieldValue(mw.rxFreqText);
-    const float ownFrequency = fieldValue(d->rx2FreqText);
-    std::snprintf(mw.freqText, sizeof mw.freqText, "%4.1f", ownFrequency);
-    setFrequencyText(mw.rxFreqText, mw.freqText);
+    const float mainFrequency = frequency_field_value(&mw.controls.rxFreq);
+    const float ownFrequency = frequency_field_value(&d->freq);
+    frequency_field_write(&mw.controls.rxFreq, ownFrequency);
     server_set_frequency(SERVER_MAIN_CHANNEL, frequencyHundredths(ownFrequency));
-    writeFrequency(d, mainFrequency);
-    server_set_frequency(d->channel, frequencyHundredths(mainFrequency));
+    frequency_field_show(&d->freq, mainFrequency);
+    server_set_frequency(d->freq.channel, frequencyHundredths(mainFrequency));
 }
 
 void closeCB(Widget, XtPointer clientData, XtPointer) {
     SecondaryDecoder* d = owner(clientData);
-    server_disable_receiver(d->channel);
+    server_disable_receiver(d->freq.channel);
     XtPopdown(d->secondaryDiag);
     d->state = 0;
 }
@@ -186,28 +139,9 @@ void buildFrequencyControls(SecondaryDecoder* d) {
                   XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM, nullptr);
     d->rxFreqCombo = form("rxFreqCombo", d->frame2a, 1);
 
-    std::snprintf(d->freqText, sizeof d->freqText, "%s", "1000.0");
-    d->rx2FreqText = XtVaCreateManagedWidget(
-        "rx2FreqText", xmTextFieldWidgetClass, d->rxFreqCombo, XmNcolumns, 6, XmNmaxLength, 6,
-        XmNmarginHeight, 10, XmNshadowThickness, 0, XmNvalue, d->freqText, XmNtopAttachment,
-        XmATTACH_FORM, XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment, XmATTACH_FORM,
-        nullptr);
     // Both arrows carry the up arrow's name, as in the main window.
-    d->upArrow = XtVaCreateManagedWidget(
-        "rxUpArrow", xmArrowButtonWidgetClass, d->rxFreqCombo, XmNarrowDirection, XmARROW_UP,
-        XmNwidth, 25, XmNshadowThickness, 0, XmNtopAttachment, XmATTACH_FORM,
-        XmNbottomAttachment, XmATTACH_POSITION, XmNbottomPosition, 50, XmNleftAttachment,
-        XmATTACH_WIDGET, XmNleftWidget, d->rx2FreqText, nullptr);
-    d->downArrow = XtVaCreateManagedWidget(
-        "rxUpArrow", xmArrowButtonWidgetClass, d->rxFreqCombo, XmNarrowDirection, XmARROW_DOWN,
-        XmNwidth, 25, XmNshadowThickness, 0, XmNtopAttachment, XmATTACH_POSITION,
-        XmNtopPosition, 50, XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment,
-        XmATTACH_WIDGET, XmNleftWidget, d->rx2FreqText, nullptr);
-    d->afcTB = XtVaCreateManagedWidget(
-        "AFC", xmToggleButtonWidgetClass, d->rxFreqCombo, XmNset, True, XmNshadowThickness, 0,
-        XmNalignment, XmALIGNMENT_BEGINNING, XmNtopAttachment, XmATTACH_FORM,
-        XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget,
-        d->upArrow, XmNrightAttachment, XmATTACH_FORM, nullptr);
+    frequency_field_create(&d->freq, d->rxFreqCombo, "rx2FreqText", "rxUpArrow", "AFC", "1000.0",
+                           true);
 
     d->pbForm = form("pbForm", d->centerForm, 1);
     XtVaSetValues(d->pbForm, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, d->frame2a,
@@ -222,15 +156,9 @@ void buildFrequencyControls(SecondaryDecoder* d) {
         XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment, XmATTACH_POSITION,
         XmNleftPosition, 55, XmNrightAttachment, XmATTACH_FORM, nullptr);
 
-    XtAddCallback(d->afcTB, XmNvalueChangedCallback, decoderAfcCB, d);
-    XtAddCallback(d->upArrow, XmNactivateCallback, decoderArrowCB, d);
-    XtAddCallback(d->downArrow, XmNactivateCallback, decoderArrowCB, d);
+    XtAddCallback(d->freq.toggle, XmNvalueChangedCallback, decoderAfcCB, d);
     XtAddCallback(d->swapButton, XmNactivateCallback, swapCB, d);
     XtAddCallback(d->closeButton, XmNactivateCallback, closeCB, d);
-    XtAddCallback(d->rx2FreqText, XmNfocusCallback, rxFreqFocusCB, d);
-    XtAddCallback(d->rx2FreqText, XmNlosingFocusCallback, rxFreqFocusCB, d);
-    XtAddCallback(d->rx2FreqText, XmNmodifyVerifyCallback, freqTextCB, d);
-    XtAddCallback(d->rx2FreqText, XmNactivateCallback, freqTextCB, d);
 }
 
 void buildModes(SecondaryDecoder* d) {
@@ -258,40 +186,34 @@ void buildPane(SecondaryDecoder* d) {
         XmNtopAttachment, XmATTACH_FORM, XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment,
         XmATTACH_FORM, XmNbottomAttachment, XmATTACH_WIDGET, XmNbottomWidget, d->bottomForm,
         nullptr);
-    d->rxText = XtVaCreateManagedWidget(
+    d->pane.text = XtVaCreateManagedWidget(
         "rxText", xmTextWidgetClass, d->rxTextSW, XmNrows, 4, XmNeditMode, XmMULTI_LINE_EDIT,
         XmNeditable, False, XmNwordWrap, True, XmNcursorPositionVisible, False,
         XmNautoShowCursorPosition, False, XmNscrollHorizontal, False, XmNshadowThickness, 2,
-        XmNuserData, d, nullptr);
-    // The shared pane code finds this record through the pane and its scroll bar.
-    XtVaGetValues(d->rxTextSW, XmNverticalScrollBar, &d->scrollBar, nullptr);
-    XtVaSetValues(d->scrollBar, XmNuserData, d, nullptr);
-    const char* scrollLists[] = {XmNdragCallback,          XmNincrementCallback,
-                                 XmNdecrementCallback,     XmNpageIncrementCallback,
-                                 XmNpageDecrementCallback, XmNtoTopCallback,
-                                 XmNtoBottomCallback,      XmNvalueChangedCallback};
-    for (const char* list : scrollLists) XtAddCallback(d->scrollBar, list, scrollCB, d);
-
-    d->menuStrings[0] = XmStringCreateLocalized(const_cast<char*>("Rx Text"));
-    d->menuStrings[1] = XmStringCreateLocalized(const_cast<char*>("Clear"));
-    d->menuStrings[2] = XmStringCreateLocalized(const_cast<char*>("Ctrl-C"));
-    d->clrRx = XmVaCreateSimplePopupMenu(
-        d->rxText, const_cast<char*>("clrRx"), clearCB, XmVaTITLE, d->menuStrings[0],
-        XmVaSEPARATOR, XmVaPUSHBUTTON, d->menuStrings[1], 'C', "Ctrl<Key>c", d->menuStrings[2],
-        XmNuserData, d->rxText, nullptr);
-    XtAddEventHandler(d->rxText, ButtonPressMask, False, popupCB, d->clrRx);
+        XmNuserData, &d->pane, nullptr);
+    XtVaGetValues(d->rxTextSW, XmNverticalScrollBar, &d->pane.scrollBar, nullptr);
+    receive_pane_attach(&d->pane);
+    clear_menu_create(&d->pane.clear, d->pane.text, "clrRx", "Rx Text", d->pane.text,
+                      &d->pane.scrolledBack);
+    XtAddEventHandler(d->pane.text, ButtonPressMask, False, popupCB, d->pane.clear.menu);
 }
 
-void buildWindow(SecondaryDecoder* d, int slot) {
-    d->scrolledBack = 0;
+void buildWindow(MainWindow* mw, SecondaryDecoder* d, int slot) {
+    d->window = mw;
+    d->pane.scrolledBack = 0;
+    d->pane.look = &mw->panes.look;
+    d->freq.look = &mw->panes.look;
+    d->freq.parksAfc = true;
+    d->freq.notifyAfc = false;
+    d->freq.arrowRule = ArrowRule::doubleClickFirst;
     d->slot = slot;
     char title[32];
     std::snprintf(title, sizeof title, "VORDA Secondary RX %d", slot + 1);
     // A window manager that ignores the missing Close function still must not
     // hide the window behind the channel's back.
     d->secondaryDiag = XtVaCreatePopupShell(
-        "secondaryDiag", xmDialogShellWidgetClass, topLevel, XmNtitle, title, XmNmwmFunctions,
-        ALL_BUT_CLOSE, XmNdeleteResponse, XmDO_NOTHING, XmNiconPixmap, iconPixmap, nullptr);
+        "secondaryDiag", xmDialogShellWidgetClass, mw->shell, XmNtitle, title, XmNmwmFunctions,
+        ALL_BUT_CLOSE, XmNdeleteResponse, XmDO_NOTHING, XmNiconPixmap, programIcon(), nullptr);
     d->mainForm = XtVaCreateWidget("mainForm", xmFormWidgetClass, d->secondaryDiag,
                                    XmNhorizontalSpacing, 4, XmNverticalSpacing, 4,
                                    XmNdialogStyle, XmDIALOG_MODELESS, XmNautoUnmanage, False,
@@ -304,6 +226,9 @@ void buildWindow(SecondaryDecoder* d, int slot) {
     buildFrequencyControls(d);
     buildModes(d);
     buildPane(d);
+    d->freq.focusAfterEnter = d->swapButton;
+    d->freq.focusAfterLeave = d->pane.text;
+    frequency_field_attach(&d->freq);
 
     // Children before their parents; managing mainForm pops the window up.
     for (Widget w : {d->pbForm, d->modeForm, d->rxFreqCombo, d->centerForm, d->frame1,
@@ -317,14 +242,16 @@ void buildWindow(SecondaryDecoder* d, int slot) {
     // A state file from a larger screen (or an edited one) must not open the window
     // where it cannot be seen.
     Screen* screen = XtScreen(d->secondaryDiag);
-    const WindowPosition& saved = stateValues.decoderPos[slot];
-    const int x = decoder_coordinate_on_screen(saved.x, WidthOfScreen(screen), width);
-    const int y = decoder_coordinate_on_screen(saved.y, HeightOfScreen(screen), height);
+    int savedX = 0;
+    int savedY = 0;
+    mw->services.savedPosition(slot, &savedX, &savedY);
+    const int x = decoder_coordinate_on_screen(savedX, WidthOfScreen(screen), width);
+    const int y = decoder_coordinate_on_screen(savedY, HeightOfScreen(screen), height);
     XtVaSetValues(d->secondaryDiag, XmNx, static_cast<Position>(x), XmNy, static_cast<Position>(y),
                   nullptr);
     XtVaSetValues(d->secondaryDiag, XmNminWidth, width, XmNminHeight, height, nullptr);
 
-    scope_init(&d->scope, topLevel, d->scopeDA);
+    scope_init(&d->scope, mw->shell, d->scopeDA);
     scope_clear(&d->scope);
     scope_draw(&d->scope, 90, 4, SCOPE_YELLOW);
 }
@@ -338,69 +265,66 @@ int decoder_coordinate_on_screen(int saved, int screenExtent, int windowExtent) 
     return std::clamp(saved, 0, std::max(screenExtent - std::min(windowExtent, VISIBLE), 0));
 }
 
-float decoder_arrow_frequency(const char* fieldText, bool up, int clickCount, bool shift) {
-    // The second click of a double click adds 7 Hz to the first click's 1 Hz.
-    float step = 1.0f;
-    if (clickCount == 2) {
-        step = 7.0f;
-    } else if (shift) {
-        step = 8.0f;
-    }
-    const float value = frequencyFieldValue(fieldText) + (up ? step : -step);
-    return std::clamp(value, 0.0f, MAX_FREQUENCY);
-}
-
-int decoder_open(int column) {
-    const float frequency = display_click_freq(&vordaDisplay, column);
+int decoder_open(MainWindow* mw, int column) {
+    const float frequency = display_click_freq(&mw->tuning.view, column);
     int slot = 0;
-    while (slot < DECODER_SLOTS && secondaryDecoders[slot].state == 1) ++slot;
+    while (slot < DECODER_SLOTS && mw->decoders[slot].state == 1) ++slot;
     if (slot == DECODER_SLOTS) {
         std::fputs("error: no free decoder channel!\n", stderr);
         return -1;
     }
-    SecondaryDecoder* d = &secondaryDecoders[slot];
-    if (d->secondaryDiag == nullptr) buildWindow(d, slot);
+    SecondaryDecoder* d = &mw->decoders[slot];
+    if (d->secondaryDiag == nullptr) buildWindow(mw, d, slot);
 
-    d->channel = slot + 3;
-    server_enable_receiver(d->channel);
-    server_set_squelch(d->channel, 15);
-    const Boolean qpsk = XmToggleButtonGetState(mainWindow.qpskTB);
+    d->freq.channel = slot + 3;
+    server_enable_receiver(d->freq.channel);
+    server_set_squelch(d->freq.channel, 15);
+    const Boolean qpsk = XmToggleButtonGetState(mw->controls.qpskTB);
     XmToggleButtonSetState(d->qpskTB, qpsk, False);
-    server_set_qpsk(d->channel, qpsk ? 1 : 0);
-    server_set_lsb(d->channel, 0);
-    server_set_afc(d->channel, 1);
-    XmToggleButtonSetState(d->afcTB, True, False);
-    server_set_frequency(d->channel, frequencyHundredths(frequency));
+    server_set_qpsk(d->freq.channel, qpsk ? 1 : 0);
+    server_set_lsb(d->freq.channel, 0);
+    server_set_afc(d->freq.channel, 1);
+    XmToggleButtonSetState(d->freq.toggle, True, False);
+    server_set_frequency(d->freq.channel, frequencyHundredths(frequency));
 
     // The field is written whatever it showed before: a channel opened at 0 Hz
     // would otherwise keep the "1000.0" it was built with (the shown frequency
     // starts at 0 as well), and a reopened window the text the operator left.
-    writeFrequency(d, frequency);
+    frequency_field_show(&d->freq, frequency);
     decoder_show_status(d, 0, frequency);
 
-    XmTextSetString(d->rxText, const_cast<char*>(""));
+    XmTextSetString(d->pane.text, const_cast<char*>(""));
     // An empty pane is at its end: it follows the text again.
-    d->scrolledBack = 0;
-    XtVaSetValues(d->rxText, XmNbackground, plainColor, nullptr);
+    d->pane.scrolledBack = 0;
+    XtVaSetValues(d->pane.text, XmNbackground, mw->panes.look.plainColor, nullptr);
     d->state = 1;
     XtPopup(d->secondaryDiag, XtGrabNone);
     return slot;
 }
 
-void openDecoderCB(Widget, XtPointer, XtPointer) {
-    const int slot = decoder_open(CENTRE_COLUMN);
+void decoder_open_on_main(MainWindow* mw) {
+    const int slot = decoder_open(mw, CENTRE_COLUMN);
     if (slot == -1) return;
-    Widget pane = secondaryDecoders[slot].rxText;
-    wchar_t* text = XmTextGetStringWcs(mainWindow.rxText);
+    Widget pane = mw->decoders[slot].pane.text;
+    wchar_t* text = XmTextGetStringWcs(mw->panes.rx.text);
     XmTextSetStringWcs(pane, text);
     XtFree(reinterpret_cast<char*>(text));
     showEnd(pane);
 }
 
 void decoder_show_status(SecondaryDecoder* decoder, int dcd, float frequency) {
-    if (decoder->focused == 0 &&
-        std::fabs(static_cast<double>(frequency - decoder->shownFrequency)) > 0.05) {
-        writeFrequency(decoder, frequency);
-    }
+    frequency_field_follow(&decoder->freq, frequency);
     XtVaSetValues(decoder->dcdTB, XmNset, dcd != 0 ? True : False, nullptr);
+}
+
+bool decoder_closed_position(const MainWindow* mw, int slot, int* x, int* y) {
+    const SecondaryDecoder& decoder = mw->decoders[slot];
+    // Never opened, or open: the position read at start-up is kept.
+    if (decoder.state != 0 || decoder.secondaryDiag == nullptr) return false;
+    Position shownX = 0;
+    Position shownY = 0;
+    XtVaGetValues(decoder.secondaryDiag, XmNx, &shownX, XmNy, &shownY, nullptr);
+    *x = shownX;
+    *y = shownY;
+    return true;
 }

@@ -5,21 +5,21 @@
 
 #include <Xm/Xm.h>
 
+#include "gui/frequency_field.h"
 #include "gui/scope.h"
+#include "gui/text_panes.h"
+
+struct MainWindow;
 
 struct SecondaryDecoder {
-    int scrolledBack;       // receive pane's scroll hold
-    int focused;            // 1 while the frequency field has the keyboard focus
-    char freqText[64];      // "%4.1f" of the frequency field
+    ReceivePane pane;       // "rxText" and its scroll hold
+    FrequencyField freq;    // "rx2FreqText", its arrows and "AFC"; tunes the channel
     PhaseScope scope;
-    float shownFrequency;   // hertz, last written into the frequency field
     int slot;               // 0 to 3
 
     Widget secondaryDiag;
     Widget mainForm;
     Widget rxTextSW;
-    Widget scrollBar;
-    Widget rxText;
     Widget bottomForm;
     Widget frame1;
     Widget scopeDA;
@@ -32,42 +32,34 @@ struct SecondaryDecoder {
     Widget swapButton;      // "<-> Main"
     Widget closeButton;
     Widget frame3;
-    Widget afcTB;
     Widget dcdTB;
     Widget qpskTB;
     Widget modeForm;
     Widget modesLabel;
-    Widget clrRx;
-    XmString menuStrings[3];  // title, "Clear" and its accelerator text
-    Widget rx2FreqText;
-    Widget upArrow;
-    Widget downArrow;
 
     int state;              // -1 never built, 0 built and closed, 1 open
-    int channel;            // server receive channel, slot + 3
+    MainWindow* window;     // the main window, whose receiver "<-> Main" swaps with
 };
 
 constexpr int DECODER_SLOTS = 4;
-extern SecondaryDecoder secondaryDecoders[DECODER_SLOTS];
 
 // Opens a window on the signal at a column of the tuning display (snapped to a
-// signal nearby) in the first slot that is not open, building it on first use.
-// Returns the slot, or -1 with a message when all four are open.
-int decoder_open(int column);
+// signal nearby) in the first slot of `mw` that is not open, building it on first
+// use. Returns the slot, or -1 with a message when all four are open.
+int decoder_open(MainWindow* mw, int column);
 
 // "Open Decoder": a window on the main receive frequency, holding a copy of the
 // main receive text, so that the main window is free to tune elsewhere.
-void openDecoderCB(Widget w, XtPointer clientData, XtPointer callData);
+void decoder_open_on_main(MainWindow* mw);
 
 // Shows a channel's carrier detect and, unless the operator is typing into the
 // field or it moved 0.05 Hz or less, its frequency in hertz.
 void decoder_show_status(SecondaryDecoder* decoder, int dcd, float frequency);
 
+// Where the closed secondary window of `slot` stands, for the state file; false
+// when it was never opened or is open (its saved position stays as it was).
+bool decoder_closed_position(const MainWindow* mw, int slot, int* x, int* y);
+
 // One coordinate of a secondary window's saved position, moved so that the
 // window's top-left corner and at least 64 pixels of it are on the screen.
 int decoder_coordinate_on_screen(int saved, int screenExtent, int windowExtent);
-
-// The frequency an arrow of a secondary window moves its field to: 1 Hz a
-// click, 8 Hz with Shift, 7 Hz more on the second click of a double click.
-// Limited to 0 to 4000 Hz, as the main window's arrows are.
-float decoder_arrow_frequency(const char* fieldText, bool up, int clickCount, bool shift);

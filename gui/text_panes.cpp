@@ -13,9 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/resources.h"
-#include "gui/main_window.h"
-#include "gui/secondary.h"
+#include "gui/console_settings.h"
 #include "server/server.h"
 
 namespace {
@@ -23,8 +21,10 @@ namespace {
 constexpr wchar_t SLASHED_ZERO = 0xD8;  // Latin-1 O with stroke
 constexpr wchar_t LAST_LATIN1 = 0xFF;
 
-char shownChar(char c) {
-    if (mainWindow.localCaps == 1) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+char shownChar(const PaneLook* look, char c) {
+    if (look != nullptr && look->localCaps == 1) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
     return c;
 }
 
@@ -59,13 +59,11 @@ void useCharacterLocale() {
     XSetLocaleModifiers("");
 }
 
-int* scrolledBackOf(XtPointer owner) {
-    if (owner == &mainWindow) return &mainWindow.scrolledBack;
-    return &static_cast<SecondaryDecoder*>(owner)->scrolledBack;
-}
-
 void putRxChar(Widget pane, char c, int zeroFlag, int mode) {
-    c = shownChar(c);
+    XtPointer data = nullptr;
+    XtVaGetValues(pane, XmNuserData, &data, nullptr);
+    auto* owner = static_cast<ReceivePane*>(data);
+    c = shownChar(owner != nullptr ? owner->look : nullptr, c);
     XmTextDisableRedisplay(pane);
     const XmTextPosition p = XmTextGetLastPosition(pane);
     wchar_t text[2] = {latin1(c), L'\0'};
@@ -78,9 +76,7 @@ void putRxChar(Widget pane, char c, int zeroFlag, int mode) {
         XmTextInsertWcs(pane, p, text);
     }
 
-    XtPointer owner = nullptr;
-    XtVaGetValues(pane, XmNuserData, &owner, nullptr);
-    if (owner != nullptr && *scrolledBackOf(owner) != 1) {
+    if (owner != nullptr && owner->scrolledBack != 1) {
         XmTextShowPosition(pane, p + 1);
         XmTextSetInsertionPosition(pane, p + 1);
     }
@@ -98,15 +94,17 @@ void putRxLine(Widget pane, const char* text) {
     for (const char* c = text; *c != '\0'; ++c) putRxChar(pane, *c, 0, XmHIGHLIGHT_NORMAL);
 }
 
-void putTxChar(char c) {
-    Widget pane = mainWindow.txText;
+void putTxChar(Widget pane, char c) {
     const XmTextPosition p = XmTextGetLastPosition(pane);
     XmTextSetInsertionPosition(pane, p);
     wchar_t text[2] = {latin1(c), L'\0'};
     XmTextInsertWcs(pane, p, text);
 }
 
-void txTextCB(Widget w, XtPointer, XtPointer callData) {
+namespace {
+
+void txTextCB(Widget w, XtPointer clientData, XtPointer callData) {
+    const auto* panes = static_cast<const TextPanes*>(clientData);
     auto* verify = static_cast<XmTextVerifyCallbackStruct*>(callData);
     switch (verify->reason) {
         case XmCR_MODIFYING_TEXT_VALUE: {
@@ -121,11 +119,12 @@ void txTextCB(Widget w, XtPointer, XtPointer callData) {
             for (int i = 0; i < block->length; ++i) {
                 // Beyond Latin-1 there is no byte to send: a "?" goes out and shows.
                 const wchar_t typed = block->wcsptr[i] > LAST_LATIN1 ? L'?' : block->wcsptr[i];
-                const char sent = typed == L'\0' ? static_cast<char>(127) : static_cast<char>(typed);
+                const char sent =
+                    typed == L'\0' ? static_cast<char>(127) : static_cast<char>(typed);
                 server_send_text(&sent, 1);
-                block->wcsptr[i] = typed == L'0' && appResources.zero == 1
+                block->wcsptr[i] = typed == L'0' && panes->resources->zero == 1
                                        ? SLASHED_ZERO
-                                       : latin1(shownChar(static_cast<char>(typed)));
+                                       : latin1(shownChar(&panes->look, static_cast<char>(typed)));
             }
             return;
         }
@@ -141,22 +140,65 @@ void txTextCB(Widget w, XtPointer, XtPointer callData) {
     }
 }
 
-void localCapsCB(Widget, XtPointer, XtPointer callData) {
-    auto* state = static_cast<XmToggleButtonCallbackStruct*>(callData);
-    mainWindow.localCaps = state->set ? 1 : 0;
-}
-
-void scrollCB(Widget scrollBar, XtPointer owner, XtPointer) {
-    Widget pane = owner == &mainWindow ? mainWindow.rxText
-                                       : static_cast<SecondaryDecoder*>(owner)->rxText;
+void scrollCB(Widget scrollBar, XtPointer clientData, XtPointer) {
+    auto* owner = static_cast<ReceivePane*>(clientData);
     int maximum = 0;
     int value = 0;
     int sliderSize = 0;
     XtVaGetValues(scrollBar, XmNmaximum, &maximum, XmNvalue, &value, XmNsliderSize, &sliderSize,
                   nullptr);
     const bool atEnd = value + sliderSize == maximum;
-    XtVaSetValues(pane, XmNbackground, atEnd ? plainColor : markColor, nullptr);
-    *scrolledBackOf(owner) = atEnd ? 0 : 1;
+    XtVaSetValues(owner->text, XmNbackground,
+                  atEnd ? owner->look->plainColor : owner->look->markColor, nullptr);
+    owner->scrolledBack = atEnd ? 0 : 1;
+}
+
+void clearCB(Widget item, XtPointer, XtPointer) {
+    Widget menu = XtParent(item);
+    XtPointer data = nullptr;
+    Pixel foreground = 0;
+    XtVaGetValues(menu, XmNuserData, &data, XmNforeground, &foreground, nullptr);
+    const auto* clear = static_cast<const ClearMenu*>(data);
+    XmTextSetString(clear->pane, const_cast<char*>(""));
+    XmTextSetInsertionPosition(clear->pane, 0);
+    XtVaSetValues(clear->pane, XmNbackground, foreground, nullptr);
+    *clear->scrollHold = 0;
+}
+
+}  // namespace
+
+void clear_menu_create(ClearMenu* clear, Widget parent, const char* name, const char* title,
+                       Widget pane, int* scrollHold) {
+    clear->pane = pane;
+    clear->scrollHold = scrollHold;
+    XmString titleText = XmStringCreateLocalized(const_cast<char*>(title));
+    XmString clearText = XmStringCreateLocalized(const_cast<char*>("Clear"));
+    XmString acceleratorText = XmStringCreateLocalized(const_cast<char*>("Ctrl-C"));
+    clear->menu = XmVaCreateSimplePopupMenu(
+        parent, const_cast<char*>(name), clearCB, XmVaTITLE, titleText, XmVaSEPARATOR,
+        XmVaPUSHBUTTON, clearText, 'C', "Ctrl<Key>c", acceleratorText, XmNuserData, clear,
+        nullptr);
+    XmStringFree(titleText);
+    XmStringFree(clearText);
+    XmStringFree(acceleratorText);
+}
+
+void receive_pane_attach(ReceivePane* pane) {
+    const char* scrollLists[] = {XmNdragCallback,          XmNincrementCallback,
+                                 XmNdecrementCallback,     XmNpageIncrementCallback,
+                                 XmNpageDecrementCallback, XmNtoTopCallback,
+                                 XmNtoBottomCallback,      XmNvalueChangedCallback};
+    for (const char* list : scrollLists) XtAddCallback(pane->scrollBar, list, scrollCB, pane);
+}
+
+void panes_attach(TextPanes* panes) {
+    XtAddCallback(panes->txText, XmNmodifyVerifyCallbackWcs, txTextCB, panes);
+    XtAddCallback(panes->txText, XmNmotionVerifyCallback, txTextCB, panes);
+    receive_pane_attach(&panes->rx);
+    XtAddEventHandler(panes->rx.text, ButtonPressMask, False, popupCB, panes->rx.clear.menu);
+    XtAddEventHandler(panes->rxTextSW, ButtonPressMask, False, popupCB, panes->rx.clear.menu);
+    XtAddEventHandler(panes->txText, ButtonPressMask, False, popupCB, panes->clearTx.menu);
+    XtAddEventHandler(panes->txTextSW, ButtonPressMask, False, popupCB, panes->clearTx.menu);
 }
 
 void popupCB(Widget, XtPointer menu, XEvent* event, Boolean*) {
@@ -164,21 +206,4 @@ void popupCB(Widget, XtPointer menu, XEvent* event, Boolean*) {
     Widget popup = static_cast<Widget>(menu);
     XmMenuPosition(popup, &event->xbutton);
     XtManageChild(popup);
-}
-
-void clearCB(Widget item, XtPointer, XtPointer) {
-    Widget menu = XtParent(item);
-    Widget pane = nullptr;
-    Pixel foreground = 0;
-    XtVaGetValues(menu, XmNuserData, &pane, XmNforeground, &foreground, nullptr);
-    XmTextSetString(pane, const_cast<char*>(""));
-    XmTextSetInsertionPosition(pane, 0);
-    XtVaSetValues(pane, XmNbackground, foreground, nullptr);
-    if (pane == mainWindow.rxText || pane == mainWindow.txText) {
-        mainWindow.scrolledBack = 0;
-    } else {
-        XtPointer owner = nullptr;
-        XtVaGetValues(pane, XmNuserData, &owner, nullptr);
-        *scrolledBackOf(owner) = 0;
-    }
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "app/console_services.h"
 #include "app/startup.h"
 #include "fakes/server_fake.h"
 #include "gui/icon.h"
@@ -19,16 +20,18 @@
 #include "gui/secondary.h"
 #include "gui/text_panes.h"
 
+MainWindow mainWindow;
+
 namespace {
 
 XtAppContext appContext = nullptr;
 char programName[] = "vorda-test";
 
 // The mode and option toggles, and how the first build set them.
-Widget MainWindow::*const kToggles[] = {&MainWindow::qpskTB, &MainWindow::lsbTB,
-                                        &MainWindow::afcTB,  &MainWindow::netTB,
-                                        &MainWindow::cwIdTB, &MainWindow::dcdTB};
-bool builtToggles[std::size(kToggles)];
+Widget* toggleSlots[] = {&mainWindow.controls.qpskTB,       &mainWindow.controls.lsbTB,
+                         &mainWindow.controls.rxFreq.toggle, &mainWindow.controls.txFreq.toggle,
+                         &mainWindow.controls.cwIdTB,        &mainWindow.controls.dcdTB};
+bool builtToggles[std::size(toggleSlots)];
 
 void useSourceResourceFile() {
     // The resource file as installed, and nothing from the user's environment.
@@ -59,13 +62,13 @@ XtAppContext guiApp() {
     XtVaSetValues(topLevel, XmNiconPixmap, createIconPixmap(XtDisplay(topLevel)), nullptr);
     getAppResources(topLevel, &appResources);
     fakeServer.reset();
-    createMainWindow(&mainWindow, topLevel, &appResources);
+    createMainWindow(&mainWindow, topLevel, &appResources, consoleServices());
     buildCommands = fakeServer.commands;
     builtResources = appResources;
-    for (size_t i = 0; i < std::size(kToggles); ++i) {
-        builtToggles[i] = XmToggleButtonGetState(mainWindow.*kToggles[i]) != 0;
+    for (size_t i = 0; i < std::size(toggleSlots); ++i) {
+        builtToggles[i] = XmToggleButtonGetState(*toggleSlots[i]) != 0;
     }
-    scope_init(&mainScope, topLevel, mainWindow.scopeDA);
+    scope_init(&mainWindow.scope, topLevel, mainWindow.scope.drawingArea);
     settle();
     return appContext;
 }
@@ -73,7 +76,7 @@ XtAppContext guiApp() {
 void settle() { settle(appContext, XtDisplay(topLevel)); }
 
 Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
-                         AppResources* resources) {
+                         AppResources* resources, const ConsoleServices& services) {
     guiApp();
     std::vector<std::string> storage;
     storage.push_back(programName);
@@ -90,7 +93,8 @@ Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
     Widget shell = XtVaAppCreateShell(programName, "Vorda", applicationShellWidgetClass, display,
                                       XmNx, 720, XmNy, 0, nullptr);
     getAppResources(shell, resources);
-    createMainWindow(mw, shell, resources);
+    createMainWindow(mw, shell, resources, services);
+    scope_init(&mw->scope, shell, mw->scope.drawingArea);  // as start-up does
     settle();
     return shell;
 }
@@ -111,7 +115,7 @@ int highlightAt(Widget text, long position) {
 }
 
 void resetSecondaryDecoders() {
-    for (SecondaryDecoder& d : secondaryDecoders) {
+    for (SecondaryDecoder& d : mainWindow.decoders) {
         // A built window is the parent of its main form, whatever a test later put
         // in the record; left alive, its handlers would serve a record reset below.
         if (d.mainForm != nullptr) XtDestroyWidget(XtParent(d.mainForm));
@@ -122,17 +126,17 @@ void resetSecondaryDecoders() {
 
 void resetPanes() {
     guiApp();
-    XmTextSetString(mainWindow.rxText, const_cast<char*>(""));
-    XmTextSetHighlight(mainWindow.rxText, 0, 1000000, XmHIGHLIGHT_NORMAL);
-    XmTextSetString(mainWindow.txText, const_cast<char*>(""));
-    mainWindow.scrolledBack = 0;
-    mainWindow.localCaps = 0;
-    mainWindow.rxFreqFocused = 0;
+    XmTextSetString(mainWindow.panes.rx.text, const_cast<char*>(""));
+    XmTextSetHighlight(mainWindow.panes.rx.text, 0, 1000000, XmHIGHLIGHT_NORMAL);
+    XmTextSetString(mainWindow.panes.txText, const_cast<char*>(""));
+    mainWindow.panes.rx.scrolledBack = 0;
+    mainWindow.panes.look.localCaps = 0;
+    mainWindow.controls.rxFreq.focused = 0;
     appResources = builtResources;
     appResources.zero = 0;
     // Quietly: a test that needs a toggle's handler to have run sets it itself.
-    for (size_t i = 0; i < std::size(kToggles); ++i) {
-        XmToggleButtonSetState(mainWindow.*kToggles[i], builtToggles[i] ? True : False, False);
+    for (size_t i = 0; i < std::size(toggleSlots); ++i) {
+        XmToggleButtonSetState(*toggleSlots[i], builtToggles[i] ? True : False, False);
     }
     fakeServer.reset();
     settle();

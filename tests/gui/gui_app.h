@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "app/console_services.h"
 #include "app/resources.h"
 #include "app/startup.h"
 #include "gui/main_window.h"
 #include "x_helpers.h"
+
+// The window the tests build, once per process, as app/main.cpp builds its own.
+extern MainWindow mainWindow;
 
 // Builds the main window once per process with the installed resource file
 // and returns the application context.
@@ -27,9 +31,11 @@ void settle();
 
 // A second main window on a display connection of its own, whose resource
 // database is the resource file plus `xrm` lines (instance name "vorda-test").
-// Used for builds with other resources; handlers still serve the first window.
+// Used for builds with other resources or services; its handlers serve `mw`,
+// which must outlive the returned shell.
 Widget buildSecondWindow(const std::vector<std::string>& xrm, MainWindow* mw,
-                         AppResources* resources);
+                         AppResources* resources,
+                         const ConsoleServices& services = consoleServices());
 
 // A plain top-level shell on the first display, for panes and drawing areas
 // that tests build themselves.

@@ -78,12 +78,12 @@ protected:
         state.emplace();
         // Back to receiving, quietly, with the resource file's toggles.
         activate(mainWindow.recvItem);
-        trState = 0;
-        XmToggleButtonSetState(mainWindow.cwIdTB, True, False);
-        XmToggleButtonSetState(mainWindow.netTB, False, False);
-        XmToggleButtonSetState(mainWindow.afcTB, True, False);
-        setFrequencyText(mainWindow.rxFreqText, "1000.0");
-        setFrequencyText(mainWindow.txFreqText, "1000.0");
+        mainWindow.controls.trState = 0;
+        XmToggleButtonSetState(mainWindow.controls.cwIdTB, True, False);
+        XmToggleButtonSetState(mainWindow.controls.txFreq.toggle, False, False);
+        XmToggleButtonSetState(mainWindow.controls.rxFreq.toggle, True, False);
+        setFrequencyText(mainWindow.controls.rxFreq.text, "1000.0");
+        setFrequencyText(mainWindow.controls.txFreq.text, "1000.0");
         settle();
         fakeServer.reset();
     }
@@ -145,11 +145,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_P(TrTransitions, SendExactlyThisSequence) {
     const TrCase& c = GetParam();
-    setFrequencyText(mainWindow.rxFreqText, "1012.5");
-    XmToggleButtonSetState(mainWindow.cwIdTB, c.cwId ? True : False, False);
+    setFrequencyText(mainWindow.controls.rxFreq.text, "1012.5");
+    XmToggleButtonSetState(mainWindow.controls.cwIdTB, c.cwId ? True : False, False);
     activate(mainWindow.*c.from);
     settle();
-    XmToggleButtonSetState(mainWindow.netTB, c.net ? True : False, False);
+    XmToggleButtonSetState(mainWindow.controls.txFreq.toggle, c.net ? True : False, False);
     fakeServer.reset();
 
     activate(mainWindow.*c.to);
@@ -159,18 +159,19 @@ TEST_P(TrTransitions, SendExactlyThisSequence) {
     if (!c.sent.empty()) {
         EXPECT_EQ(fakeServer.sentAfter, std::vector<size_t>{c.sentAfter});
     }
-    EXPECT_EQ(trState, c.trStateAfter);
+    EXPECT_EQ(mainWindow.controls.trState, c.trStateAfter);
     if (c.net && !c.commands.empty()) {
-        EXPECT_EQ(textOf(mainWindow.txFreqText), "1012.5");
+        EXPECT_EQ(textOf(mainWindow.controls.txFreq.text), "1012.5");
     }
 
     // Only the button of the state asked for is set, and marked once the state changed.
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(XmToggleButtonGetState(mainWindow.trToggles[i]), i == c.trStateAfter) << i;
+        EXPECT_EQ(XmToggleButtonGetState(mainWindow.controls.trToggles[i]), i == c.trStateAfter)
+            << i;
         if (c.commands.empty() && i != c.trStateAfter) continue;
-        EXPECT_EQ(backgroundOf(mainWindow.trToggles[i]), i == c.trStateAfter
-                                                             ? markColor
-                                                             : mainWindow.trPlainColor)
+        EXPECT_EQ(backgroundOf(mainWindow.controls.trToggles[i]), i == c.trStateAfter
+                                                             ? mainWindow.panes.look.markColor
+                                                             : mainWindow.controls.trPlainColor)
             << i;
     }
 }
@@ -186,18 +187,18 @@ TEST_F(Controls, IdentificationSendsAtMostFifteenCharactersOfTheCall) {
 
 TEST_F(Controls, ClickingTheButtonsRunsTheSameHandlers) {
     // Xmit clicked, then Xmit clicked again (a radio box keeps its set toggle set).
-    clickToggle(mainWindow.xmitTB);
+    clickToggle(mainWindow.controls.xmitTB);
     settle();
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{pskMode, whenClear}));
     fakeServer.reset();
-    clickToggle(mainWindow.xmitTB);
+    clickToggle(mainWindow.controls.xmitTB);
     settle();
-    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.xmitTB));
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.controls.xmitTB));
     EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
-    clickToggle(mainWindow.recvTB);
+    clickToggle(mainWindow.controls.recvTB);
     settle();
     EXPECT_EQ(fakeServer.sent, " de N0CALL");
-    EXPECT_EQ(trState, 0);
+    EXPECT_EQ(mainWindow.controls.trState, 0);
 }
 
 TEST_F(Controls, RadioGroupUnsetsTheOldToggleBeforeSettingTheNewOne) {
@@ -207,14 +208,15 @@ TEST_F(Controls, RadioGroupUnsetsTheOldToggleBeforeSettingTheNewOne) {
             XtName(w), static_cast<XmToggleButtonCallbackStruct*>(call)->set);
     };
     XtCallbackProc recorder = record;
-    for (Widget w : {mainWindow.saTB, mainWindow.wfTB, mainWindow.recvTB, mainWindow.tuneTB}) {
+    for (Widget w : {mainWindow.tuning.saTB, mainWindow.tuning.wfTB, mainWindow.controls.recvTB,
+                     mainWindow.controls.tuneTB}) {
         XtAddCallback(w, XmNvalueChangedCallback, recorder, &order);
     }
 
     activate(mainWindow.spectrumItem);
-    EXPECT_EQ(vordaDisplay.mode, 0);
+    EXPECT_EQ(mainWindow.tuning.view.mode, 0);
     activate(mainWindow.waterfallItem);
-    EXPECT_EQ(vordaDisplay.mode, 1);
+    EXPECT_EQ(mainWindow.tuning.view.mode, 1);
     activate(mainWindow.tuneItem);
     const std::vector<std::pair<std::string, int>> expected = {
         {"wfTB", 0}, {"saTB", 1}, {"saTB", 0}, {"wfTB", 1}, {"Recv", 0}, {"Tune", 1}};
@@ -222,13 +224,14 @@ TEST_F(Controls, RadioGroupUnsetsTheOldToggleBeforeSettingTheNewOne) {
     // Recv's notification came first, while the state was still 0: no end of transmission.
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{tuneMode, atOnce}));
 
-    for (Widget w : {mainWindow.saTB, mainWindow.wfTB, mainWindow.recvTB, mainWindow.tuneTB}) {
+    for (Widget w : {mainWindow.tuning.saTB, mainWindow.tuning.wfTB, mainWindow.controls.recvTB,
+                     mainWindow.controls.tuneTB}) {
         XtRemoveCallback(w, XmNvalueChangedCallback, recorder, &order);
     }
 }
 
 TEST_F(Controls, FrequencyFieldsTakeOnlyDigitsAndPoints) {
-    Widget field = mainWindow.rxFreqText;
+    Widget field = mainWindow.controls.rxFreq.text;
     setFrequencyText(field, "");
     for (KeySym k : {XK_1, XK_a, XK_2, XK_space, XK_minus, XK_period, XK_5, XK_plus}) {
         callAction(field, "self-insert", k);
@@ -249,78 +252,72 @@ TEST_F(Controls, FrequencyFieldsTakeOnlyDigitsAndPoints) {
 }
 
 TEST_F(Controls, EnterSendsTheFieldsFrequencyLimitedToFourKilohertz) {
-    setFrequencyText(mainWindow.rxFreqText, "5000");
-    pressEnter(mainWindow.rxFreqText);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "MAXFREQ");
+    setFrequencyText(mainWindow.controls.rxFreq.text, "5000");
+    pressEnter(mainWindow.controls.rxFreq.text);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "MAXFREQ");
     EXPECT_EQ(commandsOn(2, 8), (std::vector<FakeCommand>{{2, 8, 400000}}));
     // "MAXFREQ" stands for 4000 Hz wherever the field is read: by an arrow, by
     // NET at Xmit and by Enter.
-    arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
+    arrowClick(mainWindow.controls.rxFreq.up, 0, 1);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "4000.0");
     EXPECT_EQ(fakeServer.last(2, 8), 400000);
-    setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
-    arrowClick(mainWindow.rxDownArrow, 0, 1);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "3999.0");
-    setFrequencyText(mainWindow.rxFreqText, "MAXFREQ");
-    XmToggleButtonSetState(mainWindow.netTB, True, False);
+    setFrequencyText(mainWindow.controls.rxFreq.text, "MAXFREQ");
+    arrowClick(mainWindow.controls.rxFreq.down, 0, 1);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "3999.0");
+    setFrequencyText(mainWindow.controls.rxFreq.text, "MAXFREQ");
+    XmToggleButtonSetState(mainWindow.controls.txFreq.toggle, True, False);
     activate(mainWindow.xmitItem);
     activate(mainWindow.recvItem);
-    XmToggleButtonSetState(mainWindow.netTB, False, False);
-    EXPECT_EQ(textOf(mainWindow.txFreqText), "MAXFREQ");
+    XmToggleButtonSetState(mainWindow.controls.txFreq.toggle, False, False);
+    EXPECT_EQ(textOf(mainWindow.controls.txFreq.text), "MAXFREQ");
     EXPECT_EQ(fakeServer.last(255, 8), 400000);
-    pressEnter(mainWindow.rxFreqText);
+    pressEnter(mainWindow.controls.rxFreq.text);
     EXPECT_EQ(fakeServer.last(2, 8), 400000);
 
-    setFrequencyText(mainWindow.txFreqText, "2125.5");
-    pressEnter(mainWindow.txFreqText);
+    setFrequencyText(mainWindow.controls.txFreq.text, "2125.5");
+    pressEnter(mainWindow.controls.txFreq.text);
     EXPECT_EQ(fakeServer.last(255, 8), 212550);
-    EXPECT_EQ(textOf(mainWindow.txFreqText), "2125.5");
+    EXPECT_EQ(textOf(mainWindow.controls.txFreq.text), "2125.5");
     EXPECT_EQ(commandsOn(2, 8).size(), 4u);
 }
 
-TEST_F(Controls, FieldsWithoutAnOwnerOrForAnotherReasonSayWhy) {
-    Widget shell = testShell("freqTextOwnerless");
-    Widget field = XtVaCreateManagedWidget("loneField", xmTextFieldWidgetClass, shell,
-                                           XmNuserData, reinterpret_cast<XtPointer>('X'),
-                                           nullptr);
-    XtAddCallback(field, XmNactivateCallback, freqTextCB, nullptr);
-    XtRealizeWidget(shell);
-    setFrequencyText(field, "1500");
+// Every field's handlers carry its record, so only a call for a reason they do not
+// serve is left to report.
+TEST_F(Controls, FieldHandlersCalledForAnotherReasonSayWhy) {
+    Widget field = mainWindow.controls.rxFreq.text;
     testing::internal::CaptureStderr();
-    pressEnter(field);
     XmAnyCallbackStruct other{};
     other.reason = XmCR_VALUE_CHANGED;
-    freqTextCB(field, nullptr, &other);
-    rxFreqFocusCB(mainWindow.rxFreqText, &mainWindow, &other);
+    XtCallCallbacks(field, XmNactivateCallback, &other);
+    XtCallCallbacks(field, XmNfocusCallback, &other);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "callback with cdata==NULL and userData=0x58 (X)\n"
               "freqTextCB - unexpected callback type\n"
               "rxFreqFocusCB: gain/losing focus error\n");
     EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
-    XtDestroyWidget(shell);
+    EXPECT_EQ(mainWindow.controls.rxFreq.focused, 0);
 }
 
 TEST_F(Controls, ArrowsStepWithinZeroToFourKilohertz) {
-    setFrequencyText(mainWindow.rxFreqText, "3999.5");
-    arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
-    arrowClick(mainWindow.rxUpArrow, 0, 1);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "4000.0");
-    setFrequencyText(mainWindow.rxFreqText, "0.5");
-    arrowClick(mainWindow.rxDownArrow, 0, 1);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), " 0.0");
+    setFrequencyText(mainWindow.controls.rxFreq.text, "3999.5");
+    arrowClick(mainWindow.controls.rxFreq.up, 0, 1);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "4000.0");
+    arrowClick(mainWindow.controls.rxFreq.up, 0, 1);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "4000.0");
+    setFrequencyText(mainWindow.controls.rxFreq.text, "0.5");
+    arrowClick(mainWindow.controls.rxFreq.down, 0, 1);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), " 0.0");
     EXPECT_EQ(commandsOn(2, 8),
               (std::vector<FakeCommand>{{2, 8, 400000}, {2, 8, 400000}, {2, 8, 0}}));
 
     // Shift moves 8 Hz; a double click's second activation 7 Hz (8 in all).
-    setFrequencyText(mainWindow.txFreqText, "1000.0");
-    arrowClick(mainWindow.txUpArrow, ShiftMask, 1);
-    EXPECT_EQ(textOf(mainWindow.txFreqText), "1008.0");
-    arrowClick(mainWindow.txDownArrow, 0, 1);
-    arrowClick(mainWindow.txDownArrow, 0, 2);
-    EXPECT_EQ(textOf(mainWindow.txFreqText), "1000.0");
-    arrowClick(mainWindow.txDownArrow, ShiftMask, 2);
-    EXPECT_EQ(textOf(mainWindow.txFreqText), "992.0");
+    setFrequencyText(mainWindow.controls.txFreq.text, "1000.0");
+    arrowClick(mainWindow.controls.txFreq.up, ShiftMask, 1);
+    EXPECT_EQ(textOf(mainWindow.controls.txFreq.text), "1008.0");
+    arrowClick(mainWindow.controls.txFreq.down, 0, 1);
+    arrowClick(mainWindow.controls.txFreq.down, 0, 2);
+    EXPECT_EQ(textOf(mainWindow.controls.txFreq.text), "1000.0");
+    arrowClick(mainWindow.controls.txFreq.down, ShiftMask, 2);
+    EXPECT_EQ(textOf(mainWindow.controls.txFreq.text), "992.0");
     EXPECT_EQ(commandsOn(255, 8), (std::vector<FakeCommand>{
                                       {255, 8, 100800}, {255, 8, 100700}, {255, 8, 100000},
                                       {255, 8, 99200}}));
@@ -331,60 +328,63 @@ TEST_F(Controls, ArrowsStepWithinZeroToFourKilohertz) {
 TEST_F(Controls, UnmarkedControlsShowTheirResourceColoursAfterEachChange) {
     MainWindow fresh{};
     AppResources resources{};
-    buildSecondWindow({}, &fresh, &resources);
-    const Pixel button = backgroundOf(fresh.xmitTB);
+    Widget shell = buildSecondWindow({}, &fresh, &resources);
+    const Pixel button = backgroundOf(fresh.controls.xmitTB);
     for (Widget MainWindow::*item : {&MW::xmitItem, &MW::tuneItem, &MW::xmitItem, &MW::recvItem}) {
         activate(mainWindow.*item);
         settle();
-        for (Widget toggle : mainWindow.trToggles) {
+        for (Widget toggle : mainWindow.controls.trToggles) {
             EXPECT_EQ(backgroundOf(toggle),
-                      XmToggleButtonGetState(toggle) ? markColor : button)
+                      XmToggleButtonGetState(toggle) ? mainWindow.panes.look.markColor : button)
                 << XtName(mainWindow.*item) << ": " << XtName(toggle);
         }
     }
-    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
-    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
-    EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), backgroundOf(fresh.rxFreqText));
-    EXPECT_EQ(plainColor, backgroundOf(fresh.rxText));  // a receive pane back at its end
+    callFocusCallbacks(mainWindow.controls.rxFreq.text, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.controls.rxFreq.text, XmCR_LOSING_FOCUS);
+    EXPECT_EQ(backgroundOf(mainWindow.controls.rxFreq.text),
+              backgroundOf(fresh.controls.rxFreq.text));
+    // A receive pane back at its end.
+    EXPECT_EQ(mainWindow.panes.look.plainColor, backgroundOf(fresh.panes.rx.text));
+    XtDestroyWidget(shell);  // its handlers hold this record
 }
 
 TEST_F(Controls, FocusOnTheReceiveFieldHoldsAfcOff) {
-    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
-    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
-    EXPECT_EQ(mainWindow.rxFreqFocused, 1);
-    EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), markColor);
-    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
-    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.afcTB));
-    EXPECT_EQ(mainWindow.rxFreqFocused, 0);
-    EXPECT_EQ(backgroundOf(mainWindow.rxFreqText), plainColor);
+    callFocusCallbacks(mainWindow.controls.rxFreq.text, XmCR_FOCUS);
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.controls.rxFreq.toggle));
+    EXPECT_EQ(mainWindow.controls.rxFreq.focused, 1);
+    EXPECT_EQ(backgroundOf(mainWindow.controls.rxFreq.text), mainWindow.panes.look.markColor);
+    callFocusCallbacks(mainWindow.controls.rxFreq.text, XmCR_LOSING_FOCUS);
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.controls.rxFreq.toggle));
+    EXPECT_EQ(mainWindow.controls.rxFreq.focused, 0);
+    EXPECT_EQ(backgroundOf(mainWindow.controls.rxFreq.text), mainWindow.panes.look.plainColor);
     EXPECT_EQ(fakeServer.commands, (std::vector<FakeCommand>{{2, 6, 0}, {2, 6, 1}}));
 
     // With AFC off it stays off, and nothing is sent.
-    XmToggleButtonSetState(mainWindow.afcTB, False, False);
+    XmToggleButtonSetState(mainWindow.controls.rxFreq.toggle, False, False);
     fakeServer.reset();
-    callFocusCallbacks(mainWindow.rxFreqText, XmCR_FOCUS);
-    callFocusCallbacks(mainWindow.rxFreqText, XmCR_LOSING_FOCUS);
-    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.afcTB));
+    callFocusCallbacks(mainWindow.controls.rxFreq.text, XmCR_FOCUS);
+    callFocusCallbacks(mainWindow.controls.rxFreq.text, XmCR_LOSING_FOCUS);
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.controls.rxFreq.toggle));
     EXPECT_EQ(fakeServer.commands, std::vector<FakeCommand>{});
 }
 
 TEST_F(Controls, ModeTogglesCommandReceiverAndTransmitter) {
-    XmToggleButtonSetState(mainWindow.qpskTB, True, True);
-    XmToggleButtonSetState(mainWindow.lsbTB, True, True);
-    XmToggleButtonSetState(mainWindow.qpskTB, False, True);
-    XmToggleButtonSetState(mainWindow.afcTB, False, True);
+    XmToggleButtonSetState(mainWindow.controls.qpskTB, True, True);
+    XmToggleButtonSetState(mainWindow.controls.lsbTB, True, True);
+    XmToggleButtonSetState(mainWindow.controls.qpskTB, False, True);
+    XmToggleButtonSetState(mainWindow.controls.rxFreq.toggle, False, True);
     // DCD writes the inverse of its new state: the receiver's flag takes the old one.
-    XmToggleButtonSetState(mainWindow.dcdTB, True, True);
-    XmToggleButtonSetState(mainWindow.dcdTB, False, True);
+    XmToggleButtonSetState(mainWindow.controls.dcdTB, True, True);
+    XmToggleButtonSetState(mainWindow.controls.dcdTB, False, True);
     const std::vector<FakeCommand> expected = {{2, 4, 1}, {255, 4, 1}, {2, 5, 1}, {255, 5, 1},
                                                {2, 4, 0}, {255, 4, 0}, {2, 6, 0}, {2, 2, 0},
                                                {2, 2, 1}};
     EXPECT_EQ(fakeServer.commands, expected);
 
-    XmToggleButtonSetState(mainWindow.netTB, True, True);
-    EXPECT_EQ(mainWindow.net, 1);
-    XmToggleButtonSetState(mainWindow.netTB, False, True);
-    EXPECT_EQ(mainWindow.net, 0);
+    XmToggleButtonSetState(mainWindow.controls.txFreq.toggle, True, True);
+    EXPECT_EQ(mainWindow.controls.net, 1);
+    XmToggleButtonSetState(mainWindow.controls.txFreq.toggle, False, True);
+    EXPECT_EQ(mainWindow.controls.net, 0);
     EXPECT_EQ(fakeServer.commands.size(), expected.size());
-    XmToggleButtonSetState(mainWindow.lsbTB, False, False);
+    XmToggleButtonSetState(mainWindow.controls.lsbTB, False, False);
 }

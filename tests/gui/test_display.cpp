@@ -26,12 +26,16 @@ protected:
     void SetUp() override {
         resetPanes();
         state.emplace();
-        XmToggleButtonSetState(mainWindow.dcdTB, False, False);
+        XmToggleButtonSetState(mainWindow.controls.dcdTB, False, False);
         d = VordaDisplay{};
         d.mode = 1;
         d.brightness = 40;
+        // The IMD reading goes where the main window's goes.
+        d.dcdToggle = mainWindow.controls.dcdTB;
+        d.imdField = mainWindow.controls.imdTF;
         testing::internal::CaptureStderr();
-        display_init(&d, mainWindow.wfDA);
+        display_init(&d, mainWindow.tuning.wfDA, mainWindow.tuning.spanFactor,
+                     mainWindow.tuning.displaySpeed);
         initMessages = testing::internal::GetCapturedStderr();
         initCommands = fakeServer.commands;
         fakeServer.reset();
@@ -195,36 +199,36 @@ TEST_F(TuningDisplay, ImdFieldShowsTheMeanOrDashes) {
     std::vector<float> values = block(1024, 1.0f);
     const int s = d.geometry.start_bin;
     values[s + 192 - 2] = values[s + 192 + 2] = 100.0f;  // products 40 dB down
-    XmToggleButtonSetState(mainWindow.dcdTB, True, False);
+    XmToggleButtonSetState(mainWindow.controls.dcdTB, True, False);
     for (int i = 0; i < 20; ++i) display_new_data(&d, values.data(), 1024);
-    EXPECT_EQ(textOf(mainWindow.imdTF), "-40 ");
-    XmToggleButtonSetState(mainWindow.dcdTB, False, False);
+    EXPECT_EQ(textOf(mainWindow.controls.imdTF), "-40 ");
+    XmToggleButtonSetState(mainWindow.controls.dcdTB, False, False);
     for (int i = 0; i < 4; ++i) display_new_data(&d, values.data(), 1024);
-    EXPECT_EQ(textOf(mainWindow.imdTF), "-40 ");
+    EXPECT_EQ(textOf(mainWindow.controls.imdTF), "-40 ");
     display_new_data(&d, values.data(), 1024);
-    EXPECT_EQ(textOf(mainWindow.imdTF), "---");
+    EXPECT_EQ(textOf(mainWindow.controls.imdTF), "---");
 }
 
 TEST_F(TuningDisplay, PollLoopHandsOverFullBlocksAndFollowsTheReceiver) {
-    fft_setup(&vordaDisplay, 1024, -1);
-    display_set_rx_freq(&vordaDisplay, 1000.0f);
-    lastShownRxFreq = 0.0f;
+    fft_setup(&mainWindow.tuning.view, 1024, -1);
+    display_set_rx_freq(&mainWindow.tuning.view, 1000.0f);
+    mainWindow.controls.rxFreq.shownFrequency = 0.0f;
     ServerStatus status{};
     status.freq = 150000;
     fakeServer.status[2] = status;
     std::vector<float> values = block(1024, 0.0f);
     values[200] = 2.0f;
     fakeServer.spectra.push_back(values);
-    pollProc(nullptr);
-    EXPECT_FLOAT_EQ(vordaDisplay.geometry.centre, 1500.0f);
+    pollProc(&mainWindow);
+    EXPECT_FLOAT_EQ(mainWindow.tuning.view.geometry.centre, 1500.0f);
     // The block was taken with the centre of before (1000 Hz, start bin -64).
-    EXPECT_FLOAT_EQ(vordaDisplay.columns[264], 5.0f);
+    EXPECT_FLOAT_EQ(mainWindow.tuning.view.columns[264], 5.0f);
 
     // A short block right after a length change is reported and not shown.
     fakeServer.spectra.push_back(block(512, 7.0f));
     testing::internal::CaptureStderr();
-    pollProc(nullptr);
+    pollProc(&mainWindow);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "FFT len mismatch: l=512 N=1024\n");
-    EXPECT_FLOAT_EQ(vordaDisplay.columns[264], 5.0f);
+    EXPECT_FLOAT_EQ(mainWindow.tuning.view.columns[264], 5.0f);
     EXPECT_TRUE(fakeServer.spectra.empty());
 }

@@ -23,6 +23,7 @@
 #include "fakes/server_fake.h"
 #include "gui/icon.h"
 #include "gui/icon_xpm.h"
+#include "gui/menus.h"
 #include "gui_app.h"
 
 namespace {
@@ -81,45 +82,45 @@ TEST(WidgetTree, NamesAndClassesTheResourceFileAddresses) {
     // Both arrows of a combination carry the up arrow's name; only the direction differs.
     unsigned char up = 0;
     unsigned char down = 0;
-    XtVaGetValues(mainWindow.rxUpArrow, XmNarrowDirection, &up, nullptr);
-    XtVaGetValues(mainWindow.rxDownArrow, XmNarrowDirection, &down, nullptr);
-    EXPECT_STREQ(XtName(mainWindow.rxDownArrow), "rxUpArrow");
-    EXPECT_STREQ(XtName(mainWindow.txDownArrow), "txUpArrow");
+    XtVaGetValues(mainWindow.controls.rxFreq.up, XmNarrowDirection, &up, nullptr);
+    XtVaGetValues(mainWindow.controls.rxFreq.down, XmNarrowDirection, &down, nullptr);
+    EXPECT_STREQ(XtName(mainWindow.controls.rxFreq.down), "rxUpArrow");
+    EXPECT_STREQ(XtName(mainWindow.controls.txFreq.down), "txUpArrow");
     EXPECT_EQ(up, XmARROW_UP);
     EXPECT_EQ(down, XmARROW_DOWN);
-    XtPointer tag = nullptr;
-    XtVaGetValues(mainWindow.txDownArrow, XmNuserData, &tag, nullptr);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(tag), 'T');
-    XtVaGetValues(mainWindow.rxFreqText, XmNuserData, &tag, nullptr);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(tag), 'R');
+    // Each combination's record says which receiver or transmitter it tunes.
+    EXPECT_EQ(mainWindow.controls.txFreq.channel, SERVER_TX_CHANNEL);
+    EXPECT_EQ(mainWindow.controls.rxFreq.channel, SERVER_MAIN_CHANNEL);
+    EXPECT_TRUE(mainWindow.controls.rxFreq.parksAfc);
+    EXPECT_FALSE(mainWindow.controls.txFreq.parksAfc);
     XtPointer owner = nullptr;
-    XtVaGetValues(mainWindow.rxText, XmNuserData, &owner, nullptr);
-    EXPECT_EQ(owner, &mainWindow);
+    XtVaGetValues(mainWindow.panes.rx.text, XmNuserData, &owner, nullptr);
+    EXPECT_EQ(owner, &mainWindow.panes.rx);
 }
 
 TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
     // A window of its own: the shared one carries whatever earlier tests set.
     MainWindow built{};
     AppResources resources{};
-    buildSecondWindow({}, &built, &resources);
+    Widget shell = buildSecondWindow({}, &built, &resources);
     EXPECT_EQ(labelOf(built.label1), "VORDA   PSK31 Operating Console");
-    EXPECT_EQ(labelOf(built.broadTB), "Broad");
-    EXPECT_EQ(labelOf(built.cwIdTB), "CW ID");
+    EXPECT_EQ(labelOf(built.tuning.broadTB), "Broad");
+    EXPECT_EQ(labelOf(built.controls.cwIdTB), "CW ID");
     short rows = 0;
-    XtVaGetValues(built.rxText, XmNrows, &rows, nullptr);
+    XtVaGetValues(built.panes.rx.text, XmNrows, &rows, nullptr);
     EXPECT_EQ(rows, 14);
-    EXPECT_TRUE(XmToggleButtonGetState(built.wfTB));
-    EXPECT_FALSE(XmToggleButtonGetState(built.saTB));
-    EXPECT_TRUE(XmToggleButtonGetState(built.broadTB));
-    EXPECT_TRUE(XmToggleButtonGetState(built.cwIdTB));
-    EXPECT_TRUE(XmToggleButtonGetState(built.recvTB));
-    EXPECT_FALSE(XmToggleButtonGetState(built.dcdTB));
-    EXPECT_EQ(built.spanFactor, 2);
-    EXPECT_EQ(built.brightness, 40);
-    EXPECT_EQ(built.displaySpeed, 50);
-    EXPECT_EQ(built.localCaps, 0);
-    EXPECT_EQ(textOf(built.rxFreqText), "1000.0");
-    EXPECT_EQ(textOf(built.imdTF), "---");
+    EXPECT_TRUE(XmToggleButtonGetState(built.tuning.wfTB));
+    EXPECT_FALSE(XmToggleButtonGetState(built.tuning.saTB));
+    EXPECT_TRUE(XmToggleButtonGetState(built.tuning.broadTB));
+    EXPECT_TRUE(XmToggleButtonGetState(built.controls.cwIdTB));
+    EXPECT_TRUE(XmToggleButtonGetState(built.controls.recvTB));
+    EXPECT_FALSE(XmToggleButtonGetState(built.controls.dcdTB));
+    EXPECT_EQ(built.tuning.spanFactor, 2);
+    EXPECT_EQ(built.tuning.brightness, 40);
+    EXPECT_EQ(built.tuning.displaySpeed, 50);
+    EXPECT_EQ(built.panes.look.localCaps, 0);
+    EXPECT_EQ(textOf(built.controls.rxFreq.text), "1000.0");
+    EXPECT_EQ(textOf(built.controls.imdTF), "---");
     EXPECT_STREQ(resources.call, "N0CALL");
     EXPECT_EQ(resources.sampsize, 8000);
 
@@ -138,6 +139,7 @@ TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
     EXPECT_EQ(acceleratorOf(built.qrtButton), "Ctrl<Key>Q");
     EXPECT_EQ(acceleratorOf(built.localCapsItem), "Ctrl<Key>L");
     EXPECT_EQ(acceleratorOf(built.openDecoderItem), "Ctrl<Key>O");
+    XtDestroyWidget(shell);  // its handlers hold this record
 }
 
 TEST(InitialServerSettings, FromTheResourceFile) {
@@ -156,9 +158,10 @@ TEST(InitialServerSettings, UnsetFrequenciesAndModesTakenFromToggles) {
     AppResources res{};
     guiApp();
     fakeServer.reset();
-    buildSecondWindow({"vorda-test.rxFreq: 0", "vorda-test.txFreq: 0", "vorda-test.afc: 0",
-                       "vorda-test*QPSK.set: True", "vorda-test*LSB.set: True"},
-                      &mw, &res);
+    Widget shell =
+        buildSecondWindow({"vorda-test.rxFreq: 0", "vorda-test.txFreq: 0", "vorda-test.afc: 0",
+                           "vorda-test*QPSK.set: True", "vorda-test*LSB.set: True"},
+                          &mw, &res);
     const std::vector<FakeCommand> expected = {
         {2, 8, 100000}, {2, 6, 0},   {255, 8, 100000}, {2, 3, 15},
         {255, 4, 1},    {2, 4, 1},   {255, 5, 1},      {2, 5, 1},
@@ -166,10 +169,11 @@ TEST(InitialServerSettings, UnsetFrequenciesAndModesTakenFromToggles) {
     EXPECT_EQ(fakeServer.commands, expected);
     EXPECT_FLOAT_EQ(res.rxFreq, 1000.0f);
     EXPECT_FLOAT_EQ(res.txFreq, 1000.0f);
-    EXPECT_EQ(textOf(mw.rxFreqText), "1000.0");
-    EXPECT_EQ(textOf(mw.txFreqText), "1000.0");
-    EXPECT_EQ(mw.qpsk, 1);
-    EXPECT_EQ(mw.lsb, 1);
+    EXPECT_EQ(textOf(mw.controls.rxFreq.text), "1000.0");
+    EXPECT_EQ(textOf(mw.controls.txFreq.text), "1000.0");
+    EXPECT_EQ(mw.controls.qpsk, 1);
+    EXPECT_EQ(mw.controls.lsb, 1);
+    XtDestroyWidget(shell);  // its handlers hold this record
 }
 
 TEST(InitialServerSettings, GivenFrequenciesInHundredthsOfAHertz) {
@@ -177,16 +181,17 @@ TEST(InitialServerSettings, GivenFrequenciesInHundredthsOfAHertz) {
     AppResources res{};
     guiApp();
     fakeServer.reset();
-    buildSecondWindow({"vorda-test.rxFreq: 1012.5", "vorda-test.txFreq: 2125.37",
+    Widget shell = buildSecondWindow({"vorda-test.rxFreq: 1012.5", "vorda-test.txFreq: 2125.37",
                        "vorda-test*B.set: False"},
                       &mw, &res);
     EXPECT_EQ(fakeServer.last(2, 8), 101250);
     EXPECT_EQ(fakeServer.last(255, 8), 212537);
-    EXPECT_EQ(textOf(mw.rxFreqText), "1012.5");
-    EXPECT_EQ(textOf(mw.txFreqText), "2125.4");
+    EXPECT_EQ(textOf(mw.controls.rxFreq.text), "1012.5");
+    EXPECT_EQ(textOf(mw.controls.txFreq.text), "2125.4");
     // No span chosen: the broad view is taken rather than none.
-    EXPECT_EQ(mw.spanFactor, 2);
-    EXPECT_TRUE(XmToggleButtonGetState(mw.broadTB));
+    EXPECT_EQ(mw.tuning.spanFactor, 2);
+    EXPECT_TRUE(XmToggleButtonGetState(mw.tuning.broadTB));
+    XtDestroyWidget(shell);
 }
 
 // Resource frequencies are limited as typed ones are: 1e9 once showed -21474836.5 Hz
@@ -216,14 +221,15 @@ TEST(InitialServerSettings, FrequencyResourcesAreLimitedToTheBand) {
         guiApp();
         fakeServer.reset();
         testing::internal::CaptureStderr();
-        buildSecondWindow({"vorda-test.rxFreq: " + c.rx, "vorda-test.txFreq: " + c.tx}, &mw,
-                          &res);
+        Widget shell = buildSecondWindow(
+            {"vorda-test.rxFreq: " + c.rx, "vorda-test.txFreq: " + c.tx}, &mw, &res);
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(textOf(mw.rxFreqText), c.rxShown) << c.rx;
-        EXPECT_EQ(textOf(mw.txFreqText), c.txShown) << c.tx;
+        EXPECT_EQ(textOf(mw.controls.rxFreq.text), c.rxShown) << c.rx;
+        EXPECT_EQ(textOf(mw.controls.txFreq.text), c.txShown) << c.tx;
         EXPECT_EQ(fakeServer.last(2, 8), c.rxSent) << c.rx;
         EXPECT_EQ(fakeServer.last(255, 8), c.txSent) << c.tx;
         EXPECT_NE(err.find(c.warning), std::string::npos) << err;
+        XtDestroyWidget(shell);  // before its record goes
     }
 }
 
@@ -234,8 +240,37 @@ TEST(FileMenuDeathTest, TenNamesEndTheProcessWithStatusOne) {
     for (int i = 0; i < 10; ++i) names[i] = n[i];
     names[10] = nullptr;
     MainWindow mw{};
-    EXPECT_EXIT(createFileButtons(&mw, topLevel, names), testing::ExitedWithCode(1),
+    EXPECT_EXIT(createFileButtons(&mw, names), testing::ExitedWithCode(1),
                 "^Too many file names defined in Vorda\n$");
+}
+
+// QRT and the File buttons reach the program only through the services the
+// window was built with, each for the window it belongs to.
+TEST(FileMenu, QrtAndQsoFilesUseTheServicesOfTheirWindow) {
+    static const MainWindow* quitWith = nullptr;
+    static int directoryAsked = 0;
+    ConsoleServices services = consoleServices();
+    services.quit = [](const MainWindow* mw) { quitWith = mw; };
+    services.qsoDirectory = [] {
+        ++directoryAsked;
+        return std::string("/nonexistent");
+    };
+    MainWindow mw{};
+    AppResources resources{};
+    Widget shell = buildSecondWindow({}, &mw, &resources, services);
+    XmPushButtonCallbackStruct call{};
+    call.reason = XmCR_ACTIVATE;
+    XtCallCallbacks(mw.qrtButton, XmNactivateCallback, &call);
+    EXPECT_EQ(quitWith, &mw);
+    testing::internal::CaptureStderr();  // the unreadable file's cause
+    XtCallCallbacks(mw.fileButtons[0], XmNactivateCallback, &call);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(directoryAsked, 1);
+    Widget warning = XtNameToWidget(shell, "*fileDiag");
+    ASSERT_NE(warning, nullptr);
+    const std::string message = labelOf(warning, XmNmessageString);
+    EXPECT_NE(message.find("/nonexistent/cq"), std::string::npos) << message;
+    XtDestroyWidget(shell);  // its handlers hold this record
 }
 
 TEST(Layout, DisplayFrameCentredAndRecvMarked) {
@@ -245,24 +280,24 @@ TEST(Layout, DisplayFrameCentredAndRecvMarked) {
     Position frameX = 0;
     int offset = 0;
     XtVaGetValues(mainWindow.mainForm, XmNwidth, &formWidth, nullptr);
-    XtVaGetValues(mainWindow.f4, XmNwidth, &frameWidth, XmNx, &frameX, XmNleftOffset, &offset,
-                  nullptr);
+    XtVaGetValues(mainWindow.tuning.f4, XmNwidth, &frameWidth, XmNx, &frameX, XmNleftOffset,
+                  &offset, nullptr);
     EXPECT_EQ(offset, (formWidth - frameWidth) / 2);
     EXPECT_LE(std::abs(2 * frameX + frameWidth - formWidth), 1);
 
     Pixel recv = 0;
-    XtVaGetValues(mainWindow.recvTB, XmNbackground, &recv, nullptr);
-    EXPECT_EQ(recv, markColor);
-    EXPECT_NE(markColor, plainColor);
-    EXPECT_EQ(mainWindow.trToggles[0], mainWindow.recvTB);
-    EXPECT_EQ(mainWindow.trToggles[2], mainWindow.tuneTB);
+    XtVaGetValues(mainWindow.controls.recvTB, XmNbackground, &recv, nullptr);
+    EXPECT_EQ(recv, mainWindow.panes.look.markColor);
+    EXPECT_NE(mainWindow.panes.look.markColor, mainWindow.panes.look.plainColor);
+    EXPECT_EQ(mainWindow.controls.trToggles[0], mainWindow.controls.recvTB);
+    EXPECT_EQ(mainWindow.controls.trToggles[2], mainWindow.controls.tuneTB);
 
     // The panes end above the frame of the spectrum display, 8 pixels apart.
     Position paneY = 0;
     Dimension paneHeight = 0;
     Position f4Y = 0;
-    XtVaGetValues(mainWindow.paneWin, XmNy, &paneY, XmNheight, &paneHeight, nullptr);
-    XtVaGetValues(mainWindow.f4, XmNy, &f4Y, nullptr);
+    XtVaGetValues(mainWindow.panes.paneWin, XmNy, &paneY, XmNheight, &paneHeight, nullptr);
+    XtVaGetValues(mainWindow.tuning.f4, XmNy, &f4Y, nullptr);
     EXPECT_EQ(paneY + paneHeight + 8, f4Y);
 
     // The bottom form spans the window, 8 pixels in from either side.

@@ -34,14 +34,14 @@ class Poll : public ::testing::Test {
 protected:
     void SetUp() override {
         resetPanes();
-        lastShownRxFreq = 0.0f;
+        mainWindow.controls.rxFreq.shownFrequency = 0.0f;
         unkeyedTold = 0;
         unkeyFailedTold = 0;
         appResources.keying = PttMethod::cat;
         resetSecondaryDecoders();
         // No spectrum display set up (a display test may have left one): the
         // channels read are the text channels alone.
-        vordaDisplay.geometry.fft_length = 0;
+        mainWindow.tuning.view.geometry.fft_length = 0;
         fakeServer.status[2] = receiving(100000, 0, 0, 0);
     }
 };
@@ -51,13 +51,13 @@ protected:
 TEST_F(Poll, EchoComesBeforeReceivedTextOfTheSameCycle) {
     fakeServer.queue(2, "cd");
     fakeServer.queue(0, "ab");
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxText), "abcd");
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.panes.rx.text), "abcd");
     EXPECT_EQ(fakeServer.reads, (std::vector<int32_t>{0, 2}));
     // Echo in the resource file's xmitHighlight mode, received text plain.
-    EXPECT_EQ(highlightAt(mainWindow.rxText, 0), appResources.xmitHighlight);
-    EXPECT_EQ(highlightAt(mainWindow.rxText, 1), appResources.xmitHighlight);
-    EXPECT_EQ(highlightAt(mainWindow.rxText, 2), XmHIGHLIGHT_NORMAL);
+    EXPECT_EQ(highlightAt(mainWindow.panes.rx.text, 0), appResources.xmitHighlight);
+    EXPECT_EQ(highlightAt(mainWindow.panes.rx.text, 1), appResources.xmitHighlight);
+    EXPECT_EQ(highlightAt(mainWindow.panes.rx.text, 2), XmHIGHLIGHT_NORMAL);
     EXPECT_NE(appResources.xmitHighlight, XmHIGHLIGHT_NORMAL);
 }
 
@@ -69,94 +69,95 @@ TEST_F(Poll, EachUnkeyedTransmissionAndRefusedUnkeyIsToldOnceOnALineOfItsOwn) {
         "PTT by CAT: the radio refused to unkey and may still be transmitting\n";
     fakeServer.queue(0, "cq de");
     fakeServer.status[2].unkeyed = 1;
-    pollProc(nullptr);
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxText), "cq de\n" + unkeyed);
+    pollProc(&mainWindow);
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.panes.rx.text), "cq de\n" + unkeyed);
     fakeServer.queue(0, "k");
     fakeServer.status[2].unkeyed = 3;
     fakeServer.status[2].unkey_failed = 1;
-    pollProc(nullptr);
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxText), "cq de\n" + unkeyed + "k\n" + unkeyed + unkeyed + refused);
-    EXPECT_EQ(highlightAt(mainWindow.rxText, 7), XmHIGHLIGHT_NORMAL) << "not marked as sent";
+    pollProc(&mainWindow);
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.panes.rx.text),
+              "cq de\n" + unkeyed + "k\n" + unkeyed + unkeyed + refused);
+    EXPECT_EQ(highlightAt(mainWindow.panes.rx.text, 7), XmHIGHLIGHT_NORMAL) << "not marked as sent";
 }
 
 TEST_F(Poll, DrainsAtMost256BytesPerChannelAndCycle) {
     fakeServer.queue(2, std::string(300, 'x'));
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxText).size(), 256u);
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxText).size(), 300u);
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.panes.rx.text).size(), 256u);
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.panes.rx.text).size(), 300u);
 }
 
 TEST_F(Poll, StatusReachesDcdFrequencyFieldAndScope) {
     fakeServer.status[2] = receiving(123456, 1, 64, 20);
-    pollProc(nullptr);
-    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.dcdTB));
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1234.6");
+    pollProc(&mainWindow);
+    EXPECT_TRUE(XmToggleButtonGetState(mainWindow.controls.dcdTB));
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "1234.6");
     EXPECT_FLOAT_EQ(appResources.rxFreq, 1234.56f);
-    EXPECT_EQ(mainScope.previousX, mainScope.centreX - 20);  // phase 64 points left
-    EXPECT_EQ(mainScope.previousY, mainScope.centreY);
+    EXPECT_EQ(mainWindow.scope.previousX, mainWindow.scope.centreX - 20);  // phase 64 points left
+    EXPECT_EQ(mainWindow.scope.previousY, mainWindow.scope.centreY);
 
     fakeServer.status[2] = receiving(123456, 0, 0, 0);
-    pollProc(nullptr);
-    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.dcdTB));
+    pollProc(&mainWindow);
+    EXPECT_FALSE(XmToggleButtonGetState(mainWindow.controls.dcdTB));
 }
 
 TEST_F(Poll, FrequencyFieldMovesOnlyBeyondFiveHundredthsOfAHertz) {
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "1000.0");
     fakeServer.status[2] = receiving(100005, 0, 0, 0);  // 0.05 Hz: not shown
-    pollProc(nullptr);
-    EXPECT_FLOAT_EQ(lastShownRxFreq, 1000.0f);
+    pollProc(&mainWindow);
+    EXPECT_FLOAT_EQ(mainWindow.controls.rxFreq.shownFrequency, 1000.0f);
     fakeServer.status[2] = receiving(100008, 0, 0, 0);
-    pollProc(nullptr);
-    EXPECT_FLOAT_EQ(lastShownRxFreq, 1000.08f);
+    pollProc(&mainWindow);
+    EXPECT_FLOAT_EQ(mainWindow.controls.rxFreq.shownFrequency, 1000.08f);
     fakeServer.status[2] = receiving(100100, 0, 0, 0);
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1001.0");
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "1001.0");
 }
 
 TEST_F(Poll, FocusedFieldKeepsWhatTheOperatorTypes) {
-    pollProc(nullptr);
-    mainWindow.rxFreqFocused = 1;
-    XmTextFieldSetString(mainWindow.rxFreqText, const_cast<char*>("12"));
+    pollProc(&mainWindow);
+    mainWindow.controls.rxFreq.focused = 1;
+    XmTextFieldSetString(mainWindow.controls.rxFreq.text, const_cast<char*>("12"));
     fakeServer.status[2] = receiving(150000, 0, 0, 0);
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "12");
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "12");
     EXPECT_FLOAT_EQ(appResources.rxFreq, 1500.0f);
-    mainWindow.rxFreqFocused = 0;
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1500.0");
+    mainWindow.controls.rxFreq.focused = 0;
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "1500.0");
 }
 
 TEST_F(Poll, TransmittingVectorUpWhileEchoingDownOtherwise) {
-    pollProc(nullptr);
+    pollProc(&mainWindow);
     ServerStatus tx = receiving(200000, 0, 64, 20);
     tx.transmitting = 1;
     fakeServer.status[2] = tx;
     fakeServer.queue(0, "k");
-    pollProc(nullptr);
-    EXPECT_EQ(mainScope.previousX, mainScope.centreX);
-    EXPECT_EQ(mainScope.previousY, mainScope.centreY - 35);
-    pollProc(nullptr);
-    EXPECT_EQ(mainScope.previousY, mainScope.centreY + 35);
-    EXPECT_EQ(textOf(mainWindow.rxFreqText), "1000.0");  // left alone while transmitting
+    pollProc(&mainWindow);
+    EXPECT_EQ(mainWindow.scope.previousX, mainWindow.scope.centreX);
+    EXPECT_EQ(mainWindow.scope.previousY, mainWindow.scope.centreY - 35);
+    pollProc(&mainWindow);
+    EXPECT_EQ(mainWindow.scope.previousY, mainWindow.scope.centreY + 35);
+    EXPECT_EQ(textOf(mainWindow.controls.rxFreq.text), "1000.0");  // left alone while transmitting
 }
 
 TEST_F(Poll, OpenSecondaryDecodersAreFed) {
     guiApp();
     Widget shell = testShell("secondary");
     Widget form = XtVaCreateManagedWidget("mainForm", xmFormWidgetClass, shell, nullptr);
-    SecondaryDecoder& open = secondaryDecoders[1];
-    open.rxText = XtVaCreateManagedWidget("rxText", xmTextWidgetClass, form, XmNeditMode,
+    SecondaryDecoder& open = mainWindow.decoders[1];
+    open.pane.text = XtVaCreateManagedWidget("rxText", xmTextWidgetClass, form, XmNeditMode,
                                           XmMULTI_LINE_EDIT, XmNuserData, &open, nullptr);
-    open.rx2FreqText = XtVaCreateManagedWidget("rx2FreqText", xmTextFieldWidgetClass, form,
+    open.freq.text = XtVaCreateManagedWidget("rx2FreqText", xmTextFieldWidgetClass, form,
                                                XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget,
-                                               open.rxText, nullptr);
+                                               open.pane.text, nullptr);
     open.dcdTB = XtVaCreateManagedWidget("DCD", xmToggleButtonWidgetClass, form,
                                          XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget,
-                                         open.rx2FreqText, nullptr);
+                                         open.freq.text, nullptr);
     open.scopeDA = XtVaCreateManagedWidget("scopeDA", xmDrawingAreaWidgetClass, form, XmNwidth,
                                            80, XmNheight, 80, XmNtopAttachment, XmATTACH_WIDGET,
                                            XmNtopWidget, open.dcdTB, nullptr);
@@ -164,16 +165,16 @@ TEST_F(Poll, OpenSecondaryDecodersAreFed) {
     scope_init(&open.scope, topLevel, open.scopeDA);
     scope_clear(&open.scope);
     open.state = 1;
-    open.channel = 4;
-    open.shownFrequency = 0.0f;
-    secondaryDecoders[0].state = 0;  // closed: not read
+    open.freq.channel = 4;
+    open.freq.shownFrequency = 0.0f;
+    mainWindow.decoders[0].state = 0;  // closed: not read
 
     fakeServer.queue(4, "hi");
     fakeServer.queue(3, "unread");
     fakeServer.status[4] = receiving(150025, 1, 128, 30);
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(open.rxText), "hi");
-    EXPECT_EQ(textOf(open.rx2FreqText), "1500.2");
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(open.pane.text), "hi");
+    EXPECT_EQ(textOf(open.freq.text), "1500.2");
     EXPECT_TRUE(XmToggleButtonGetState(open.dcdTB));
     EXPECT_EQ(open.scope.previousY, open.scope.centreY + 30);
     EXPECT_EQ(fakeServer.reads, (std::vector<int32_t>{0, 2, 4}));
@@ -181,8 +182,8 @@ TEST_F(Poll, OpenSecondaryDecodersAreFed) {
     // No receiver behind the channel: the text still comes, the status stays.
     fakeServer.status.erase(4);
     fakeServer.queue(4, "!");
-    pollProc(nullptr);
-    EXPECT_EQ(textOf(open.rxText), "hi!");
+    pollProc(&mainWindow);
+    EXPECT_EQ(textOf(open.pane.text), "hi!");
     EXPECT_TRUE(XmToggleButtonGetState(open.dcdTB));
     open.state = -1;
     XtDestroyWidget(shell);

@@ -182,14 +182,14 @@ TEST_F(StartupAndQuit, QuitSavesClosedWindowPositionsOnly) {
     Widget open = testShell("openDecoder");
     XtVaSetValues(open, XmNx, 700, XmNy, 800, nullptr);
     resetSecondaryDecoders();
-    secondaryDecoders[1].state = 0;
-    secondaryDecoders[1].secondaryDiag = closed;
-    secondaryDecoders[2].state = 1;
-    secondaryDecoders[2].secondaryDiag = open;
+    mainWindow.decoders[1].state = 0;
+    mainWindow.decoders[1].secondaryDiag = closed;
+    mainWindow.decoders[2].state = 1;
+    mainWindow.decoders[2].secondaryDiag = open;
     ASSERT_EQ(iniProc('r'), 1);
     stateValues.reserved = 9;
 
-    EXPECT_EXIT(quitCB(nullptr, nullptr, nullptr), testing::ExitedWithCode(0), "^Writing .*");
+    EXPECT_EXIT(quitCB(nullptr, &mainWindow, nullptr), testing::ExitedWithCode(0), "^Writing .*");
     std::ifstream in(home / ".vordaDir" / ".vorda.dat");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "50\n50\n321\n-12345\n50\n50\n50\n50\n9\n");
@@ -201,7 +201,7 @@ TEST_F(StartupAndQuit, QuitSavesClosedWindowPositionsOnly) {
 TEST_F(StartupAndQuit, SignalsReachTheMainLoop) {
     XtAppContext app = guiApp();
     resetSecondaryDecoders();
-    installSignalHandlers(app);
+    installSignalHandlers(app, &mainWindow);
     ASSERT_EQ(iniProc('r'), 1);
 
     // Only the hand-over input is processed in the child, never X events or timers

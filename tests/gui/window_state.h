@@ -19,27 +19,33 @@
 class WindowState {
 public:
     WindowState()
-        : resources_(appResources), display_(vordaDisplay), trState_(trState),
-          lastShown_(lastShownRxFreq), rx_(text(mainWindow.rxFreqText)),
-          tx_(text(mainWindow.txFreqText)) {
+        : resources_(appResources),
+          display_(mainWindow.tuning.view),
+          trState_(mainWindow.controls.trState),
+          lastShown_(mainWindow.controls.rxFreq.shownFrequency),
+          rx_(text(mainWindow.controls.rxFreq.text)),
+          tx_(text(mainWindow.controls.txFreq.text)) {
         const MainWindow& mw = mainWindow;
-        for (Widget w : {mw.cwIdTB, mw.netTB, mw.afcTB, mw.dcdTB, mw.qpskTB, mw.lsbTB,
-                         mw.flowUpItem, mw.recvTB, mw.xmitTB, mw.tuneTB, mw.saTB, mw.wfTB,
-                         mw.broadTB, mw.mediumTB, mw.narrowTB}) {
+        for (Widget w : {mw.controls.cwIdTB, mw.controls.txFreq.toggle, mw.controls.rxFreq.toggle,
+                         mw.controls.dcdTB, mw.controls.qpskTB, mw.controls.lsbTB, mw.flowUpItem,
+                         mw.controls.recvTB, mw.controls.xmitTB, mw.controls.tuneTB,
+                         mw.tuning.saTB, mw.tuning.wfTB, mw.tuning.broadTB, mw.tuning.mediumTB,
+                         mw.tuning.narrowTB}) {
             toggles_.emplace_back(w, XmToggleButtonGetState(w));
         }
     }
     ~WindowState() {
         for (const auto& [w, set] : toggles_) XmToggleButtonSetState(w, set, False);
-        setFrequencyText(mainWindow.rxFreqText, rx_.c_str());
-        setFrequencyText(mainWindow.txFreqText, tx_.c_str());
-        XtVaSetValues(mainWindow.rxFreqText, XmNbackground, plainColor, nullptr);
-        mainWindow.rxFreqFocused = 0;
+        setFrequencyText(mainWindow.controls.rxFreq.text, rx_.c_str());
+        setFrequencyText(mainWindow.controls.txFreq.text, tx_.c_str());
+        XtVaSetValues(mainWindow.controls.rxFreq.text, XmNbackground,
+                      mainWindow.panes.look.plainColor, nullptr);
+        mainWindow.controls.rxFreq.focused = 0;
         appResources = resources_;
-        vordaDisplay = display_;
-        trState = trState_;
-        lastShownRxFreq = lastShown_;
-        showTrState();
+        mainWindow.tuning.view = display_;
+        mainWindow.controls.trState = trState_;
+        mainWindow.controls.rxFreq.shownFrequency = lastShown_;
+        showTrState(&mainWindow.controls);
     }
     WindowState(const WindowState&) = delete;
     WindowState& operator=(const WindowState&) = delete;

@@ -105,11 +105,11 @@ TEST(HelpText, ElevenTitlesAndTenRealSections) {
                               "Help Windows", "Main Window",      "Tuning",
                               "Secondary Windows", "Sending Files", "Macros",
                               "Resources",   "Accelerator Keys"};
-    for (int i = 0; i < kHelpSections; ++i) EXPECT_STREQ(kHelpTitles[i], expected[i]);
+    for (int i = 0; i < kHelpSections; ++i) EXPECT_STREQ(helpTitles()[i], expected[i]);
     for (int i = kHelpFirstSection; i <= kHelpLastSection; ++i) {
-        EXPECT_GT(std::strlen(kHelpTexts[i]), 1000u) << kHelpTitles[i];
+        EXPECT_GT(std::strlen(helpTexts()[i]), 1000u) << helpTitles()[i];
     }
-    EXPECT_EQ(std::strncmp(kAboutText, "vorda ", 6), 0);
+    EXPECT_EQ(std::strncmp(aboutText(), "vorda ", 6), 0);
 }
 
 TEST(HelpText, AcceleratorSectionListsEveryKey) {
@@ -118,6 +118,6 @@ TEST(HelpText, AcceleratorSectionListsEveryKey) {
                           "Ctrl-U", "Ctrl-D", "Ctrl-H", "Ctrl-O", "Ctrl-L", "Ctrl-C",
                           "Ctrl-Q", "Shift-Alt-o", "Shift-Alt-h"};
     for (const char* k : keys) {
-        EXPECT_NE(std::strstr(kHelpTexts[10], k), nullptr) << k;
+        EXPECT_NE(std::strstr(helpTexts()[10], k), nullptr) << k;
     }
 }

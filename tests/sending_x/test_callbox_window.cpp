@@ -28,10 +28,10 @@ protected:
 
     void SetUp() override {
         if (!xtest::setUpApplication()) GTEST_SKIP() << "no X display";
-        callBoxKey = key;
+        useCallBoxKey(key);
         removeSegment();
         appResources.call = ownCall;
-        XmTextSetString(mainWindow.txText, const_cast<char*>(""));
+        XmTextSetString(mainWindow.panes.txText, const_cast<char*>(""));
         fakeServer.reset();
     }
 
@@ -52,7 +52,7 @@ protected:
         return bytes;
     }
 
-    std::string typed() { return textOf(mainWindow.txText); }
+    std::string typed() { return textOf(mainWindow.panes.txText); }
 };
 
 std::string padded(const std::string& call) { return call + std::string(24 - call.size(), '\0'); }
@@ -73,9 +73,9 @@ TEST_F(CallBoxWindow, TypedCallIsStoredInCapitalsAndSentByTheKeys) {
     EXPECT_EQ(segmentBytes(), padded("ABC"));
 
     // Shift-Alt-o and Shift-Alt-h as the installed resource file binds them.
-    xtest::serverKeys(mainWindow.txText, "shift+alt+o");
+    xtest::serverKeys(mainWindow.panes.txText, "shift+alt+o");
     EXPECT_EQ(typed(), "ABC de K2XYZ ");
-    xtest::serverKeys(mainWindow.txText, "shift+alt+h");
+    xtest::serverKeys(mainWindow.panes.txText, "shift+alt+h");
     EXPECT_EQ(typed(), "ABC de K2XYZ ABC ");
     EXPECT_EQ(fakeServer.sent, typed());
 
@@ -83,15 +83,15 @@ TEST_F(CallBoxWindow, TypedCallIsStoredInCapitalsAndSentByTheKeys) {
     xtest::serverClick(box.clearButton);
     EXPECT_EQ(textOf(box.text), "");
     EXPECT_EQ(segmentBytes(), std::string(24, '\0'));
-    XmTextSetString(mainWindow.txText, const_cast<char*>(""));
-    xtest::serverKeys(mainWindow.txText, "shift+alt+h");
+    XmTextSetString(mainWindow.panes.txText, const_cast<char*>(""));
+    xtest::serverKeys(mainWindow.panes.txText, "shift+alt+h");
     EXPECT_EQ(typed(), " ");
 
     // 24 characters and more: the segment holds the first 24 and no NUL.
     xtest::typeInto(box.text, "abcdefghijklmnopqrstuvwxyz");
     EXPECT_EQ(segmentBytes(), "ABCDEFGHIJKLMNOPQRSTUVWX");
-    XmTextSetString(mainWindow.txText, const_cast<char*>(""));
-    xtest::serverKeys(mainWindow.txText, "shift+alt+h");
+    XmTextSetString(mainWindow.panes.txText, const_cast<char*>(""));
+    xtest::serverKeys(mainWindow.panes.txText, "shift+alt+h");
     EXPECT_EQ(typed(), "ABCDEFGHIJKLMNOPQRSTUVWX ");
     XtDestroyWidget(box.callShell);
     shmdt(box.segment);
@@ -116,15 +116,15 @@ TEST_F(CallBoxWindow, CallWrittenByAnotherProgramIsSent) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-    xtest::serverKeys(mainWindow.txText, "shift+alt+h");
+    xtest::serverKeys(mainWindow.panes.txText, "shift+alt+h");
     EXPECT_EQ(typed(), "DL1ABC ");
 }
 
 TEST_F(CallBoxWindow, WithoutSegmentOnlyTheOwnCallIsSent) {
     testing::internal::CaptureStderr();
-    xtest::serverKeys(mainWindow.txText, "shift+alt+h");
+    xtest::serverKeys(mainWindow.panes.txText, "shift+alt+h");
     EXPECT_EQ(typed(), "");
-    xtest::serverKeys(mainWindow.txText, "shift+alt+o");
+    xtest::serverKeys(mainWindow.panes.txText, "shift+alt+o");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "No kesto!\nNo kesto!\n");
     EXPECT_EQ(typed(), "de K2XYZ ");
     EXPECT_EQ(segmentBytes(), "<none>");  // the actions never create it
@@ -132,8 +132,8 @@ TEST_F(CallBoxWindow, WithoutSegmentOnlyTheOwnCallIsSent) {
 
 TEST_F(CallBoxWindow, MacroTypesEachParameterWithASpace) {
     String params[] = {const_cast<char*>("SK"), const_cast<char*>("dr OM")};
-    callAction(mainWindow.txText, "sendMacro", 0, 0, params, 2);
-    callAction(mainWindow.txText, "sendMacro", 0, 0, nullptr, 0);
+    callAction(mainWindow.panes.txText, "sendMacro", 0, 0, params, 2);
+    callAction(mainWindow.panes.txText, "sendMacro", 0, 0, nullptr, 0);
     EXPECT_EQ(typed(), "SK dr OM ");
     EXPECT_EQ(fakeServer.sent, "SK dr OM ");
 }

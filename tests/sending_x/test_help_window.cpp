@@ -28,15 +28,15 @@ using Range = std::pair<int, int>;
 
 int sectionShowing(const std::string& text) {
     for (int i = kHelpFirstSection; i <= kHelpLastSection; ++i) {
-        if (text == kHelpTexts[i]) return i;
+        if (text == helpTexts()[i]) return i;
     }
     return -1;
 }
 
 int occurrences(int section, const std::string& word) {
     int n = 0;
-    for (int at = help_find_text(kHelpTexts[section], 0, word); at >= 0;
-         at = help_find_text(kHelpTexts[section], at + 1, word)) {
+    for (int at = help_find_text(helpTexts()[section], 0, word); at >= 0;
+         at = help_find_text(helpTexts()[section], at + 1, word)) {
         ++n;
     }
     return n;
@@ -49,18 +49,18 @@ protected:
     void SetUp() override {
         if (!xtest::setUpApplication()) GTEST_SKIP() << "no X display";
         openItem(1);  // builds the window
-        XtAddCallback(helpWindow.helpTxt, XmNvalueChangedCallback, recordShown, &shown);
+        XtAddCallback(helpWindow().helpTxt, XmNvalueChangedCallback, recordShown, &shown);
     }
 
     void TearDown() override {
-        if (helpWindow.helpTxt == nullptr) return;
-        XtRemoveCallback(helpWindow.helpTxt, XmNvalueChangedCallback, recordShown, &shown);
+        if (helpWindow().helpTxt == nullptr) return;
+        XtRemoveCallback(helpWindow().helpTxt, XmNvalueChangedCallback, recordShown, &shown);
         // Leave no window over the main window for the tests that follow, and the
         // help window closed as the operator closes it (which also ends a search).
-        for (Widget w : {helpWindow.noMatchError, helpWindow.findPrompt, helpWindow.aboutDiag}) {
+        for (Widget w : {helpWindow().noMatchError, helpWindow().findPrompt, helpWindow().aboutDiag}) {
             if (w != nullptr) XtUnmanageChild(w);
         }
-        if (XtIsManaged(helpWindow.helpDiag)) press(helpWindow.close);
+        if (XtIsManaged(helpWindow().helpDiag)) press(helpWindow().close);
         xtest::settle();
     }
 
@@ -78,13 +78,13 @@ protected:
         xtest::settle();
     }
 
-    int section() { return sectionShowing(textOf(helpWindow.helpTxt)); }
+    int section() { return sectionShowing(textOf(helpWindow().helpTxt)); }
 
     // Find, the string, then This Section (Enter) or All Sections.
     void find(const std::string& what, bool allSections) {
-        press(helpWindow.find);
+        press(helpWindow().find);
         xtest::settle();
-        Widget prompt = helpWindow.findPrompt;
+        Widget prompt = helpWindow().findPrompt;
         ASSERT_NE(prompt, nullptr);
         ASSERT_TRUE(XtIsManaged(prompt));
         Widget field = XmSelectionBoxGetChild(prompt, XmDIALOG_TEXT);
@@ -99,32 +99,32 @@ protected:
     }
 
     void findAgain() {
-        ASSERT_TRUE(XtIsSensitive(helpWindow.findAgain));
-        press(helpWindow.findAgain);
+        ASSERT_TRUE(XtIsSensitive(helpWindow().findAgain));
+        press(helpWindow().findAgain);
         xtest::settle();
     }
 
     // The ranges of the help text shown in the selected highlight.
     std::vector<Range> highlighted() {
-        auto* tw = reinterpret_cast<XmTextWidget>(helpWindow.helpTxt);
+        auto* tw = reinterpret_cast<XmTextWidget>(helpWindow().helpTxt);
         const _XmHighlightData& h = tw->text.highlight;
         std::vector<Range> ranges;
         for (Cardinal i = 0; i < h.number; ++i) {
             if (h.list[i].mode != XmHIGHLIGHT_SELECTED) continue;
             const int end = i + 1 < h.number ? static_cast<int>(h.list[i + 1].position)
                                              : static_cast<int>(XmTextGetLastPosition(
-                                                   helpWindow.helpTxt));
+                                                   helpWindow().helpTxt));
             ranges.emplace_back(static_cast<int>(h.list[i].position), end);
         }
         return ranges;
     }
 
     bool notFoundShown() {
-        return helpWindow.noMatchError != nullptr && XtIsManaged(helpWindow.noMatchError);
+        return helpWindow().noMatchError != nullptr && XtIsManaged(helpWindow().noMatchError);
     }
 
     void dismissNotFound() {
-        press(XmMessageBoxGetChild(helpWindow.noMatchError, XmDIALOG_OK_BUTTON));
+        press(XmMessageBoxGetChild(helpWindow().noMatchError, XmDIALOG_OK_BUTTON));
         xtest::settle();
         EXPECT_FALSE(notFoundShown());
     }
@@ -134,53 +134,53 @@ protected:
 
 TEST_F(HelpWindowTest, MenuItemsShowAboutAndEachSection) {
     openItem(0);
-    ASSERT_NE(helpWindow.aboutDiag, nullptr);
-    EXPECT_TRUE(XtIsManaged(helpWindow.aboutDiag));
+    ASSERT_NE(helpWindow().aboutDiag, nullptr);
+    EXPECT_TRUE(XtIsManaged(helpWindow().aboutDiag));
     char* title = nullptr;
-    XtVaGetValues(XtParent(helpWindow.aboutDiag), XmNtitle, &title, nullptr);
+    XtVaGetValues(XtParent(helpWindow().aboutDiag), XmNtitle, &title, nullptr);
     EXPECT_STREQ(title, "ABOUT VORDA");
-    EXPECT_EQ(labelOf(helpWindow.aboutDiag, XmNmessageString).rfind("vorda 0.1.0", 0), 0u);
+    EXPECT_EQ(labelOf(helpWindow().aboutDiag, XmNmessageString).rfind("vorda 0.1.0", 0), 0u);
     XmString message = nullptr;
-    XtVaGetValues(helpWindow.aboutDiag, XmNmessageString, &message, nullptr);
+    XtVaGetValues(helpWindow().aboutDiag, XmNmessageString, &message, nullptr);
     EXPECT_EQ(XmStringLineCount(message), 8);  // the newlines break the lines
     XmStringFree(message);
-    EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_CANCEL_BUTTON)));
-    press(XmMessageBoxGetChild(helpWindow.aboutDiag, XmDIALOG_OK_BUTTON));
+    EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(helpWindow().aboutDiag, XmDIALOG_CANCEL_BUTTON)));
+    press(XmMessageBoxGetChild(helpWindow().aboutDiag, XmDIALOG_OK_BUTTON));
     xtest::settle();
-    EXPECT_FALSE(XtIsManaged(helpWindow.aboutDiag));
+    EXPECT_FALSE(XtIsManaged(helpWindow().aboutDiag));
 
     for (int i = kHelpFirstSection; i <= kHelpLastSection; ++i) {
         openItem(i);
-        EXPECT_TRUE(XtIsManaged(helpWindow.helpDiag));
-        EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), kHelpTitles[i]);
+        EXPECT_TRUE(XtIsManaged(helpWindow().helpDiag));
+        EXPECT_EQ(labelOf(helpWindow().topicLabel, XmNlabelString), helpTitles()[i]);
         EXPECT_EQ(section(), i);
     }
-    XtVaGetValues(XtParent(helpWindow.helpDiag), XmNtitle, &title, nullptr);
+    XtVaGetValues(XtParent(helpWindow().helpDiag), XmNtitle, &title, nullptr);
     EXPECT_STREQ(title, "VORDA HELP");
     // The prose wraps at the window's width: no sideways scrolling.
     Widget sideways = nullptr;
-    XtVaGetValues(XtParent(helpWindow.helpTxt), XmNhorizontalScrollBar, &sideways, nullptr);
+    XtVaGetValues(XtParent(helpWindow().helpTxt), XmNhorizontalScrollBar, &sideways, nullptr);
     EXPECT_TRUE(sideways == nullptr || !XtIsManaged(sideways));
 
-    press(helpWindow.close);
+    press(helpWindow().close);
     xtest::settle();
-    EXPECT_FALSE(XtIsManaged(helpWindow.helpDiag));
+    EXPECT_FALSE(XtIsManaged(helpWindow().helpDiag));
 }
 
 TEST_F(HelpWindowTest, ThisSectionTwiceThenNotFound) {
     ASSERT_EQ(occurrences(2, "qrt"), 2);  // "QRT" twice in capitals in Menu Bar
     openItem(2);
-    EXPECT_FALSE(XtIsSensitive(helpWindow.findAgain));
+    EXPECT_FALSE(XtIsSensitive(helpWindow().findAgain));
     find("qrt", false);
-    const int first = help_find_text(kHelpTexts[2], 0, "qrt");
-    const int second = help_find_text(kHelpTexts[2], first + 1, "qrt");
+    const int first = help_find_text(helpTexts()[2], 0, "qrt");
+    const int second = help_find_text(helpTexts()[2], first + 1, "qrt");
     EXPECT_EQ(highlighted(), (std::vector<Range>{{first, first + 3}}));
     findAgain();
     EXPECT_EQ(highlighted(), (std::vector<Range>{{first, first + 3}, {second, second + 3}}));
     EXPECT_FALSE(notFoundShown());
     findAgain();
     EXPECT_TRUE(notFoundShown());
-    EXPECT_FALSE(XtIsSensitive(helpWindow.findAgain));
+    EXPECT_FALSE(XtIsSensitive(helpWindow().findAgain));
     EXPECT_EQ(section(), 2);
     dismissNotFound();
 
@@ -197,8 +197,8 @@ TEST_F(HelpWindowTest, AllSectionsWalkStopsOnTheStartSection) {
     shown.clear();
     find("FORGETS", true);
     EXPECT_EQ(shown, (std::vector<int>{6, 7, 8, 9, 10, 1, 2, 3}));
-    EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), "Help Windows");
-    const int at = help_find_text(kHelpTexts[3], 0, "forgets");
+    EXPECT_EQ(labelOf(helpWindow().topicLabel, XmNlabelString), "Help Windows");
+    const int at = help_find_text(helpTexts()[3], 0, "forgets");
     EXPECT_EQ(highlighted(), (std::vector<Range>{{at, at + 7}}));
     EXPECT_FALSE(notFoundShown());
 
@@ -206,7 +206,7 @@ TEST_F(HelpWindowTest, AllSectionsWalkStopsOnTheStartSection) {
     findAgain();
     EXPECT_EQ(shown, (std::vector<int>{4, 5}));
     EXPECT_TRUE(notFoundShown());
-    EXPECT_EQ(labelOf(helpWindow.topicLabel, XmNlabelString), "Tuning");
+    EXPECT_EQ(labelOf(helpWindow().topicLabel, XmNlabelString), "Tuning");
     dismissNotFound();
 
     // A string that is nowhere: the whole round, back on the first section.
@@ -220,7 +220,7 @@ TEST_F(HelpWindowTest, AllSectionsWalkStopsOnTheStartSection) {
 }
 
 TEST_F(HelpWindowTest, LongStringIsCutAndFindAgainAfterOpeningFindsNothing) {
-    const std::string text = kHelpTexts[4];
+    const std::string text = helpTexts()[4];
     const std::string forty = text.substr(100, 40);
     ASSERT_EQ(occurrences(4, forty), 1);
     openItem(4);

@@ -32,7 +32,7 @@ protected:
         home = dir;
         mkdir((home + "/.vordaDir").c_str(), 0755);
         setenv("HOME", home.c_str(), 1);
-        XmTextSetString(mainWindow.txText, const_cast<char*>(""));
+        XmTextSetString(mainWindow.panes.txText, const_cast<char*>(""));
         fakeServer.reset();
     }
 
@@ -44,7 +44,7 @@ protected:
         std::ofstream(home + "/.vordaDir/" + name, std::ios::binary) << content;
     }
 
-    void sendFirstFile() { xtest::serverKeys(mainWindow.txText, "ctrl+1"); }
+    void sendFirstFile() { xtest::serverKeys(mainWindow.panes.txText, "ctrl+1"); }
 
     static Widget prompt() {
         // The top-level shell's own prompt; the help window's find prompt has the
@@ -66,7 +66,7 @@ protected:
         xtest::settle();
     }
 
-    std::string typed() { return textOf(mainWindow.txText); }
+    std::string typed() { return textOf(mainWindow.panes.txText); }
 };
 
 }  // namespace
@@ -117,7 +117,7 @@ TEST_F(QsoWindow, FieldRulesWithAnswersFromTheDialog) {
 TEST_F(QsoWindow, UnreadableFileWarnsAndTheProgramGoesOn) {
     // "station", the second file, does not exist.
     testing::internal::CaptureStderr();
-    xtest::serverKeys(mainWindow.txText, "ctrl+2");
+    xtest::serverKeys(mainWindow.panes.txText, "ctrl+2");
     xtest::settle();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "File Stat: No such file or directory\n");

@@ -12,10 +12,13 @@
 #include <string>
 #include <cstdlib>
 
+#include "app/console_services.h"
 #include "app/resources.h"
 #include "app/startup.h"
 #include "gui/main_window.h"
 #include "gui/scope.h"
+
+MainWindow mainWindow;
 
 namespace xtest {
 
@@ -63,8 +66,8 @@ bool setUpApplication() {
     ::topLevel = XtVaAppCreateShell("vorda", "Vorda", applicationShellWidgetClass, display,
                                     nullptr);
     getAppResources(::topLevel, &appResources);
-    createMainWindow(&mainWindow, ::topLevel, &appResources);
-    scope_init(&mainScope, ::topLevel, mainWindow.scopeDA);  // as start-up does
+    createMainWindow(&mainWindow, ::topLevel, &appResources, consoleServices());
+    scope_init(&mainWindow.scope, ::topLevel, mainWindow.scope.drawingArea);  // as start-up does
     XtRealizeWidget(::topLevel);
     settle();
     return true;

@@ -8,7 +8,11 @@
 #include <functional>
 #include <string>
 
+#include "gui/main_window.h"
 #include "x_helpers.h"
+
+// The window the tests build, as app/main.cpp builds its own.
+extern MainWindow mainWindow;
 
 namespace xtest {
 
