@@ -24,6 +24,16 @@ qso_sender sender;
 Widget dialogParent = nullptr;  // the top-level shell
 XtAppContext appContext = nullptr;
 Widget readWarning = nullptr;   // created on first use, then reused
+Widget prompt = nullptr;        // likewise
+
+// A cached dialog goes with the shell it was made under; forgetting it then keeps
+// the next use from reaching a destroyed widget.
+void forgetCB(Widget, XtPointer slot, XtPointer) { *static_cast<Widget*>(slot) = nullptr; }
+
+void cache(Widget* slot, Widget dialog) {
+    *slot = dialog;
+    XtAddCallback(dialog, XmNdestroyCallback, forgetCB, slot);
+}
 
 void typeChar(char c, void* txText) { putTxChar(static_cast<Widget>(txText), c); }
 
@@ -34,11 +44,11 @@ void promptCloseCB(Widget, XtPointer, XtPointer) { qso_abandon(sender); }
 // One prompt dialog serves every field; it is only relabelled, so that it is never
 // destroyed from inside its own OK callback.
 Widget promptDialog() {
-    static Widget dialog = nullptr;
-    if (dialog != nullptr) return dialog;
+    if (prompt != nullptr) return prompt;
     Arg args[1];
     XtSetArg(args[0], XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);
-    dialog = XmCreatePromptDialog(dialogParent, const_cast<char*>("promptDiag"), args, 1);
+    Widget dialog = XmCreatePromptDialog(dialogParent, const_cast<char*>("promptDiag"), args, 1);
+    cache(&prompt, dialog);
     Widget shell = XtParent(dialog);
     XtVaSetValues(shell, XmNtitle, "VORDA PROMPT DIALOG", XmNiconPixmap, programIcon(), nullptr);
     XtUnmanageChild(XmSelectionBoxGetChild(dialog, XmDIALOG_HELP_BUTTON));
@@ -64,7 +74,8 @@ void askWord(const char* word, char terminator, void*) {
 
 void showReadWarning(const char* path, const std::string& reason) {
     if (readWarning == nullptr) {
-        readWarning = XmCreateWarningDialog(dialogParent, const_cast<char*>("fileDiag"), nullptr, 0);
+        cache(&readWarning,
+              XmCreateWarningDialog(dialogParent, const_cast<char*>("fileDiag"), nullptr, 0));
         XtVaSetValues(XtParent(readWarning), XmNtitle, "VORDA WARNING", XmNiconPixmap,
                       programIcon(), nullptr);
         XtUnmanageChild(XmMessageBoxGetChild(readWarning, XmDIALOG_CANCEL_BUTTON));

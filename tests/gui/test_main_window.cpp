@@ -247,8 +247,11 @@ TEST(FileMenuDeathTest, TenNamesEndTheProcessWithStatusOne) {
 // QRT and the File buttons reach the program only through the services the
 // window was built with, each for the window it belongs to.
 TEST(FileMenu, QrtAndQsoFilesUseTheServicesOfTheirWindow) {
-    static const MainWindow* quitWith = nullptr;
-    static int directoryAsked = 0;
+    // Static for the capture-free services; reset for repeated runs.
+    static const MainWindow* quitWith;
+    static int directoryAsked;
+    quitWith = nullptr;
+    directoryAsked = 0;
     ConsoleServices services = consoleServices();
     services.quit = [](const MainWindow* mw) { quitWith = mw; };
     services.qsoDirectory = [] {
@@ -271,6 +274,16 @@ TEST(FileMenu, QrtAndQsoFilesUseTheServicesOfTheirWindow) {
     const std::string message = labelOf(warning, XmNmessageString);
     EXPECT_NE(message.find("/nonexistent/cq"), std::string::npos) << message;
     XtDestroyWidget(shell);  // its handlers hold this record
+
+    // The warning went with that shell: a window built later gets one of its own
+    // instead of the destroyed one.
+    MainWindow later{};
+    Widget laterShell = buildSecondWindow({}, &later, &resources, services);
+    testing::internal::CaptureStderr();
+    XtCallCallbacks(later.fileButtons[0], XmNactivateCallback, &call);
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(XtNameToWidget(laterShell, "*fileDiag"), nullptr);
+    XtDestroyWidget(laterShell);
 }
 
 TEST(Layout, DisplayFrameCentredAndRecvMarked) {
