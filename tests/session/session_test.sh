@@ -36,7 +36,8 @@ fresh_home session
 noise_pid=""
 pty_pid=""
 xev_pid=""
-cleanup_pids="$cleanup_pids noise_pid pty_pid xev_pid"
+heard_pid=""
+cleanup_pids="$cleanup_pids noise_pid pty_pid xev_pid heard_pid:INT"
 case_name="set-up"  # the step under way
 
 # The air recording is kept for a look afterwards.
@@ -119,6 +120,20 @@ screenshot "$main_window" 1-start deselect
 
 # ================================================================== 2, 3. a station calls; click to tune
 case_name="click to tune"
+# What the sound server carried while the station called: should the pane not
+# show the call, the recording tells whether the audio or the decoding was wrong.
+parecord -d vorda_null.monitor --rate=8000 --channels=2 --format=s16le --file-format=wav \
+    "$work/heard.wav" &
+heard_pid=$!
+heard_runs() { [ "$(stat -c %s "$work/heard.wav" 2>/dev/null || echo 0)" -gt 44 ]; }
+retry_for 5 0.1 heard_runs || fail "the monitor recording did not start"
+heard_report() {
+    stop_pid "$heard_pid" INT
+    heard_pid=""
+    cp "$work/heard.wav" "${TMPDIR:-/tmp}/vorda-session-heard.wav"
+    echo "the sink's monitor, decoded apart (${TMPDIR:-/tmp}/vorda-session-heard.wav):" \
+        "$("$VORDA_MODEM" decode --table "$VORDA_SOURCE_DATA_DIR" --freq 1200 "$work/heard.wav" 2>&1)"
+}
 # A station calling well off the receive frequency (1000 Hz): only the click
 # brings it in, so its call in the pane proves both.
 play 1200 "CQ CQ CQ de K1ABC K1ABC K1ABC CQ CQ CQ de K1ABC K1ABC K1ABC pse K1ABC k"
@@ -130,9 +145,11 @@ click_at "$main_window" $((dx + $(column_of 1200 1000))) $((dy + 37)) 1
 # One column is 7.8 Hz: the click lands within a column, AFC does the rest.
 retry_for 10 0.2 field_within 1192 1208 ||
     fail "receive field reads '$seen' after the click, not about 1200"
-text=$(await_text "pse K1ABC k" 30 main_text) || fail "the call is not copied: $text"
+text=$(await_text "pse K1ABC k" 30 main_text) || fail "the call is not copied: $text; $(heard_report)"
 wait "$player_pid"
 player_pid=""
+stop_pid "$heard_pid" INT
+heard_pid=""
 screenshot "$main_window" 2-copying-cq deselect
 
 # ================================================================== 4, 5. the reply
