@@ -60,8 +60,8 @@ int32_t server_init(const char* ptt_device, const char* data_dir);
 // After server_init: why the rig for CAT keying did not open, or "".
 const char* server_ptt_problem();
 
-// The spec argument of server_control: what a command sets. The numbers are the
-// interface and never change.
+// What a command sets, the second argument of server_control. The numbers are
+// the interface and never change.
 enum ServerSpec : int32_t {
     SERVER_SPEC_TRANSMIT = 1,       // transmitter: a SERVER_TX_* request below
     SERVER_SPEC_DCD = 2,            // receiver: carrier-detect flag

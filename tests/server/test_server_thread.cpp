@@ -4,6 +4,8 @@
 #include <sys/ioctl.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <utility>
@@ -413,9 +415,16 @@ protected:
     }
     // Ends a worker that does not end by itself (a fault already reported).
     void stop() {
-        while (!done.load()) {
-            server_control(*s, 255, SERVER_SPEC_TRANSMIT, SERVER_TX_END);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool ended = wait_for(
+            [this] {
+                server_control(*s, 255, SERVER_SPEC_TRANSMIT, SERVER_TX_END);
+                return done.load();
+            },
+            20);
+        if (!ended) {
+            // Joining would hang the whole program; say why it stops instead.
+            std::fputs("the server thread does not end after Recv\n", stderr);
+            std::abort();
         }
         worker.join();
         GetCapturedStderr();
