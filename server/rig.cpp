@@ -27,7 +27,8 @@ bool connection_lost(const rig_io& io, int error) {
     return io.connection_lost != nullptr && io.connection_lost(error);
 }
 
-void reopen(const rig_io& io, rig_link& link, bool tell) {
+// 0, or the open's error code.
+int reopen(const rig_io& io, rig_link& link, bool tell) {
     if (link.rig != nullptr) io.close(link.rig);
     int error = 0;
     link.rig = io.open(link.model, link.port.c_str(), link.speed, &error);
@@ -36,23 +37,34 @@ void reopen(const rig_io& io, rig_link& link, bool tell) {
         std::fprintf(stderr, "PTT by CAT: cannot open %s again: %s\n", link.name.c_str(),
                      io.error_text(error));
     }
+    return link.rig != nullptr ? 0 : error;
 }
 
 }  // namespace
 
 int32_t rig_key(const rig_io& io, rig_link& link, bool transmit) {
     if (link.released) return 0;
-    if (transmit && (link.rig == nullptr || link.lost)) reopen(io, link, true);
-    if (link.rig == nullptr) return 0;
-    int error = io.set_ptt(link.rig, transmit);
-    if (error != 0 && connection_lost(io, error)) {
-        reopen(io, link, true);
-        if (link.rig != nullptr) error = io.set_ptt(link.rig, transmit);
-    } else if (error != 0) {
+    int error = 0;
+    // A key, or an unkey of a radio keyed over a connection lost since, goes to a
+    // rig opened afresh.
+    if ((transmit || link.keyed) && (link.rig == nullptr || link.lost)) {
+        error = reopen(io, link, transmit);
+    }
+    if (link.rig == nullptr && !link.keyed) return 0;
+    if (link.rig != nullptr) {
         error = io.set_ptt(link.rig, transmit);
+        if (error != 0 && connection_lost(io, error)) {
+            error = reopen(io, link, true);
+            if (error == 0) error = io.set_ptt(link.rig, transmit);
+        } else if (error != 0) {
+            error = io.set_ptt(link.rig, transmit);
+        }
     }
     link.lost = error != 0;
-    if (error == 0) return 1;
+    if (error == 0) {
+        link.keyed = transmit;
+        return 1;
+    }
     std::fprintf(stderr, "PTT by CAT: %s did not take the %s command: %s\n", link.name.c_str(),
                  transmit ? "key" : "unkey", io.error_text(error));
     return -1;
@@ -72,10 +84,8 @@ int rig_read_dial(const rig_io& io, rig_link& link, double* hz, char* mode, int 
 }
 
 void rig_release(const rig_io& io, rig_link& link) {
-    if (link.rig != nullptr) {
-        rig_key(io, link, false);
-        if (link.rig != nullptr) io.close(link.rig);
-        link.rig = nullptr;
-    }
+    if (link.rig != nullptr || link.keyed) rig_key(io, link, false);
+    if (link.rig != nullptr) io.close(link.rig);
+    link.rig = nullptr;
     link.released = true;
 }

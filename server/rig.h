@@ -32,6 +32,7 @@ struct rig_link {
     int32_t speed = 0;
     bool lost = false;      // the last command was refused twice, or the connection is gone
     bool released = false;  // closed for good (at exit)
+    bool keyed = false;     // the last command the rig took was a key
 };
 
 // "Hamlib model M[ at PORT][, S bit/s]", as the messages name the rig.

@@ -4,7 +4,7 @@
 # reads the rig's PTT back the way another program sharing the rig would.
 #
 # Usage: blackbox_cat.sh CASE   (xmit_recv_qrt, interrupt, terminate, rigctld_stops,
-#                                rigctld_hangs, no_rigctld)
+#                                rigctld_hangs, no_rigctld, dial)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -71,6 +71,21 @@ notices_are() {  # COUNT TEXT
     seen=$(receive_pane_text | grep -cxF -- "$2")
     [ "$seen" -eq "$1" ]
 }
+
+# The radio frequency beside the receive (1) or transmit (2) field: the read-only
+# field right of the frequency field (86 pixels wide), its arrows and its toggle.
+radio_text() {  # 1|2
+    local id x y
+    read -r id x y <<<"$(child_windows "$main_window" ' 86x[0-9]+\+1\+1 ' | sed -n "${1}p")"
+    [ -n "$id" ] || return 1
+    read_selection xdotool windowraise "$main_window" mousemove $((x + 205)) $((y + 20)) \
+        click --repeat 3 --delay 60 1
+}
+radio_reads() {  # 1|2 TEXT
+    seen=$(radio_text "$1")
+    [ "$seen" = "$2" ]
+}
+set_rig() { rigctl -m 2 -r "localhost:$rig_port" "$@" >/dev/null || fail "rigctl $* failed"; }
 
 unkeyed_notice="PTT by CAT is not working: this transmission does not key the radio"
 refused_notice="PTT by CAT: the radio refused to unkey and may still be transmitting"
@@ -146,6 +161,33 @@ rigctld_hangs)
     retry_for 40 1 notices_are 1 "$refused_notice" ||
         fail "the refused unkey is told $seen times: $(receive_pane_text)"
     kill -CONT "$rigctld_pid"
+    quit_with ctrl+q
+    ;;
+dial)
+    # The dial read through the rig: radio frequencies beside both fields on USB and
+    # LSB, "---" while rigctld hangs, receiving undisturbed by it, and a rigctld
+    # restarted in its place keying the next Xmit at once.
+    start_rigctld
+    start_keyed_by_cat "$rig_port"
+    set_rig F 14070000
+    set_rig M PKTUSB 3000
+    retry_for 10 0.2 radio_reads 1 14071.000 || fail "the receive field's radio frequency reads '$seen'"
+    radio_reads 2 14071.000 || fail "the transmit field's radio frequency reads '$seen'"
+    set_rig M LSB 2400
+    retry_for 10 0.2 radio_reads 1 14069.000 || fail "on LSB the radio frequency reads '$seen'"
+    kill -STOP "$rigctld_pid"
+    retry_for 10 0.5 radio_reads 1 --- || fail "a hung rig reads '$seen', not ---"
+    play 1000 "cq cq de dl1abc dl1abc pse k"
+    text=$(await_text "cq cq de dl1abc dl1abc pse k" 30 receive_pane_text) ||
+        fail "the station was not received while the rig hung: $text"
+    stop_pid "$player_pid"
+    # Another rigctld in the place of the hung one.
+    stop_pid "$rigctld_pid" KILL
+    rigctld_pid=""
+    start_rigctld "$rig_port"
+    xmit_keys
+    notices_are 0 "$unkeyed_notice" || fail "the first Xmit after the restart went out unkeyed"
+    recv_unkeys
     quit_with ctrl+q
     ;;
 no_rigctld)
