@@ -73,6 +73,10 @@ void seekDownCB(Widget, XtPointer tuning, XtPointer) {
     seek_start(static_cast<TuningPanel*>(tuning), 'D');
 }
 
+void logContactCB(Widget, XtPointer clientData, XtPointer) {
+    log_dialog_open(windowOf(clientData));
+}
+
 void haltCB(Widget, XtPointer tuning, XtPointer) { seek_halt(static_cast<TuningPanel*>(tuning)); }
 
 // The client data is the item's index: 0 About, 1 to 10 the help sections.
@@ -172,7 +176,7 @@ void buildControlsMenu(MainWindow* mw) {
          &mw->waterfallItem},
         {"Flow Up", K::toggle, 0, "Ctrl<Key>F", "Ctrl-F", flowUpCB, &t.view, &mw->flowUpItem},
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
-        {"Local Caps", K::toggle, 'L', "Ctrl<Key>L", "Ctrl-L", localCapsCB, &mw->panes.look,
+        {"Local Caps", K::toggle, 'L', "Ctrl<Key>K", "Ctrl-K", localCapsCB, &mw->panes.look,
          &mw->localCapsItem},
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"Open Decoder", K::push, 'O', "Ctrl<Key>O", "Ctrl-O", openDecoderCB, mw,
@@ -242,6 +246,9 @@ void createFileButtons(MainWindow* mw, char** names) {
         XtVaSetValues(mw->fileButtons[i - 1], XmNuserData, names[i - 1], nullptr);
         XtAddCallback(mw->fileButtons[i - 1], XmNactivateCallback, sendFileCB, mw);
     }
+    mw->logContactItem =
+        createMenuButton(mw->filePulldown, "Log Contact", 'L', "Ctrl<Key>L", "Ctrl-L");
+    XtAddCallback(mw->logContactItem, XmNactivateCallback, logContactCB, mw);
     mw->fileSeparator = XtVaCreateManagedWidget("sep", xmSeparatorWidgetClass, mw->filePulldown,
                                                 nullptr);
     mw->qrtButton = createMenuButton(mw->filePulldown, "QRT", 'Q', "Ctrl<Key>Q", "Ctrl-Q");

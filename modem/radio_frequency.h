@@ -21,3 +21,6 @@ double radio_frequency_hz(const radio_dial& dial, double audio_hz);
 // The radio frequency in kHz with three decimals ("14070.950"), or "---" while the
 // dial is unknown.
 std::string radio_khz_text(const radio_dial& dial, double audio_hz);
+
+// The amateur band ("20m") a frequency in MHz lies in, "" outside every band.
+const char* amateur_band(double mhz);
