@@ -81,6 +81,8 @@ radio_text() {  # 1|2
     read_selection xdotool windowraise "$main_window" mousemove $((x + 205)) $((y + 20)) \
         click --repeat 3 --delay 60 1
 }
+# Readings are made more than a multi-click apart, so that one triple click never
+# runs into the next.
 radio_reads() {  # 1|2 TEXT
     seen=$(radio_text "$1")
     [ "$seen" = "$2" ]
@@ -171,10 +173,10 @@ dial)
     start_keyed_by_cat "$rig_port"
     set_rig F 14070000
     set_rig M PKTUSB 3000
-    retry_for 10 0.2 radio_reads 1 14071.000 || fail "the receive field's radio frequency reads '$seen'"
+    retry_for 10 0.4 radio_reads 1 14071.000 || fail "the receive field's radio frequency reads '$seen'"
     radio_reads 2 14071.000 || fail "the transmit field's radio frequency reads '$seen'"
     set_rig M LSB 2400
-    retry_for 10 0.2 radio_reads 1 14069.000 || fail "on LSB the radio frequency reads '$seen'"
+    retry_for 10 0.4 radio_reads 1 14069.000 || fail "on LSB the radio frequency reads '$seen'"
     kill -STOP "$rigctld_pid"
     retry_for 10 0.5 radio_reads 1 --- || fail "a hung rig reads '$seen', not ---"
     play 1000 "cq cq de dl1abc dl1abc pse k"
@@ -208,7 +210,7 @@ open(sys.argv[2], "wb").write(s.recv(4096))' "$udp_port" "$work/datagram" &
     set_rig M PKTUSB 3000
     start_and_continue -xrm "$instance.ptt: 1" -xrm "$instance.pttMethod: cat" \
         -xrm "$instance.rigPort: localhost:$rig_port" -xrm "$instance.logUdp: 127.0.0.1:$udp_port"
-    retry_for 10 0.2 radio_reads 1 14071.000 || fail "the dial was not read: '$seen'"
+    retry_for 10 0.4 radio_reads 1 14071.000 || fail "the dial was not read: '$seen'"
     log=$HOME/.vordaDir/vorda.adi
     mkdir "$log"
     press_in "$main_window" ctrl+l || fail "cannot reach the main window"
