@@ -30,7 +30,14 @@ void rig_thread_main(rig_worker& w) {
         if (w.stopping) {
             w.busy = true;
             hold.unlock();
-            rig_release(*w.io, *w.link);
+            if (w.keys) {
+                rig_release(*w.io, *w.link);
+            } else {
+                // Read only: the rig is not ours to unkey.
+                if (w.link->rig != nullptr) w.io->close(w.link->rig);
+                w.link->rig = nullptr;
+                w.link->released = true;
+            }
             hold.lock();
             w.busy = false;
             w.stopped = true;
