@@ -176,7 +176,7 @@ void buildControlsMenu(MainWindow* mw) {
          &mw->waterfallItem},
         {"Flow Up", K::toggle, 0, "Ctrl<Key>F", "Ctrl-F", flowUpCB, &t.view, &mw->flowUpItem},
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
-        {"Local Caps", K::toggle, 'L', "Ctrl<Key>K", "Ctrl-K", localCapsCB, &mw->panes.look,
+        {"Local Caps", K::toggle, 'L', "Ctrl<Key>L", "Ctrl-L", localCapsCB, &mw->panes.look,
          &mw->localCapsItem},
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"Open Decoder", K::push, 'O', "Ctrl<Key>O", "Ctrl-O", openDecoderCB, mw,
@@ -247,7 +247,7 @@ void createFileButtons(MainWindow* mw, char** names) {
         XtAddCallback(mw->fileButtons[i - 1], XmNactivateCallback, sendFileCB, mw);
     }
     mw->logContactItem =
-        createMenuButton(mw->filePulldown, "Log Contact", 'L', "Ctrl<Key>L", "Ctrl-L");
+        createMenuButton(mw->filePulldown, "Log Contact", 'L', "Ctrl<Key>K", "Ctrl-K");
     XtAddCallback(mw->logContactItem, XmNactivateCallback, logContactCB, mw);
     mw->fileSeparator = XtVaCreateManagedWidget("sep", xmSeparatorWidgetClass, mw->filePulldown,
                                                 nullptr);

@@ -193,7 +193,7 @@ dial)
     quit_with ctrl+q
     ;;
 log_contact)
-    # Ctrl-L, the call and Enter log a contact on the rig's frequency, to the ADIF file
+    # Ctrl-K, the call and Enter log a contact on the rig's frequency, to the ADIF file
     # and as one datagram to a logger listening on the loopback address; a log that
     # cannot be written keeps the dialog open with what was typed.
     udp_port=$(free_port)
@@ -213,8 +213,8 @@ open(sys.argv[2], "wb").write(s.recv(4096))' "$udp_port" "$work/datagram" &
     retry_for 10 0.4 radio_reads 1 14071.000 || fail "the dial was not read: '$seen'"
     log=$HOME/.vordaDir/vorda.adi
     mkdir "$log"
-    press_in "$main_window" ctrl+l || fail "cannot reach the main window"
-    dialog=$(visible_window "VORDA LOG") || fail "Ctrl-L opened no VORDA LOG dialog"
+    press_in "$main_window" ctrl+k || fail "cannot reach the main window"
+    dialog=$(visible_window "VORDA LOG") || fail "Ctrl-K opened no VORDA LOG dialog"
     # As a window manager gives a new dialog the keyboard; the dialog puts it in CALL.
     focus_on "$dialog" || fail "the dialog does not take the keyboard"
     xdotool type --delay 40 "dl1abc"

@@ -1,4 +1,4 @@
-// The VORDA LOG dialog as Ctrl-L opens it: what it is filled in with, and a contact
+// The VORDA LOG dialog as Ctrl-K opens it: what it is filled in with, and a contact
 // it refuses kept open with the reason.
 #include <gtest/gtest.h>
 

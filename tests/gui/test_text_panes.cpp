@@ -70,7 +70,7 @@ TEST_F(Panes, SlashedZeroAndLocalCapsAreDisplayOnly) {
     putAll("0", 2);
     EXPECT_EQ(textOf(mainWindow.panes.rx.text), "a\xD8" "0");
 
-    XmToggleButtonSetState(mainWindow.localCapsItem, True, True);  // Ctrl-K
+    XmToggleButtonSetState(mainWindow.localCapsItem, True, True);  // Ctrl-L
     EXPECT_EQ(mainWindow.panes.look.localCaps, 1);
     putAll("de n0call");
     EXPECT_EQ(textOf(mainWindow.panes.rx.text), "a\xD8" "0DE N0CALL");
