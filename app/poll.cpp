@@ -15,6 +15,7 @@
 #include "gui/scope.h"
 #include "gui/secondary.h"
 #include "gui/text_panes.h"
+#include "modem/radio_frequency.h"
 #include "server/server.h"
 
 int32_t unkeyedTold = 0;
@@ -34,6 +35,11 @@ int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
     const int32_t n = server_read(channel, buffer, CHUNK);
     for (int32_t i = 0; i < n; ++i) putRxChar(pane, buffer[i], appResources.zero, highlightMode);
     return n;
+}
+
+// The radio frequency of an audio frequency beside its field.
+void showRadio(FrequencyField* field, const radio_dial& dial, float audio) {
+    frequency_field_show_radio(field, radio_khz_text(dial, static_cast<double>(audio)).c_str());
 }
 
 }  // namespace
@@ -57,9 +63,15 @@ Boolean pollProc(XtPointer window) {
         drainChannel(SERVER_ECHO_CHANNEL, mw.panes.rx.text, appResources.xmitHighlight);
     drainChannel(SERVER_MAIN_CHANNEL, mw.panes.rx.text, XmHIGHLIGHT_NORMAL);
 
+    const ServerDial serverDial = server_get_dial();
+    const radio_dial dial{serverDial.hz, serverDial.lsb != 0};
+    // The transmitter takes a new frequency with its next transmission: the field
+    // says where that will be.
+    showRadio(&mw.controls.txFreq, dial, frequency_field_value(&mw.controls.txFreq));
     ServerStatus status{};
     server_get_status(SERVER_MAIN_CHANNEL, &status, sizeof status);
     appResources.rxFreq = static_cast<float>(status.freq * 0.01);
+    showRadio(&mw.controls.rxFreq, dial, appResources.rxFreq);
     XtVaSetValues(mw.controls.dcdTB, XmNset, status.dcd != 0 ? True : False, nullptr);
     // Never transmitting unkeyed in silence: once for every such transmission.
     for (; unkeyedTold < status.unkeyed; ++unkeyedTold) {
@@ -85,6 +97,7 @@ Boolean pollProc(XtPointer window) {
         drainChannel(SERVER_MAIN_CHANNEL + 1 + slot, decoder->pane.text, XmHIGHLIGHT_NORMAL);
         if (server_get_status(decoder->freq.channel, &status, sizeof status) == 0) {
             decoder_show_status(decoder, status.dcd, static_cast<float>(status.freq * 0.01));
+            showRadio(&decoder->freq, dial, static_cast<float>(status.freq * 0.01));
             scope_draw(&decoder->scope, status.phase, status.strength, status.dcd);
         }
     }

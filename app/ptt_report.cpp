@@ -32,6 +32,7 @@ ServerPtt serverPttOf(const AppResources& resources) {
     ptt.rig_model = resources.rigModel;
     ptt.rig_port = resources.rigPort != nullptr ? resources.rigPort : "";
     ptt.rig_speed = resources.rigSpeed;
+    ptt.rig_read = resources.rigRead;
     return ptt;
 }
 

@@ -75,4 +75,7 @@ void installSignalHandlers(XtAppContext app, XtPointer window) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGQUIT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A file grown past its size limit is a write error to report (the contact log
+    // keeps its dialog open), not the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 }

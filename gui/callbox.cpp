@@ -49,6 +49,8 @@ void callChangedCB(Widget w, XtPointer client, XtPointer) {
 
 }  // namespace
 
+std::string callBoxCall() { return callbox_peek(callBoxKey); }
+
 void createCallBox(CallBox* cb, Widget parent) {
     cb->segment = callbox_create(callBoxKey, &cb->shmId);
     if (cb->segment == nullptr) std::exit(1);

@@ -6,6 +6,8 @@
 #include <X11/Intrinsic.h>
 #include <sys/types.h>
 
+#include <string>
+
 struct CallBox {
     int shmId;
     Widget callShell;
@@ -18,6 +20,9 @@ struct CallBox {
 // The segment's key, for the call box and the actions; tests point it at a
 // segment of their own.
 void useCallBoxKey(key_t key);
+
+// The call in the call box's segment, "" when there is none.
+std::string callBoxCall();
 
 // Attaches (creating it if needed) the segment and shows the call box. Ends the
 // process with status 1 when the segment cannot be had.

@@ -29,6 +29,16 @@ std::string callbox_call(const char* segment) {
     return std::string(segment, strnlen(segment, kCallSize));
 }
 
+std::string callbox_peek(key_t key) {
+    const int id = shmget(key, kCallSize, 0666);
+    if (id < 0) return "";
+    void* at = shmat(id, nullptr, SHM_RDONLY);
+    if (at == reinterpret_cast<void*>(-1)) return "";
+    std::string call = callbox_call(static_cast<const char*>(at));
+    shmdt(at);
+    return call;
+}
+
 callbox_lookup callbox_fetch(key_t key, std::string& call) {
     call.clear();
     const int id = shmget(key, kCallSize, 0666);

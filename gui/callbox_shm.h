@@ -22,6 +22,10 @@ void callbox_store(char* segment, const char* call);
 // The call held in 24 bytes: up to the first NUL, at most 24 characters.
 std::string callbox_call(const char* segment);
 
+// The call in the segment at `key`, "" when there is none; says nothing on failure
+// (the log dialog asks whether or not a call box runs).
+std::string callbox_peek(key_t key);
+
 enum callbox_lookup { kCallFound, kNoSegment, kAttachFailed };
 
 // The actions' side: looks the segment up without creating it, reads the call and

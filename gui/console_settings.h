@@ -22,6 +22,8 @@ struct AppResources {
     int rigModel;         // Hamlib rig model for cat; 2 = a rigctld
     String rigPort;       // the rig's serial device, or host:port of a rigctld
     int rigSpeed;         // the rig's serial speed in bit/s; 0 = the model's own
+    int rigRead;          // 1 = read the rig's dial though it does not key (cat always does)
+    String logUdp;        // host:port that logged contacts are also sent to; "" = none
     PttMethod keying;     // pttMethod as understood by getAppResources
     int callBox;          // 1 = start the call box
     int postamble;        // read and kept; nothing uses it

@@ -129,7 +129,21 @@ void frequency_field_create(FrequencyField* field, Widget comboForm, const char*
         toggleName, xmToggleButtonWidgetClass, comboForm, XmNset, set ? True : False,
         XmNalignment, XmALIGNMENT_BEGINNING, XmNshadowThickness, 0, XmNtopAttachment,
         XmATTACH_FORM, XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment, XmATTACH_WIDGET,
-        XmNleftWidget, field->up, XmNrightAttachment, XmATTACH_FORM, nullptr);
+        XmNleftWidget, field->up, nullptr);
+    // A text field, not a label, so that the operator can select and paste it.
+    std::snprintf(field->radioText, sizeof field->radioText, "---");
+    field->radio = XtVaCreateManagedWidget(
+        "radioFreqText", xmTextFieldWidgetClass, comboForm, XmNeditable, False,
+        XmNcursorPositionVisible, False, XmNtraversalOn, False, XmNshadowThickness, 0,
+        XmNcolumns, 9, XmNmarginHeight, 10, XmNvalue, field->radioText, XmNtopAttachment,
+        XmATTACH_FORM, XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment, XmATTACH_WIDGET,
+        XmNleftWidget, field->toggle, XmNrightAttachment, XmATTACH_FORM, nullptr);
+}
+
+void frequency_field_show_radio(FrequencyField* field, const char* text) {
+    if (std::strcmp(field->radioText, text) == 0) return;
+    std::snprintf(field->radioText, sizeof field->radioText, "%s", text);
+    XmTextFieldSetString(field->radio, field->radioText);
 }
 
 void frequency_field_attach(FrequencyField* field) {

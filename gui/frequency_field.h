@@ -20,6 +20,8 @@ struct FrequencyField {
     Widget up;
     Widget down;              // named after the up arrow
     Widget toggle;            // "AFC" or "NET"
+    Widget radio;             // "radioFreqText": the radio frequency, read only
+    char radioText[24];       // what it shows
     int channel;              // server channel the field tunes
     int focused;              // 1 while the field has the keyboard focus
     char shownText[16];       // "%4.1f" of the last frequency written
@@ -45,6 +47,10 @@ void frequency_field_attach(FrequencyField* field);
 float frequencyFieldValue(const char* text);
 // Hundredths of a hertz for the server, truncated in single precision.
 int32_t frequencyHundredths(float frequency);
+// Shows the radio frequency beside the field ("14070.950", or "---" while the
+// dial is unknown); written only when it changed.
+void frequency_field_show_radio(FrequencyField* field, const char* text);
+
 // Writes a frequency field from the program ("%4.1f", "MAXFREQ"): the typing rule
 // applies to the operator only.
 void setFrequencyText(Widget field, const char* text);

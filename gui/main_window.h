@@ -6,8 +6,11 @@
 #include <X11/Intrinsic.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "gui/controls.h"
+#include "gui/log_dialog.h"
 #include "gui/display_controls.h"
 #include "gui/scope.h"
 #include "gui/secondary.h"
@@ -24,6 +27,10 @@ struct ConsoleServices {
     void (*savedPosition)(int slot, int* x, int* y);
     // The directory of the QSO files the File menu sends.
     std::string (*qsoDirectory)();
+    // Logs a contact given as (ADIF name, value) pairs. `logged` says whether it was
+    // written; the text is what to tell: why not, or what else went wrong.
+    std::string (*logContact)(const std::vector<std::pair<std::string, std::string>>& fields,
+                              bool* logged);
 };
 
 struct MainWindow {
@@ -41,6 +48,7 @@ struct MainWindow {
     Widget fileCascade;
     Widget fileButtons[9];
     Widget fileSeparator;
+    Widget logContactItem;
     Widget qrtButton;
     Widget controlsCascade;
     Widget videoItem;
@@ -71,6 +79,7 @@ struct MainWindow {
     TuningPanel tuning;
     PhaseScope scope;          // on scopeDA
     SecondaryDecoder decoders[DECODER_SLOTS];
+    LogDialog log;             // built on first use
 };
 
 void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources,

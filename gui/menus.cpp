@@ -73,6 +73,10 @@ void seekDownCB(Widget, XtPointer tuning, XtPointer) {
     seek_start(static_cast<TuningPanel*>(tuning), 'D');
 }
 
+void logContactCB(Widget, XtPointer clientData, XtPointer) {
+    log_dialog_open(windowOf(clientData));
+}
+
 void haltCB(Widget, XtPointer tuning, XtPointer) { seek_halt(static_cast<TuningPanel*>(tuning)); }
 
 // The client data is the item's index: 0 About, 1 to 10 the help sections.
@@ -242,6 +246,9 @@ void createFileButtons(MainWindow* mw, char** names) {
         XtVaSetValues(mw->fileButtons[i - 1], XmNuserData, names[i - 1], nullptr);
         XtAddCallback(mw->fileButtons[i - 1], XmNactivateCallback, sendFileCB, mw);
     }
+    mw->logContactItem =
+        createMenuButton(mw->filePulldown, "Log Contact", 'L', "Ctrl<Key>K", "Ctrl-K");
+    XtAddCallback(mw->logContactItem, XmNactivateCallback, logContactCB, mw);
     mw->fileSeparator = XtVaCreateManagedWidget("sep", xmSeparatorWidgetClass, mw->filePulldown,
                                                 nullptr);
     mw->qrtButton = createMenuButton(mw->filePulldown, "QRT", 'Q', "Ctrl<Key>Q", "Ctrl-Q");

@@ -32,11 +32,25 @@ int16_t next_sample(server_state& s) {
     return saturating_sum(left, right);
 }
 
+// Longer than Hamlib's two tries of 10 s each at a key, after a dial read under way.
+constexpr std::chrono::seconds kKeyBound{35};
+
 // Keys or unkeys the radio. A transmission that goes out unkeyed though keying was
 // asked for, and an unkey the radio refused, are counted for the window to tell.
+// A rig is keyed through its thread, whose answer the first sound waits for; an
+// unkey is left to it, so that receiving goes on while the rig takes its time.
 void change_over(server_state& s, bool transmit) {
-    std::lock_guard<std::mutex> hold(s.ptt_lock);
-    const int32_t result = keyer_key(*s.ptt, *s.rig, s.keyer, transmit);
+    int32_t result = 0;
+    if (s.rig_thread.keys) {
+        if (!transmit) {
+            rig_worker_unkey(s.rig_thread);
+            return;  // a refusal is counted by the rig thread
+        }
+        result = rig_worker_key(s.rig_thread, kKeyBound);
+    } else {
+        std::lock_guard<std::mutex> hold(s.ptt_lock);
+        result = keyer_key(*s.ptt, *s.rig, s.keyer, transmit);
+    }
     if (transmit && s.keyer.asked && result != 1) {
         s.unkeyed.fetch_add(1, std::memory_order_relaxed);
     } else if (!transmit && result < 0) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "modem/receiver.h"
 #include "modem/varicode.h"
@@ -20,8 +21,29 @@ namespace {
 // not left keyed, and a rig is closed. A change-over under way is waited for.
 void release_ptt_at_exit() {
     server_state& s = server_instance();
+    // Hamlib's two tries of 10 s each, and a little more.
+    rig_worker_stop(s.rig_thread, std::chrono::seconds(25));
+    if (s.rig_thread.io != nullptr) return;  // the rig thread unkeyed and closed it
     std::lock_guard<std::mutex> hold(s.ptt_lock);
     keyer_release(*s.ptt, *s.rig, s.keyer);
+}
+
+// The rig thread, when a rig keys by CAT or its dial is to be read. A rig opened for
+// reading alone that does not answer at start-up is tried again once a second.
+void start_rig_thread(server_state& s) {
+    const ServerPtt& settings = s.ptt_settings;
+    const bool keys = settings.method == PttMethod::cat && s.keyer.asked;
+    const bool reads = settings.method == PttMethod::cat || settings.rig_read == 1;
+    if (!keys && !(reads && s.rig->get_dial != nullptr)) return;
+    if (!keys) {
+        const std::string problem = rig_open(*s.rig, settings.rig_model, settings.rig_port,
+                                             settings.rig_speed, s.keyer.rig);
+        if (!problem.empty() && settings.method != PttMethod::cat) {
+            std::fprintf(stderr, "Cannot open the rig, %s: %s: its frequency is not shown\n",
+                         s.keyer.rig.name.c_str(), problem.c_str());
+        }
+    }
+    rig_worker_start(s.rig_thread, *s.rig, s.keyer.rig, keys, reads, &s.unkey_failed);
 }
 
 void* server_thread(void*) {
@@ -32,6 +54,7 @@ void* server_thread(void*) {
 }  // namespace
 
 server_state::~server_state() {
+    rig_worker_stop(rig_thread, std::chrono::seconds(25));
     if (keyer.rig.rig != nullptr) rig->close(keyer.rig.rig);
     for (uint32_t ch = 2; ch <= 6; ++ch) {
         if (channels[ch].decoder != nullptr) destroy_receiver(channels[ch].decoder);
@@ -65,6 +88,7 @@ void server_setup(server_state& s, const char* ptt_device, const char* data_dir)
     if (init_audio(s) == 0) std::exit(1);
     // Before the thread exists: the rig's time to answer holds up the start only.
     keyer_open(*s.ptt, *s.rig, s.ptt_settings, ptt_device, s.keyer);
+    start_rig_thread(s);
     load_code_table(data_dir);
     s.spectrum.configure(1024, 1024, 0);
     psk31_receiver* main_receiver = create_receiver();
@@ -87,6 +111,12 @@ int32_t init_audio() { return init_audio(server_instance()); }
 void master_handler() {
     // A dead capture stream leaves nothing to do; the exit status tells it was a failure.
     if (run_master_handler(server_instance()) < 0) std::exit(1);
+}
+
+ServerDial server_get_dial() {
+    server_state& s = server_instance();
+    const radio_dial dial = rig_worker_dial(s.rig_thread, rig_worker::clock::now());
+    return ServerDial{dial.hz, dial.lsb ? 1 : 0};
 }
 
 const char* server_ptt_problem() { return server_instance().keyer.problem.c_str(); }

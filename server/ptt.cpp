@@ -82,8 +82,7 @@ void keyer_open(const ptt_io& io, const rig_io& rig, const ServerPtt& settings,
 int32_t keyer_key(const ptt_io& io, const rig_io& rig, ptt_keyer& keyer, bool transmit) {
     if (keyer.method == PttMethod::cat) {
         if (!keyer.asked) return 0;
-        if (rig_key(rig, keyer.rig, transmit)) return 1;
-        return keyer.rig.rig != nullptr ? -1 : 0;
+        return rig_key(rig, keyer.rig, transmit);
     }
     if (keyer.line.fd < 0) return 0;
     if (ptt_key(io, keyer.line, transmit)) return 1;

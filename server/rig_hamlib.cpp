@@ -1,6 +1,7 @@
 // The rig seam on Hamlib: the only file that includes it.
 #include <hamlib/rig.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -42,6 +43,22 @@ int hamlib_set_ptt(void* rig, bool transmit) {
     return rig_set_ptt(static_cast<RIG*>(rig), RIG_VFO_CURR, transmit ? RIG_PTT_ON : RIG_PTT_OFF);
 }
 
+int hamlib_get_dial(void* rig, double* hz, char* mode, int mode_size) {
+    freq_t frequency = 0;
+    int result = rig_get_freq(static_cast<RIG*>(rig), RIG_VFO_CURR, &frequency);
+    if (result != RIG_OK) return result;
+    rmode_t rig_mode = RIG_MODE_NONE;
+    pbwidth_t width = 0;
+    result = rig_get_mode(static_cast<RIG*>(rig), RIG_VFO_CURR, &rig_mode, &width);
+    if (result != RIG_OK) return result;
+    *hz = frequency;
+    std::snprintf(mode, static_cast<size_t>(mode_size), "%s", rig_strrmode(rig_mode));
+    return RIG_OK;
+}
+
+// A rigctld that went away answers "IO error"; a hung one times out instead.
+bool hamlib_connection_lost(int error) { return error == -RIG_EIO; }
+
 void hamlib_close(void* rig) {
     rig_close(static_cast<RIG*>(rig));
     rig_cleanup(static_cast<RIG*>(rig));
@@ -61,4 +78,5 @@ const char* hamlib_error_text(int error) {
 
 }  // namespace
 
-const rig_io hamlib_rig_io = {hamlib_open, hamlib_set_ptt, hamlib_close, hamlib_error_text};
+const rig_io hamlib_rig_io = {hamlib_open,       hamlib_set_ptt,  hamlib_close,
+                              hamlib_error_text, hamlib_get_dial, hamlib_connection_lost};

@@ -46,6 +46,7 @@ struct ServerPtt {
     int32_t rig_model = 2;                    // Hamlib model; 2 is a rigctld on the network
     const char* rig_port = "localhost:4532";  // serial device or host:port; "": the model's own
     int32_t rig_speed = 0;                    // serial speed in bit/s; 0: the model's own
+    int32_t rig_read = 0;  // 1: read the rig's dial also when it does not key (CAT always does)
 };
 
 // The keying method; set before server_init.
@@ -59,6 +60,13 @@ int32_t server_init(const char* ptt_device, const char* data_dir);
 
 // After server_init: why the rig for CAT keying did not open, or "".
 const char* server_ptt_problem();
+
+// The rig's dial as read last (once a second when keying by CAT or rig_read is 1).
+struct ServerDial {
+    int64_t hz;   // dial frequency in hertz; 0 while unknown or when the rig stopped answering
+    int32_t lsb;  // 1: an LSB-type mode, where radio frequencies are the dial minus the offset
+};
+ServerDial server_get_dial();
 
 // What a command sets, the second argument of server_control. The numbers are
 // the interface and never change.

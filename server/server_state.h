@@ -12,6 +12,7 @@
 #include "server/audio_io.h"
 #include "server/channel_buffer.h"
 #include "server/ptt.h"
+#include "server/rig_thread.h"
 #include "server/server.h"
 #include "spectrum/spectrum_engine.h"
 
@@ -47,6 +48,8 @@ struct server_state {
     ServerPtt ptt_settings;  // how to key; read by server_setup
     std::mutex ptt_lock;     // the keyer: the change-overs of the server thread, the exit
     ptt_keyer keyer;
+    // Running when a rig keys by CAT or its dial is read; it owns keyer.rig then.
+    rig_worker rig_thread;
     // Read by the main thread's status calls; counted from start-up.
     std::atomic<int32_t> unkeyed{0};       // transmissions begun without keying though asked
     std::atomic<int32_t> unkey_failed{0};  // unkeys the line or rig refused

@@ -17,6 +17,7 @@
 
 #include "modem/band_survey.h"
 #include "modem/data_directory.h"
+#include "modem/radio_frequency.h"
 #include "modem/receiver.h"
 #include "modem/transmitter.h"
 #include "modem/varicode.h"
@@ -58,6 +59,10 @@ const char kUsage[] =
     "                      on each; lines start with the time and the frequency:\n"
     "                      \"00:12.5  1003.1 Hz  cq cq de ...\" (not with --freq,\n"
     "                      --status)\n"
+    "      --dial HZ       with --all: the radio's dial frequency in hertz; lines show\n"
+    "                      radio frequencies in kHz (\"14071.003 kHz\") in place of\n"
+    "                      audio frequencies: the dial plus the audio frequency\n"
+    "      --dial-lsb      the radio was on an LSB-type mode: the dial minus it\n"
     "\n"
     "common:\n"
     "      --freq HZ       audio frequency, 0 to 4000 (default 1000)\n"
@@ -84,6 +89,8 @@ struct options {
     bool status = false;
     bool all = false;
     bool frequency_given = false;
+    radio_dial dial;  // hz 0: audio frequencies
+    bool dial_lsb = false;
 };
 
 int fail(int status, const std::string& message) {
@@ -122,7 +129,8 @@ bool parse_int(const char* text, int& value) {
 // Parses the options after the command word; returns 0 to go on, or an exit status
 // (-1 for a successful --help).
 int parse_options(int argc, char** argv, bool encode, options& o, int& first_operand) {
-    enum { kFreq = 256, kQpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus, kAll };
+    enum { kFreq = 256, kQpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus, kAll,
+           kDial, kDialLsb };
     const option encode_options[] = {{"freq", required_argument, nullptr, kFreq},
                                      {"qpsk", no_argument, nullptr, kQpsk},
                                      {"lsb", no_argument, nullptr, kLsb},
@@ -140,6 +148,8 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                                      {"squelch", required_argument, nullptr, kSquelch},
                                      {"status", no_argument, nullptr, kStatus},
                                      {"all", no_argument, nullptr, kAll},
+                                     {"dial", required_argument, nullptr, kDial},
+                                     {"dial-lsb", no_argument, nullptr, kDialLsb},
                                      {"help", no_argument, nullptr, 'h'},
                                      {nullptr, 0, nullptr, 0}};
 
@@ -198,6 +208,19 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                 break;
             case kAll:
                 o.all = true;
+                break;
+            case kDial: {
+                double hz = 0;
+                // Up to 300 GHz, the top of the radio spectrum.
+                if (!parse_number(optarg, hz) || hz < 1 || hz > 3e11) {
+                    return fail(kUsageError, std::string("dial frequency '") + optarg +
+                                                 "' is not a number of hertz from 1 to 3e11");
+                }
+                o.dial.hz = std::llround(hz);
+                break;
+            }
+            case kDialLsb:
+                o.dial_lsb = true;
                 break;
             case 'h':
                 std::fputs(kUsage, stdout);
@@ -376,7 +399,7 @@ int decode(const options& o, const char* path) {
 int decode_all(const options& o, const char* path) {
     band_survey survey;
     survey_init(survey, o.qpsk ? 1 : 0, o.lsb ? 1 : 0, o.squelch, o.afc ? 1 : 0);
-    return read_recording(o, path, [&survey](const int16_t* samples, long n) {
+    return read_recording(o, path, [&survey, &o](const int16_t* samples, long n) {
         if (samples != nullptr) {
             survey_feed(survey, samples, static_cast<size_t>(n));
         } else {
@@ -385,8 +408,15 @@ int decode_all(const options& o, const char* path) {
         for (const survey_line& line : survey.lines) {
             const long tenths = std::lround(line.start_seconds * 10);
             // The text as decoded, bytes 0 and above 127 included.
-            if (std::printf("%02ld:%02ld.%ld  %6.1f Hz  ", tenths / 600, tenths / 10 % 60,
-                            tenths % 10, line.frequency) < 0 ||
+            char frequency[48];
+            if (o.dial.hz > 0) {
+                std::snprintf(frequency, sizeof frequency, "%s kHz",
+                              radio_khz_text(o.dial, line.frequency).c_str());
+            } else {
+                std::snprintf(frequency, sizeof frequency, "%6.1f Hz", line.frequency);
+            }
+            if (std::printf("%02ld:%02ld.%ld  %s  ", tenths / 600, tenths / 10 % 60, tenths % 10,
+                            frequency) < 0 ||
                 std::fwrite(line.text.data(), 1, line.text.size(), stdout) != line.text.size() ||
                 std::putchar('\n') == EOF) {
                 return false;
@@ -451,7 +481,10 @@ int main(int argc, char** argv) {
     if (o.all) {
         if (o.frequency_given) return fail(kUsageError, "--all finds the frequencies itself; leave out --freq");
         if (o.status) return fail(kUsageError, "--status reports one receiver; leave it out with --all");
+        if (o.dial_lsb && o.dial.hz == 0) return fail(kUsageError, "--dial-lsb goes with --dial HZ");
+        o.dial.lsb = o.dial_lsb;
         return decode_all(o, operands[0]);
     }
+    if (o.dial.hz > 0 || o.dial_lsb) return fail(kUsageError, "--dial and --dial-lsb go with --all");
     return decode(o, operands[0]);
 }

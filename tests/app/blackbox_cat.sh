@@ -4,7 +4,7 @@
 # reads the rig's PTT back the way another program sharing the rig would.
 #
 # Usage: blackbox_cat.sh CASE   (xmit_recv_qrt, interrupt, terminate, rigctld_stops,
-#                                rigctld_hangs, no_rigctld)
+#                                rigctld_hangs, no_rigctld, dial, log_contact)
 # Needs VORDA_STAGE (the staged install), VORDA_MODEM (vorda-modem) and
 # VORDA_SOURCE_DATA_DIR (for the code table the encoder uses).
 set -uo pipefail
@@ -71,6 +71,23 @@ notices_are() {  # COUNT TEXT
     seen=$(receive_pane_text | grep -cxF -- "$2")
     [ "$seen" -eq "$1" ]
 }
+
+# The radio frequency beside the receive (1) or transmit (2) field: the read-only
+# field right of the frequency field (86 pixels wide), its arrows and its toggle.
+radio_text() {  # 1|2
+    local id x y
+    read -r id x y <<<"$(child_windows "$main_window" ' 86x[0-9]+\+1\+1 ' | sed -n "${1}p")"
+    [ -n "$id" ] || return 1
+    read_selection xdotool windowraise "$main_window" mousemove $((x + 205)) $((y + 20)) \
+        click --repeat 3 --delay 60 1
+}
+# Readings are made more than a multi-click apart, so that one triple click never
+# runs into the next.
+radio_reads() {  # 1|2 TEXT
+    seen=$(radio_text "$1")
+    [ "$seen" = "$2" ]
+}
+set_rig() { rigctl -m 2 -r "localhost:$rig_port" "$@" >/dev/null || fail "rigctl $* failed"; }
 
 unkeyed_notice="PTT by CAT is not working: this transmission does not key the radio"
 refused_notice="PTT by CAT: the radio refused to unkey and may still be transmitting"
@@ -146,6 +163,87 @@ rigctld_hangs)
     retry_for 40 1 notices_are 1 "$refused_notice" ||
         fail "the refused unkey is told $seen times: $(receive_pane_text)"
     kill -CONT "$rigctld_pid"
+    quit_with ctrl+q
+    ;;
+dial)
+    # The dial read through the rig: radio frequencies beside both fields on USB and
+    # LSB, "---" while rigctld hangs, receiving undisturbed by it, and a rigctld
+    # restarted in its place keying the next Xmit at once.
+    start_rigctld
+    start_keyed_by_cat "$rig_port"
+    set_rig F 14070000
+    set_rig M PKTUSB 3000
+    retry_for 10 0.4 radio_reads 1 14071.000 || fail "the receive field's radio frequency reads '$seen'"
+    radio_reads 2 14071.000 || fail "the transmit field's radio frequency reads '$seen'"
+    set_rig M LSB 2400
+    retry_for 10 0.4 radio_reads 1 14069.000 || fail "on LSB the radio frequency reads '$seen'"
+    kill -STOP "$rigctld_pid"
+    retry_for 10 0.5 radio_reads 1 --- || fail "a hung rig reads '$seen', not ---"
+    play 1000 "cq cq de dl1abc dl1abc pse k"
+    text=$(await_text "cq cq de dl1abc dl1abc pse k" 30 receive_pane_text) ||
+        fail "the station was not received while the rig hung: $text"
+    stop_pid "$player_pid"
+    # Another rigctld in the place of the hung one.
+    stop_pid "$rigctld_pid" KILL
+    rigctld_pid=""
+    start_rigctld "$rig_port"
+    xmit_keys
+    notices_are 0 "$unkeyed_notice" || fail "the first Xmit after the restart went out unkeyed"
+    recv_unkeys
+    quit_with ctrl+q
+    ;;
+log_contact)
+    # Ctrl-K, the call and Enter log a contact on the rig's frequency, to the ADIF file
+    # and as one datagram to a logger listening on the loopback address; a log that
+    # cannot be written keeps the dialog open with what was typed.
+    udp_port=$(free_port)
+    python3 -c '
+import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.1", int(sys.argv[1])))
+s.settimeout(60)
+open(sys.argv[2], "wb").write(s.recv(4096))' "$udp_port" "$work/datagram" &
+    listener_pid=$!
+    cleanup_pids="$cleanup_pids listener_pid"
+    start_rigctld
+    set_rig F 14070000
+    set_rig M PKTUSB 3000
+    start_and_continue -xrm "$instance.ptt: 1" -xrm "$instance.pttMethod: cat" \
+        -xrm "$instance.rigPort: localhost:$rig_port" -xrm "$instance.logUdp: 127.0.0.1:$udp_port"
+    retry_for 10 0.4 radio_reads 1 14071.000 || fail "the dial was not read: '$seen'"
+    log=$HOME/.vordaDir/vorda.adi
+    mkdir "$log"
+    press_in "$main_window" ctrl+k || fail "cannot reach the main window"
+    dialog=$(visible_window "VORDA LOG") || fail "Ctrl-K opened no VORDA LOG dialog"
+    # As a window manager gives a new dialog the keyboard; the dialog puts it in CALL.
+    focus_on "$dialog" || fail "the dialog does not take the keyboard"
+    xdotool type --delay 40 "dl1abc"
+    xdotool key Return
+    retry_for 3 0.2 no_window "$dialog" "VORDA LOG" && fail "the dialog closed though the log is a directory"
+    [ -s "$work/datagram" ] && fail "a contact not logged was sent"
+    rmdir "$log"
+    xdotool key Return
+    window_gone "$dialog" "VORDA LOG" || fail "Enter did not log the contact"
+    retry_for 10 0.2 test -s "$work/datagram" || fail "no datagram reached the logger"
+    # The file and the datagram read back field by field.
+    today=$(date -u +%Y%m%d)
+    for source in "$log" "$work/datagram"; do
+        fields=$(python3 -c '
+import re, sys
+text = open(sys.argv[1], "rb").read().decode()
+if not text.startswith("<"):
+    text = text[text.upper().index("<EOH>") + 5:]
+at, record = 0, []
+for m in re.finditer(r"<([A-Za-z_]+)(?::(\d+)(?::\w)?)?>", text):
+    if m.start() < at: continue
+    if m.group(2) is None:
+        if m.group(1).upper() == "EOR": print(" ".join(record)); record = []
+        continue
+    at = m.end() + int(m.group(2)); record.append(m.group(1).upper() + "=" + text[m.end():at])
+' "$source") || fail "$source does not parse"
+        expected="CALL=DL1ABC QSO_DATE=$today TIME_ON=[0-9]{6} FREQ=14.071000 BAND=20m MODE=PSK SUBMODE=PSK31 RST_SENT=599 RST_RCVD=599"
+        grep -qxE "$expected" <<<"$fields" || fail "$source holds '$fields', not $expected"
+    done
     quit_with ctrl+q
     ;;
 no_rigctld)

@@ -57,6 +57,8 @@ int32_t server_send_text(const char* text, int32_t length) {
     return length;
 }
 
+ServerDial server_get_dial() { return fakeServer.dial; }
+
 int32_t server_get_status(int32_t channel, ServerStatus* status, int32_t length) {
     if (length < 60) return -1;
     auto it = fakeServer.status.find(channel);

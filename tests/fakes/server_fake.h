@@ -25,6 +25,7 @@ struct FakeServer {
     std::deque<std::vector<float>> spectra;           // blocks served by server_read(1, ...)
     std::map<int32_t, std::deque<char>> channelData;  // served by server_read
     std::map<int32_t, ServerStatus> status;           // served by server_get_status
+    ServerDial dial{0, 0};                            // served by server_get_dial
     std::vector<int32_t> reads;                       // channels in the order read
     int32_t initResult = 1;
     std::string initDataDir;

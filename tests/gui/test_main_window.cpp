@@ -138,6 +138,7 @@ TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
     EXPECT_EQ(built.fileButtons[3], nullptr);
     EXPECT_EQ(acceleratorOf(built.qrtButton), "Ctrl<Key>Q");
     EXPECT_EQ(acceleratorOf(built.localCapsItem), "Ctrl<Key>L");
+    EXPECT_EQ(acceleratorOf(built.logContactItem), "Ctrl<Key>K");
     EXPECT_EQ(acceleratorOf(built.openDecoderItem), "Ctrl<Key>O");
     XtDestroyWidget(shell);  // its handlers hold this record
 }

@@ -161,6 +161,9 @@ TEST_F(Poll, OpenSecondaryDecodersAreFed) {
     open.scopeDA = XtVaCreateManagedWidget("scopeDA", xmDrawingAreaWidgetClass, form, XmNwidth,
                                            80, XmNheight, 80, XmNtopAttachment, XmATTACH_WIDGET,
                                            XmNtopWidget, open.dcdTB, nullptr);
+    open.freq.radio = XtVaCreateManagedWidget("radioFreqText", xmTextFieldWidgetClass, form,
+                                              XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget,
+                                              open.scopeDA, nullptr);
     XtRealizeWidget(shell);
     scope_init(&open.scope, topLevel, open.scopeDA);
     scope_clear(&open.scope);
@@ -172,9 +175,11 @@ TEST_F(Poll, OpenSecondaryDecodersAreFed) {
     fakeServer.queue(4, "hi");
     fakeServer.queue(3, "unread");
     fakeServer.status[4] = receiving(150025, 1, 128, 30);
+    fakeServer.dial = {14070000, 1};  // LSB
     pollProc(&mainWindow);
     EXPECT_EQ(textOf(open.pane.text), "hi");
     EXPECT_EQ(textOf(open.freq.text), "1500.2");
+    EXPECT_EQ(textOf(open.freq.radio), "14068.500");
     EXPECT_TRUE(XmToggleButtonGetState(open.dcdTB));
     EXPECT_EQ(open.scope.previousY, open.scope.centreY + 30);
     EXPECT_EQ(fakeServer.reads, (std::vector<int32_t>{0, 2, 4}));

@@ -205,6 +205,8 @@ inline const rig_io scripted_rig_io = {
     },
     [](void* rig) { ++static_cast<scripted_rig*>(rig)->closes; },
     [](int error) { return error == -5 ? "Communication timed out" : "IO error"; },
+    nullptr,  // the dial is not read: the keying tests count every call
+    [](int error) { return error == -6; },
 };
 
 inline keying_moment moment_now() {
@@ -219,7 +221,8 @@ inline keying_moment moment_now() {
 inline std::unique_ptr<server_state> make_server(scripted_audio& audio, recorded_ptt& ptt,
                                                  const char* ptt_device = nullptr,
                                                  const ServerPtt& settings = ServerPtt{},
-                                                 scripted_rig* rig = nullptr) {
+                                                 scripted_rig* rig = nullptr,
+                                                 const rig_io* rig_table = nullptr) {
     current_audio = &audio;
     current_ptt = &ptt;
     current_rig = rig;
@@ -227,6 +230,7 @@ inline std::unique_ptr<server_state> make_server(scripted_audio& audio, recorded
     s->audio = &scripted_audio_io;
     s->ptt = &recorded_ptt_io;
     if (rig != nullptr) s->rig = &scripted_rig_io;
+    if (rig_table != nullptr) s->rig = rig_table;
     s->ptt_settings = settings;
     audio.target = s.get();
     server_setup(*s, ptt_device, VORDA_SOURCE_DATA_DIR);

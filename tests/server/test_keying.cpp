@@ -81,7 +81,8 @@ TEST(CatKeying, RefusedCommandsAreSentOnceMoreThenReportedAndTheEndAlwaysUnkeys)
     }
 }
 
-// A rigctld that came up late, or that the program sharing the radio restarted.
+// A rigctld that came up late, or that the program sharing the radio restarted: a
+// command refused on a lost connection is sent again at once over a fresh one.
 TEST(CatKeying, RigNeverOpenedOrLostIsOpenedAfreshBeforeTheNextKey) {
     scripted_rig rig;
     rig.open_error = -6;
@@ -90,8 +91,8 @@ TEST(CatKeying, RigNeverOpenedOrLostIsOpenedAfreshBeforeTheNextKey) {
     rig.refusals = {0, 0, -6, -6, -6, -6};  // the second transmission finds it gone
     for (const char* text : {"a", "b", "c"}) t.run(text);
     EXPECT_EQ(told(rig), (std::vector<bool>{true, false, true, true, false, false, true, false}));
-    EXPECT_EQ(rig.opened.size(), 3u);
-    EXPECT_EQ(rig.closes, 1);
+    EXPECT_EQ(rig.opened.size(), 5u);  // start, first key, both commands of "b", key of "c"
+    EXPECT_EQ(rig.closes, 3);
     EXPECT_EQ(status_of(*t.s).unkeyed, 1);
     EXPECT_EQ(status_of(*t.s).unkey_failed, 1);
 }

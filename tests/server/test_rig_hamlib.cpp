@@ -17,12 +17,16 @@ ptt_t ptt_of(void* rig) {
 }
 
 TEST(HamlibRig, DummyRigIsKeyedExactlyWhileTheTransmissionPlays) {
+    // The test asks the rig for its PTT from the audio path: no dial reads beside it
+    // (the rig thread makes every other call).
+    static rig_io keying_only = hamlib_rig_io;
+    keying_only.get_dial = nullptr;
     ServerPtt settings;
     settings.method = PttMethod::cat;
     settings.rig_model = 1;
     settings.rig_port = "";  // the dummy has no port; a host:port would send it to the network
     testing::internal::CaptureStderr();
-    transmission t("/dev/ttyS1", -1, settings);
+    transmission t("/dev/ttyS1", -1, settings, nullptr, recorded_ptt{}, &keying_only);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "Hamlib keeps its trace to itself";
     void* rig = t.s->keyer.rig.rig;
     ASSERT_NE(rig, nullptr) << t.s->keyer.problem;
@@ -42,7 +46,7 @@ TEST(HamlibRig, DummyRigIsKeyedExactlyWhileTheTransmissionPlays) {
 
     // As at exit: unkeyed and closed, and nothing is sent to a closed rig after it.
     ASSERT_EQ(hamlib_rig_io.set_ptt(rig, true), RIG_OK);
-    keyer_release(*t.s->ptt, *t.s->rig, t.s->keyer);
+    rig_worker_stop(t.s->rig_thread, std::chrono::seconds(10));
     EXPECT_EQ(t.s->keyer.rig.rig, nullptr);
     EXPECT_EQ(keyer_key(*t.s->ptt, *t.s->rig, t.s->keyer, true), 0);
 }

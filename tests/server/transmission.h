@@ -18,9 +18,10 @@ struct transmission {
     // `line` scripts the PTT line's answers.
     explicit transmission(const char* ptt_device, int fail_write = -1,
                           const ServerPtt& settings = ServerPtt{}, scripted_rig* rig = nullptr,
-                          const recorded_ptt& line = recorded_ptt{})
+                          const recorded_ptt& line = recorded_ptt{},
+                          const rig_io* rig_table = nullptr)
         : ptt(line) {
-        s = make_server(audio, ptt, ptt_device, settings, rig);
+        s = make_server(audio, ptt, ptt_device, settings, rig, rig_table);
         audio.add_silence(server_state::kCaptureFrames);
         audio.fail_write = fail_write;
     }
@@ -38,6 +39,8 @@ struct transmission {
         // A request made during the transmission waits for the next receive phase.
         server_control(*s, SERVER_TX_CHANNEL, SERVER_SPEC_TRANSMIT, SERVER_TX_WHEN_CLEAR);
         worker.join();
+        // The unkey is the rig thread's, done after the transmission's end.
+        EXPECT_TRUE(rig_worker_settle(s->rig_thread, std::chrono::seconds(10)));
         stderr_text = testing::internal::GetCapturedStderr();
     }
 };

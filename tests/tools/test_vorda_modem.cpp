@@ -454,6 +454,10 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         {"decode --all " + path("three.wav"), "3 channels"},
         {"decode --all --freq 1000 " + path("ok.wav"), "leave out --freq"},
         {"decode --all --status " + path("ok.wav"), "--status"},
+        {"decode --all --dial 0 " + path("ok.wav"), "dial frequency '0'"},
+        {"decode --all --dial 14m " + path("ok.wav"), "dial frequency '14m'"},
+        {"decode --all --dial-lsb " + path("ok.wav"), "--dial-lsb goes with --dial"},
+        {"decode --dial 14070000 " + path("ok.wav"), "go with --all"},
         {"decode", "no input file"},
         {"frobnicate", "unknown command"},
         {"encode -o " + path("no/such/dir.wav") + " x", "cannot write"},
@@ -520,4 +524,29 @@ TEST_F(Tool, DecodeAllPrintsEveryStationsLinesWithTimeAndFrequency) {
     EXPECT_EQ(texts[1], "qrz? de g4xyz");
     EXPECT_NEAR(hz[1], 1630.0, 0.5);
     EXPECT_NEAR(seconds[1], 6.0, 0.5);
+
+    // With the dial: the same lines, the audio frequency turned into the radio's.
+    const std::regex radio_format(R"((\d\d):(\d\d\.\d)  (\d+\.\d{3}) kHz  (.*))");
+    for (const bool lsb : {false, true}) {
+        const Result radio = run("decode --all --dial 14070000" + std::string(lsb ? " --dial-lsb" : "") +
+                                 kTable + " " + path("band.wav"));
+        ASSERT_EQ(radio.status, 0) << radio.err;
+        std::istringstream audio_lines(r.out);
+        std::istringstream radio_lines(radio.out);
+        std::string audio_line;
+        std::string radio_line;
+        while (std::getline(audio_lines, audio_line)) {
+            ASSERT_TRUE(std::getline(radio_lines, radio_line)) << radio.out;
+            std::smatch m;
+            std::smatch k;
+            ASSERT_TRUE(std::regex_match(audio_line, m, line));
+            ASSERT_TRUE(std::regex_match(radio_line, k, radio_format)) << radio_line;
+            EXPECT_EQ(k[1].str() + k[2].str() + k[4].str(), m[1].str() + m[2].str() + m[4].str());
+            // The audio line rounds to 0.1 Hz, the radio line to 1 Hz.
+            const double audio_hz = std::stod(m[3]);
+            EXPECT_NEAR(std::stod(k[3]) * 1000, 14070000 + (lsb ? -audio_hz : audio_hz), 0.56)
+                << radio_line;
+        }
+        EXPECT_FALSE(std::getline(radio_lines, radio_line)) << radio.out;
+    }
 }
