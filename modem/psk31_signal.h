@@ -173,6 +173,42 @@ inline void add_noise(std::vector<double>& x, double sd, uint32_t seed, size_t f
     for (size_t k = first; k < end; ++k) x[k] += gauss(engine);
 }
 
+// Slow sinusoidal fading from sample `first` on: the gain starts at its peak (0 dB) and
+// falls to -depth_db half a period later, following (1 - cos) in decibels.
+inline void apply_sine_fade(std::vector<double>& x, double depth_db, double period_s,
+                            size_t first = 0) {
+    const double pi = std::acos(-1.0);
+    for (size_t k = first; k < x.size(); ++k) {
+        const double t = static_cast<double>(k - first) / kSampleRate;
+        const double db = -0.5 * depth_db * (1.0 - std::cos(2.0 * pi * t / period_s));
+        x[k] *= std::pow(10.0, db / 20.0);
+    }
+}
+
+// Random slow (Rayleigh) fading: the gain is the magnitude of a sum of 16 unit phasors
+// with random phases, each turning at doppler_hz times the cosine of a random angle
+// (the classic model of many paths from all directions), scaled to a mean power gain
+// of one. With doppler_hz 0.1 the fades last seconds and the deepest go below -20 dB.
+inline void apply_random_fade(std::vector<double>& x, double doppler_hz, uint32_t seed) {
+    const double pi = std::acos(-1.0);
+    constexpr int kPaths = 16;
+    std::mt19937 engine(seed);
+    std::uniform_real_distribution<double> turn(0.0, 2.0 * pi);
+    double rate[kPaths], start[kPaths];
+    for (int p = 0; p < kPaths; ++p) {
+        rate[p] = 2.0 * pi * doppler_hz * std::cos(turn(engine)) / kSampleRate;
+        start[p] = turn(engine);
+    }
+    for (size_t k = 0; k < x.size(); ++k) {
+        double re = 0.0, im = 0.0;
+        for (int p = 0; p < kPaths; ++p) {
+            re += std::cos(start[p] + rate[p] * static_cast<double>(k));
+            im += std::sin(start[p] + rate[p] * static_cast<double>(k));
+        }
+        x[k] *= std::sqrt((re * re + im * im) / kPaths);
+    }
+}
+
 // Characters to insert, delete or change to turn `sent` into `got` (for error rates).
 inline size_t edit_distance(std::string_view sent, std::string_view got) {
     std::vector<size_t> row(got.size() + 1);

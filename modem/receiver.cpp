@@ -91,7 +91,52 @@ double spread_level(float spread) {
     return above > 0 ? 100.0 * above * above : 0.0;
 }
 
-void carrier_detect(psk31_receiver& r, int32_t change_byte, int decision) {
+// Riding through fades. Once a clean signal has been seen, carrier detect stays on
+// for up to kHoldSymbols (3 s) below its threshold, so that the text decoded in a
+// fade's trough is not cut. A transmission that ends drops its power within a few
+// symbols, where fading takes seconds; such a drop cancels the hold until the power
+// comes back, so that the noise after the end closes carrier detect as quickly as
+// without the hold.
+constexpr int32_t kHoldSymbols = 96;
+// Only a clean signal earns the hold: |dcd_vector|^2 above 0.85 in BPSK or 0.7 with
+// the quadrupled phase noise of QPSK (about 14 dB above the noise in the channel),
+// and a steady power, since the vector is reset to full length at a start. Its end
+// is then never missed; a weaker signal closes as it always did.
+constexpr double kHoldEarnedBpsk = 85.0;
+constexpr double kHoldEarnedQpsk = 70.0;
+constexpr float kSteadyToHold = 1.2f;
+// Near the noise the power wavers as much as an ending drops it, and a fade's descent
+// would end the hold at random. So only a power that stood steady above the noise at
+// most kEndSymbols ago can end (the channel filter spreads an ending over about four
+// symbols). A constant envelope S in noise N has a mean square power of about
+// (S + N)^2 + 2SN, noise alone 2N^2: below 1.35 times the squared mean, S is at
+// least about 4N.
+constexpr float kSteady = 1.35f;
+constexpr int32_t kEndSymbols = 12;
+constexpr float kEndDrop = 0.25f;    // the fast power against the last steady one
+constexpr float kPowerBack = 0.7f;   // of the power before a drop: the signal is back
+
+// Follows the symbol-instant power; true when it has just dropped as at an ending.
+bool power_dropped(psk31_receiver& r, float power) {
+    const float slow = r.dcd_power_slow;
+    if (r.dcd_power_square < kSteady * slow * slow) {
+        r.dcd_steady_power = slow;
+        r.dcd_steady_age = 0;
+    } else if (r.dcd_steady_age <= kEndSymbols) {
+        ++r.dcd_steady_age;
+    }
+    r.dcd_power_fast = 0.25f * power + 0.75f * r.dcd_power_fast;
+    r.dcd_power_slow = 0.0625f * power + 0.9375f * r.dcd_power_slow;
+    r.dcd_power_square = 0.0625f * power * power + 0.9375f * r.dcd_power_square;
+    if (r.dcd_power_fast > kPowerBack * r.dcd_end_power) r.dcd_end_power = 0.0f;
+    return r.dcd_steady_age <= kEndSymbols &&
+           r.dcd_power_fast < kEndDrop * r.dcd_steady_power;
+}
+
+void carrier_detect(psk31_receiver& r, int32_t change_byte, int decision, float power) {
+    const bool dropped = power_dropped(r, power);
+    r.dcd_riding = 0;
+
     // Doubling (BPSK) or quadrupling (QPSK) the phase change removes the modulation;
     // what stays steady is a carrier, what wanders is noise.
     const double angle = change_byte * 2.0 * kPi / 256 * (r.qpsk != 0 ? 4 : 2);
@@ -102,6 +147,8 @@ void carrier_detect(psk31_receiver& r, int32_t change_byte, int decision) {
 
     if (r.dcd_register == 0) {  // 32 symbols without a phase change
         r.dcd = 0;
+        r.dcd_hold = 0;
+        r.dcd_end_power = 0.0f;
         r.dcd_vector = {0.0f, 0.0f};
         r.dcd_spread = static_cast<float>(kNoiseSpread);
     } else if (r.dcd_register == 0xAAAAAAAAu) {  // steady carrier, then idle reversals
@@ -118,7 +165,24 @@ void carrier_detect(psk31_receiver& r, int32_t change_byte, int decision) {
             r.qpsk != 0 ? std::max(spread_level(r.dcd_spread), 0.75 * vector_level) : vector_level;
         // Hysteresis: half the threshold keeps a detected carrier.
         const double threshold = r.squelch * (r.dcd != 0 ? 0.5 : 1.0);
-        r.dcd = level > threshold ? 1 : 0;
+        const double clean = r.qpsk != 0 ? kHoldEarnedQpsk : kHoldEarnedBpsk;
+        if (dropped) {
+            r.dcd_end_power = std::max(r.dcd_end_power, r.dcd_steady_power);
+            r.dcd_hold = 0;
+        } else if (vector_level > clean && r.dcd != 0 && r.dcd_end_power == 0.0f &&
+                   r.dcd_power_square < kSteadyToHold * r.dcd_power_slow * r.dcd_power_slow) {
+            r.dcd_hold = kHoldSymbols;
+        }
+        if (level > threshold) {
+            r.dcd = 1;
+        } else if (r.dcd != 0 && r.dcd_hold > 0) {
+            --r.dcd_hold;
+            r.dcd_riding = 1;
+        } else {
+            r.dcd = 0;
+            r.dcd_hold = 0;
+            r.dcd_end_power = 0.0f;
+        }
     }
 }
 
@@ -228,7 +292,8 @@ int receive_symbol(psk31_receiver& receiver, float s, float c) {
     const int32_t change = phase - r.last_phase;
     r.last_phase = phase;
 
-    if (r.dcd != 0 && r.afc != 0) {
+    // Not while riding a fade: the phase changes in a trough are mostly noise.
+    if (r.dcd != 0 && r.afc != 0 && r.dcd_riding == 0) {
         // The multiplied change is the drift per symbol; a change of exactly a quarter
         // (BPSK) or an eighth (QPSK) turn gives -128, which points nowhere.
         int32_t e = static_cast<int8_t>(static_cast<uint8_t>(change * (r.qpsk != 0 ? 4 : 2)));
@@ -241,6 +306,6 @@ int receive_symbol(psk31_receiver& receiver, float s, float c) {
     const int decision = hard_decision(change, r.qpsk, r.lsb);
     // Decoding first: QPSK carrier detect reads the decoder's newest step.
     const int character = decode_symbol(r.decoder, decision, s, c);
-    carrier_detect(r, change & 0xFF, decision);
+    carrier_detect(r, change & 0xFF, decision, s * s + c * c);
     return character;
 }

@@ -23,6 +23,14 @@ struct psk31_receiver {
     uint64_t dcd_register = 0;    // last 32 hard decisions, two bits each, newest lowest
     std::array<float, 2> dcd_vector{};  // smoothed unit vector of the multiplied change
     float dcd_spread = 0.0f;      // smoothed Viterbi metric spread (QPSK carrier detect)
+    float dcd_power_fast = 0.0f;  // symbol-instant power, smoothed over about 2 symbols
+    float dcd_power_slow = 0.0f;  // the same over about 16 symbols
+    float dcd_power_square = 0.0f;  // its square over about 16 symbols (its steadiness)
+    float dcd_steady_power = 0.0f;  // slow power when it last stood steady above the noise
+    int32_t dcd_steady_age = 0;   // symbols since then
+    float dcd_end_power = 0.0f;   // slow power before a sudden drop; 0: none pending
+    int32_t dcd_hold = 0;         // symbols carrier detect may still ride through a fade
+    int32_t dcd_riding = 0;       // non-zero: carrier detect is on by the hold alone
     std::array<float, 64> mix_sin{};    // input x sine, 8000/s
     std::array<float, 64> mix_cos{};    // input x cosine, 8000/s
     std::array<float, 64> filt_sin{};   // first-stage output, 500/s

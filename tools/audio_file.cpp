@@ -109,8 +109,13 @@ bool open_audio(audio_reader& reader, const char* path, std::string& error) {
         close_audio(reader);
         return false;
     }
-    if (reader.info.samplerate <= 0) {
-        error = std::string("'") + path + "' has no usable sample rate";
+    // The converter takes ratios from 1/256 to 256 only; refused here, in our words,
+    // rather than failing at the first read.
+    if (reader.info.samplerate < kMinFileRate || reader.info.samplerate > kMaxFileRate) {
+        error = std::string("'") + path + "': unsupported sample rate " +
+                std::to_string(reader.info.samplerate) + " Hz (" +
+                std::to_string(kMinFileRate) + " to " + std::to_string(kMaxFileRate) +
+                " Hz are read)";
         close_audio(reader);
         return false;
     }

@@ -11,6 +11,9 @@
 #include <vector>
 
 constexpr int kModemRate = 8000;
+// The sample rates a recording may have: the converter's ratio stays within 256.
+constexpr int kMinFileRate = (kModemRate + 255) / 256;  // 32
+constexpr int kMaxFileRate = kModemRate * 256;
 
 // Reads a recording as the modem's input: 8000 samples/s, one 16-bit sample per frame,
 // stereo summed the way the capture thread does it (left + right, wrapping in 16 bits).

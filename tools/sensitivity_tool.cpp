@@ -1,8 +1,11 @@
 // Helpers of `make sensitivity` (tools/sensitivity.sh), not installed:
-//   vorda-sensitivity noise IN OUT SNR SEED
+//   vorda-sensitivity noise IN OUT SNR SEED [sine|random]
 //       IN as the receiver reads it, brought to a peak of 2000 (so that noise at
 //       -14 dB still fits 16 bits), plus white Gaussian noise whose power in 2500 Hz
 //       is SNR dB below the signal's mean power; written as a 16-bit WAV (left only).
+//       With `sine` the signal then fades 20 dB with a 9 s period (SNR is that of the
+//       peaks); with `random` it fades at random, Rayleigh with 0.1 Hz Doppler spread
+//       (SNR is the mean).
 //   vorda-sensitivity cer SENT RECEIVED
 //       prints the edit distance from the text in SENT to that in RECEIVED, and the
 //       length of SENT.
@@ -25,7 +28,7 @@ int fail(const std::string& message) {
     return 1;
 }
 
-int noise(const char* in, const char* out, double snr_db, unsigned seed) {
+int noise(const char* in, const char* out, double snr_db, unsigned seed, const std::string& fade) {
     audio_reader reader;
     std::string error;
     if (!open_audio(reader, in, error)) return fail(error);
@@ -40,6 +43,8 @@ int noise(const char* in, const char* out, double snr_db, unsigned seed) {
     if (peak == 0.0) return fail(std::string(in) + " is silent");
     for (double& v : x) v *= 2000.0 / peak;
     const double power = psk31_signal::mean_power(x);
+    if (fade == "sine") psk31_signal::apply_sine_fade(x, 20.0, 9.0);
+    if (fade == "random") psk31_signal::apply_random_fade(x, 0.1, seed + 1000);
     psk31_signal::add_noise(x, psk31_signal::noise_sd_for_snr(power, snr_db), seed);
     std::vector<int16_t> frames;
     frames.reserve(2 * x.size());
@@ -74,9 +79,11 @@ int cer(const char* sent_path, const char* received_path) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "noise" && argc == 6) {
-        return noise(argv[2], argv[3], std::atof(argv[4]), static_cast<unsigned>(std::atoi(argv[5])));
+    const std::string fade = argc == 7 ? argv[6] : "";
+    if (command == "noise" && (argc == 6 || (argc == 7 && (fade == "sine" || fade == "random")))) {
+        return noise(argv[2], argv[3], std::atof(argv[4]), static_cast<unsigned>(std::atoi(argv[5])),
+                     fade);
     }
     if (command == "cer" && argc == 4) return cer(argv[2], argv[3]);
-    return fail("usage: vorda-sensitivity noise IN OUT SNR SEED | cer SENT RECEIVED");
+    return fail("usage: vorda-sensitivity noise IN OUT SNR SEED [sine|random] | cer SENT RECEIVED");
 }

@@ -3,6 +3,7 @@
 // over a recording and prints the text as it comes.
 #include <fcntl.h>
 #include <getopt.h>
+#include <langinfo.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <clocale>
 #include <cstring>
 #include <iostream>
 #include <iterator>
@@ -23,6 +25,7 @@
 #include "modem/varicode.h"
 #include "tools/audio_file.h"
 #include "tools/encode_length.h"
+#include "tools/text_output.h"
 
 #ifndef VORDA_DATA_DIR
 #define VORDA_DATA_DIR "/usr/local/share/vorda"
@@ -378,13 +381,29 @@ int decode(const options& o, const char* path) {
     rx.afc = o.afc ? 1 : 0;
     rx.squelch = o.squelch;
 
+    // A file or a pipe gets the bytes as received; a terminal is not left to obey
+    // control sequences from the air.
+    const bool terminal = isatty(STDOUT_FILENO) != 0;
+    const char* codeset = terminal && std::setlocale(LC_CTYPE, "") != nullptr
+                              ? nl_langinfo(CODESET) : "";
+    const bool utf8 = std::strcmp(codeset, "UTF-8") == 0;
+    std::string shown;
     long total = 0;
     return read_recording(o, path, [&](const int16_t* samples, long n) {
         for (long i = 0; i < n; ++i) {
             const int c = receive_sample(rx, samples[i]);
             // As the server delivers them: without carrier detect only when squelch is -1.
             if (c != NO_CHAR && (rx.dcd != 0 || o.squelch == -1)) {
-                if (std::putchar(c) == EOF || std::fflush(stdout) != 0) return false;
+                shown.clear();
+                if (terminal) {
+                    append_visible(shown, static_cast<unsigned char>(c), utf8);
+                } else {
+                    shown.push_back(static_cast<char>(c));
+                }
+                if (std::fwrite(shown.data(), 1, shown.size(), stdout) != shown.size() ||
+                    std::fflush(stdout) != 0) {
+                    return false;
+                }
             }
             if (o.status && ++total % kModemRate == 0) {
                 std::fprintf(stderr, "%8.1f s  %7.2f Hz  dcd %d  strength %2d\n",
@@ -407,7 +426,6 @@ int decode_all(const options& o, const char* path) {
         }
         for (const survey_line& line : survey.lines) {
             const long tenths = std::lround(line.start_seconds * 10);
-            // The text as decoded, bytes 0 and above 127 included.
             char frequency[48];
             if (o.dial.hz > 0) {
                 std::snprintf(frequency, sizeof frequency, "%s kHz",
@@ -415,9 +433,12 @@ int decode_all(const options& o, const char* path) {
             } else {
                 std::snprintf(frequency, sizeof frequency, "%6.1f Hz", line.frequency);
             }
+            // Control bytes from the air would break the line format scripts read, and
+            // could drive the terminal.
+            const std::string text = printable_line(line.text);
             if (std::printf("%02ld:%02ld.%ld  %s  ", tenths / 600, tenths / 10 % 60, tenths % 10,
                             frequency) < 0 ||
-                std::fwrite(line.text.data(), 1, line.text.size(), stdout) != line.text.size() ||
+                std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
                 std::putchar('\n') == EOF) {
                 return false;
             }

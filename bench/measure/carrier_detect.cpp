@@ -3,7 +3,8 @@
 // off tune unless told otherwise) in white Gaussian noise at a given signal-to-noise ratio in 2500 Hz, and
 // pure noise. For each mode and sideband it prints the share of the transmission's
 // symbols with carrier detect on, the time from the transmission's start to the
-// first carrier detect, the character error rate of what the squelch lets through
+// first carrier detect, the time from its end until carrier detect closes (the worst
+// and the mean over the seeds), the character error rate of what the squelch lets through
 // (and with the squelch off), and the share of symbols with carrier detect on in
 // five minutes of noise alone.
 //
@@ -40,6 +41,7 @@ struct run_result {
     long symbols_in_signal = 0;
     long symbols_detected = 0;
     double first_detect_s = -1.0;  // after the transmission's start
+    double close_s = -1.0;         // after its end, until carrier detect is off
     std::string squelched;         // what the squelch let through
     std::string everything;        // every character decoded during the transmission
 };
@@ -64,6 +66,9 @@ run_result run(const std::vector<int16_t>& pcm, bool qpsk, bool lsb, int squelch
         }
         const bool symbol = rx.symbol_clock < clock;  // the clock wraps once a symbol
         clock = rx.symbol_clock;
+        if (symbol && n >= signal_end && rx.dcd == 0 && out.close_s < 0) {
+            out.close_s = static_cast<double>(n - signal_end) / 8000.0;
+        }
         if (!symbol || n < signal_first || n >= signal_end) continue;
         ++out.symbols_in_signal;
         if (rx.dcd == 0) continue;
@@ -99,13 +104,13 @@ int main(int argc, char** argv) {
 
     std::printf("squelch %d, %d seeds, %zu characters, AFC on, %.1f Hz off tune\n", squelch,
                 seeds, text.size(), offset);
-    std::printf("%-10s %6s  %8s  %9s  %8s  %12s\n", "mode", "SNR", "dcd on", "1st dcd",
-                "CER", "CER sq off");
+    std::printf("%-10s %6s  %8s  %9s  %15s  %8s  %12s\n", "mode", "SNR", "dcd on", "1st dcd",
+                "close max/mean", "CER", "CER sq off");
     for (int qpsk = 0; qpsk < 2; ++qpsk) {
         for (int lsb = 0; lsb < 2; ++lsb) {
             for (double snr : {-8.0, -10.0, -12.0, -14.0}) {
                 long in = 0, on = 0;
-                double first_worst = 0.0;
+                double first_worst = 0.0, close_worst = 0.0, close_sum = 0.0;
                 size_t errors = 0, errors_open = 0;
                 for (int seed = 1; seed <= seeds; ++seed) {
                     psk31_signal::signal_options o;
@@ -132,17 +137,21 @@ int main(int argc, char** argv) {
                     on += r.symbols_detected;
                     first_worst = r.first_detect_s < 0 ? 99.0
                                                        : std::max(first_worst, r.first_detect_s);
+                    // Still open at the end of the lead-out counts as the whole lead-out.
+                    const double close = r.close_s < 0 ? kLeadOut / 8000.0 : r.close_s;
+                    close_worst = std::max(close_worst, close);
+                    close_sum += close;
                     errors += psk31_signal::edit_distance(text, r.squelched);
                     const run_result open = run(pcm, qpsk != 0, lsb != 0, -1, kLeadIn,
                                                 static_cast<long>(kLeadIn + signal_samples));
                     errors_open += psk31_signal::edit_distance(text, open.everything);
                 }
                 const double total = static_cast<double>(text.size()) * seeds;
-                std::printf("%-10s %4.0f dB  %7.1f%%  %7.2f s  %8.3f  %12.3f\n",
+                std::printf("%-10s %4.0f dB  %7.1f%%  %7.2f s  %6.2f/%4.2f s  %8.3f  %12.3f\n",
                             qpsk != 0 ? (lsb != 0 ? "QPSK LSB" : "QPSK USB")
                                       : (lsb != 0 ? "BPSK LSB" : "BPSK USB"),
-                            snr, 100.0 * on / in, first_worst, errors / total,
-                            errors_open / total);
+                            snr, 100.0 * on / in, first_worst, close_worst, close_sum / seeds,
+                            errors / total, errors_open / total);
                 std::fflush(stdout);
             }
         }

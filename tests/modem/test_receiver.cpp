@@ -486,6 +486,53 @@ TEST_P(WeakSignalCarrierDetect, OnWhileTheDecoderReadsRarelyInNoise) {
         << on_in_noise << " symbols with carrier detect on in noise";
 }
 
+// Slow fading, 20 dB deep with a 9 s period, 3 dB above the noise at the peaks (in
+// 2500 Hz): carrier detect rides through every trough, so the squelch passes what the
+// decoder reads, and still closes within 1.5 s of the end, which falls on a peak.
+TEST_F(ReceiverTest, CarrierDetectRidesThroughFadesAndClosesAtTheEnd) {
+    using namespace psk31_signal;
+    for (const bool qpsk : {false, true}) {
+        signal_options o;
+        o.frequency = 1500.0;
+        o.amplitude = 6000.0;
+        o.qpsk = qpsk;
+        o.lead_in = 2 * kSampleRate;
+        o.lead_out = 3 * kSampleRate;
+        const std::string text = qso_text(240);
+        auto wave = modulate(concat(concat(idle_bits(32), text_bits(text)), idle_bits(48)), o);
+        const size_t signal_start = static_cast<size_t>(o.lead_in);
+        const size_t signal_end = wave.size() - static_cast<size_t>(o.lead_out);
+        const double power = mean_power(wave, signal_start, signal_end - signal_start);
+        const size_t period = 9 * kSampleRate;
+        apply_sine_fade(wave, 20.0, 9.0, signal_end % period);
+        add_noise(wave, noise_sd_for_snr(power, 3.0), 4321u + qpsk);
+        const auto pcm = to_pcm(wave);
+
+        auto r = new_receiver(1500.0, qpsk ? 1 : 0);
+        r->afc = 1;
+        r->squelch = 15;
+        std::string passed, everything;
+        size_t first_on = 0, off_in_signal = 0, closed = 0;
+        for (size_t n = 0; n < pcm.size(); ++n) {
+            const int c = receive_sample(*r, pcm[n]);
+            if (c != NO_CHAR && n < signal_end + (qpsk ? 21 * kSamplesPerSymbol : 0)) {
+                everything += static_cast<char>(c);
+                if (r->dcd != 0) passed += static_cast<char>(c);
+            }
+            if (n % kSamplesPerSymbol != 0) continue;
+            if (n < signal_end && r->dcd != 0 && first_on == 0) first_on = n;
+            if (first_on != 0 && n < signal_end) off_in_signal += static_cast<size_t>(1 - r->dcd);
+            if (n >= signal_end && closed == 0 && r->dcd == 0) closed = n;
+        }
+        ASSERT_NE(first_on, 0u) << qpsk;
+        EXPECT_EQ(off_in_signal, 0u) << "QPSK " << qpsk;
+        EXPECT_LE(text_errors(text, passed), text_errors(text, everything) + 2)
+            << "QPSK " << qpsk << "\n" << passed;
+        ASSERT_NE(closed, 0u) << qpsk;
+        EXPECT_LT(closed - signal_end, static_cast<size_t>(3 * kSampleRate / 2)) << "QPSK " << qpsk;
+    }
+}
+
 // A quiet recording decodes as a loud one does: the same transmissions in the same
 // noise (20 dB), at peaks from half of full scale down to 250, and starting at times
 // that put the symbols anywhere against the receiver's clock.

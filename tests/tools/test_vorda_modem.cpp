@@ -21,6 +21,7 @@
 #include "modem/varicode.h"
 #include "tools/audio_file.h"
 #include "tools/encode_length.h"
+#include "tools/text_output.h"
 
 namespace fs = std::filesystem;
 
@@ -431,6 +432,9 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
     write_wav(path("no_frames.wav"), 8000, 1, {});
     write_wav(path("three.wav"), 8000, 3, std::vector<int16_t>(3 * 800, 0));
     write_wav(path("ok.wav"), 8000, 1, std::vector<int16_t>(800, 0));
+    for (int rate : {31, 32, 2048000, 2048001}) {
+        write_wav(path("rate" + std::to_string(rate) + ".wav"), rate, 1, std::vector<int16_t>(800, 0));
+    }
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"decode " + path("missing.wav"), "missing.wav"},
         {"decode " + dir.string(), "directory"},
@@ -452,6 +456,8 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         {"decode --all " + path("missing.wav"), "missing.wav"},
         {"decode --all " + path("text.wav"), "not an audio file"},
         {"decode --all " + path("three.wav"), "3 channels"},
+        {"decode " + path("rate31.wav"), "unsupported sample rate 31 Hz"},
+        {"decode --all " + path("rate2048001.wav"), "unsupported sample rate 2048001 Hz"},
         {"decode --all --freq 1000 " + path("ok.wav"), "leave out --freq"},
         {"decode --all --status " + path("ok.wav"), "--status"},
         {"decode --all --dial 0 " + path("ok.wav"), "dial frequency '0'"},
@@ -472,8 +478,10 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         EXPECT_EQ(r.out, "") << args;
     }
 
-    const Result ok = run("decode " + path("ok.wav") + kTable);
-    EXPECT_EQ(ok.status, 0) << ok.err;
+    for (const char* name : {"ok.wav", "rate32.wav", "rate2048000.wav"}) {
+        const Result ok = run("decode " + path(name) + kTable);
+        EXPECT_EQ(ok.status, 0) << name << ": " << ok.err;
+    }
     const Result all = run("decode --all " + path("ok.wav") + kTable);
     EXPECT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(all.out, "");
@@ -549,4 +557,48 @@ TEST_F(Tool, DecodeAllPrintsEveryStationsLinesWithTimeAndFrequency) {
         }
         EXPECT_FALSE(std::getline(radio_lines, radio_line)) << radio.out;
     }
+}
+
+TEST(TextOutput, ControlBytesFromTheAirNeverReachTheOutput) {
+    const std::pair<std::string, std::string> lines[] = {
+        {"cq de n0call", "cq de n0call"},
+        {"teh\b\bhe", "the"},
+        {"\b\bab", "ab"},
+        {"a\x01\x07\x0b\x0c\r\t\x1b[2Jb", "a[2Jb"},
+        {std::string("x\0y", 3), "xy"},
+        {"d\x7f\x80\x9b\x9f" "e", "de"},
+        {"caf\xe9 \xa0\xff", "caf\xe9 \xa0\xff"},
+        {"a\x1b\bb", "b"},  // the backspace removes the last character kept
+    };
+    for (const auto& [received, printed] : lines) {
+        EXPECT_EQ(printable_line(received), printed) << received;
+    }
+
+    const std::pair<unsigned char, std::string> shown[] = {
+        {'a', "a"},     {'\n', "\n"},     {'\t', "\t"},   {'\r', ""},      {0x07, "^G"},
+        {0x00, "^@"},   {0x08, "^H"},     {0x1b, "<ESC>"}, {0x7f, "^?"},   {0x9b, "<9B>"},
+        {0x80, "<80>"}, {0xa0, "\xc2\xa0"}, {0xe9, "\xc3\xa9"}, {0xff, "\xc3\xbf"},
+    };
+    for (const auto& [byte, text] : shown) {
+        std::string out;
+        append_visible(out, byte, true);
+        EXPECT_EQ(out, text) << int{byte};
+    }
+    std::string latin1;
+    append_visible(latin1, 0xe9, false);
+    EXPECT_EQ(latin1, "\xe9");
+}
+
+// A station sending terminal controls: `--all` prints a clean line, a file keeps them.
+TEST_F(Tool, ControlSequencesFromTheAirStayInAFileAndOutOfAllLines) {
+    const std::string sent = "CQ \a de N0CALL \x1b[2J \x1b]0;pwned\a caf\xe9 \x9b" "1m k\n";
+    std::ofstream(path("sent.txt"), std::ios::binary) << sent;
+    ASSERT_EQ(run("encode" + kTable + " -o " + path("hostile.wav"), path("sent.txt")).status, 0);
+    const Result raw = run("decode" + kTable + " " + path("hostile.wav"));
+    ASSERT_EQ(raw.status, 0) << raw.err;
+    EXPECT_EQ(raw.out, sent);
+    const Result all = run("decode --all" + kTable + " " + path("hostile.wav"));
+    ASSERT_EQ(all.status, 0) << all.err;
+    ASSERT_GT(all.out.size(), 20u) << all.out;
+    EXPECT_EQ(all.out.substr(20), "CQ  de N0CALL [2J ]0;pwned caf\xe9 1m k\n") << all.out;
 }
