@@ -1,5 +1,6 @@
 #include "app/console_services.h"
 
+#include "app/band_place.h"
 #include "app/shutdown.h"
 #include "app/state_file.h"
 
@@ -13,4 +14,4 @@ void savedPosition(int slot, int* x, int* y) {
 
 }  // namespace
 
-ConsoleServices consoleServices() { return {quitProgram, savedPosition, qsoDirectory}; }
+ConsoleServices consoleServices() { return {quitProgram, savedPosition, qsoDirectory, savedBandPlace}; }

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "gui/band_window.h"
 #include "gui/controls.h"
 #include "gui/display_controls.h"
 #include "gui/scope.h"
@@ -24,6 +25,8 @@ struct ConsoleServices {
     void (*savedPosition)(int slot, int* x, int* y);
     // The directory of the QSO files the File menu sends.
     std::string (*qsoDirectory)();
+    // Where the band window stood and how large it was last time; false: never saved.
+    bool (*bandPlace)(int* x, int* y, int* width, int* height);
 };
 
 struct MainWindow {
@@ -55,6 +58,7 @@ struct MainWindow {
     Widget flowUpItem;
     Widget localCapsItem;
     Widget openDecoderItem;
+    Widget bandItem;
     Widget seekCascade;
     Widget seekUpItem;
     Widget seekDownItem;
@@ -71,6 +75,7 @@ struct MainWindow {
     TuningPanel tuning;
     PhaseScope scope;          // on scopeDA
     SecondaryDecoder decoders[DECODER_SLOTS];
+    BandWindow band;           // built on first open
 };
 
 void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources,

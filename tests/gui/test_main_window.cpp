@@ -139,6 +139,7 @@ TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
     EXPECT_EQ(acceleratorOf(built.qrtButton), "Ctrl<Key>Q");
     EXPECT_EQ(acceleratorOf(built.localCapsItem), "Ctrl<Key>L");
     EXPECT_EQ(acceleratorOf(built.openDecoderItem), "Ctrl<Key>O");
+    EXPECT_EQ(acceleratorOf(built.bandItem), "Ctrl<Key>B");
     XtDestroyWidget(shell);  // its handlers hold this record
 }
 
