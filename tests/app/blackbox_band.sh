@@ -26,7 +26,6 @@ here=$(dirname "$0")
 need_tools xdotool xprop xsel xwininfo paplay sox soxi import
 instance=vorda-band
 fresh_home band
-fail_more() { import -window root /tmp/bandtry/fail.png; }
 
 # FREQUENCY MODE LEVEL_DB START_S DRIFT_HZ TEXT; the drifting one lasts about 40 s.
 cat >"$work/stations" <<'LIST'
@@ -102,20 +101,29 @@ cer_percent() {  # SENT GOT
     }'
 }
 
-# Rows of bandText (top first) whose mean brightness is below half: marked lines.
-dark_rows() {
-    local id
-    read -r id _ <<<"$(band_text_widget)"
-    import -window "$id" -depth 8 gray:- 2>/dev/null |
-        od -An -v -tu1 -w"$text_width" |
-        awk '{ s = 0; for (i = 1; i <= NF; ++i) s += $i; if (s / NF < 128) print NR - 1 }'
+# Mean grey of each pixel row of bandText inside its margins, top first: a marked
+# line shows as a run of darker rows.
+row_greys() {
+    local id x y w h
+    read -r id x y w h <<<"$(band_text_widget)"
+    import -window "$id" png:- 2>/dev/null |
+        convert - -crop "$((w - 30))x$((h - 12))+6+6" +repage -colorspace gray \
+            -scale "1x$((h - 12))!" -depth 8 txt:- |
+        awk -F'[(,)]' 'NR > 1 { print $3 }'
 }
 
-# The middle of the first run of rows in AFTER that are not in BEFORE.
-new_band_middle() {  # BEFORE AFTER
-    comm -13 <(sort <<<"$1") <(sort <<<"$2") | sort -n |
-        awk 'NR == 1 { first = $1 } NR > 1 && $1 != last + 1 { exit } { last = $1 }
-             END { if (NR) print int((first + last) / 2) }'
+# The middle row (in bandText) of the first run of rows darker in AFTER than in
+# BEFORE, both the output of row_greys.
+new_mark_middle() {  # BEFORE AFTER
+    paste <(printf '%s\n' "$1") <(printf '%s\n' "$2") |
+        awk '$2 < $1 - 20 { if (!first) first = NR; last = NR; next } first { exit }
+             END { if (first) print int((first + last) / 2) + 6 }'
+}
+
+# Whether the operator's call marks a line by itself: some rows well below the rest.
+some_row_marked() {  # GREYS
+    awk 'NR == 1 || $1 > top { top = $1 } { g[NR] = $1 } END {
+        for (i in g) if (g[i] < top - 40) found = 1; exit !found }' <<<"$1"
 }
 
 # ------------------------------------------------------------------ cases
@@ -123,11 +131,10 @@ case "$case_name" in
 stations)
     band_recording "$work/stations" "$work/band.wav" -25 48 || fail "the recording was not made"
     # Room below the lines for the clicks that read the window.
-    start_and_continue -xrm '*bandColumns: 200' -xrm "$instance*bandText.rows: 24" -xrm '*bandLog: 1' \
-        -xrm '*call: N0CALL'
+    start_and_continue -xrm "$instance*bandText.rows: 24" -xrm "$instance.bandLog: 1" \
+        -xrm "$instance.call: N0CALL"
     press_in "$main_window" ctrl+b
     band=$(visible_window "VORDA BAND") || fail "Ctrl-B opened no band window"
-    read -r _ _ _ text_width _ <<<"$(band_text_widget)"
 
     paplay "$work/band.wav" &
     player_pid=$!
@@ -155,15 +162,16 @@ stations)
 
     # The operator's call is marked by itself; Find marks a typed call (in capitals)
     # on one line more.
-    read -r id x y <<<"$(band_find_field)"
-    marked_before=$(dark_rows)
-    [ -n "$marked_before" ] || fail "the line holding the operator's call N0CALL is not marked"
-    xdotool windowraise "$band" mousemove $((x + 20)) $((y + 10)) click 1 type JA6PQR
-    retry_for 3 0.2 eval 'middle=$(new_band_middle "$marked_before" "$(dark_rows)"); [ -n "$middle" ]' ||
-        fail "Find marked no line for JA6PQR"
-    read -r _ tx ty _ <<<"$(band_text_widget)"
     line_at_click=$(line_of "$(band_text)" "$drift_hz")
     grep -qF "$drift_tail" <<<"$line_at_click" && fail "the drifting station ended before the click"
+    read -r id x y <<<"$(band_find_field)"
+    marked_before=$(row_greys)
+    some_row_marked "$marked_before" || fail "the line holding the operator's call N0CALL is not marked"
+    xdotool windowraise "$band" mousemove $((x + 20)) $((y + 10)) click 1
+    press_in "$band" J A 6 P Q R
+    retry_for 3 0.2 eval 'middle=$(new_mark_middle "$marked_before" "$(row_greys)"); [ -n "$middle" ]' ||
+        fail "Find marked no line for JA6PQR"
+    read -r _ tx ty _ <<<"$(band_text_widget)"
     click_at "$band" $((tx + 100)) $((ty + middle)) 1
     clicked=$(now_ms)
     # Where the drifting station is now: 3 Hz over its text, which begins 1 s in.
@@ -183,6 +191,9 @@ stations)
         [ -n "$line" ] || fail "the line of $freq Hz is gone: $shown"
         # Waits for the survey to tell QPSK from BPSK by itself.
         [ "${line%%$'\t'*}" = "$mode" ] || fail "$freq Hz shows mode ${line%%$'\t'*}, sent $mode: $shown"
+        # A line shows the newest 70 characters (80 columns less the label): of a
+        # longer text, what fits beside a little noise after it.
+        [ ${#text} -gt 60 ] && text=${text: -60}
         cer=$(cer_percent "$text" "${line#*$'\t'}")
         within "$cer" 0 2 || fail "$freq Hz ($mode, $db dB) read at $cer% CER: '${line#*$'\t'}'"
     done <"$work/stations"
@@ -199,12 +210,21 @@ stations)
 noise)
     printf '' >"$work/none"
     band_recording "$work/none" "$work/noise.wav" -10 120 || fail "the recording was not made"
-    start_and_continue -xrm '*bandBrowser: 1'
+    start_and_continue -xrm "$instance.bandBrowser: 1"
     band=$(visible_window "VORDA BAND") || fail "bandBrowser 1 opened no band window"
-    read -r _ _ _ text_width _ <<<"$(band_text_widget)"
-    paplay "$work/noise.wav" || fail "paplay failed"
-    shown=$(band_text)
-    [ "$(grep -c . <<<"$shown")" -le 1 ] || fail "noise alone gave lines: $shown"
+    paplay "$work/noise.wav" &
+    player_pid=$!
+    # A line lasts a minute after its last character: looked at every 10 s, none
+    # goes unseen. At most one in the two minutes is allowed.
+    declare -A lines_seen=()
+    while kill -0 "$player_pid" 2>/dev/null; do
+        while read -r label _; do
+            [ -n "$label" ] && lines_seen[$label]=1
+        done <<<"$(band_text)"
+        retry_for 10 0.5 eval '! kill -0 "$player_pid" 2>/dev/null'
+    done
+    player_pid=""
+    [ ${#lines_seen[@]} -le 1 ] || fail "noise alone gave lines at ${!lines_seen[*]} Hz"
     ;;
 *)
     echo "unknown case $case_name"

@@ -43,6 +43,10 @@ band_recording() {
     # The strongest station peaks near -19 dBFS a channel, -13 dBFS once the server
     # has summed the two; NOISE_DB is the noise before that scaling (white noise at
     # 0 dB is about -5 dBFS rms).
-    sox -m "${inputs[@]}" -v 0.11 "$dir/noise.wav" -b 16 "$out" || return 1
+    if [ ${#inputs[@]} -eq 0 ]; then
+        sox -v 0.11 "$dir/noise.wav" -b 16 "$out" || return 1
+    else
+        sox -m "${inputs[@]}" -v 0.11 "$dir/noise.wav" -b 16 "$out" || return 1
+    fi
     rm -rf "$dir"
 }
