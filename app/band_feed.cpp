@@ -26,11 +26,15 @@ void run(BandFeed* feed) {
     std::time_t started = 0;  // wall-clock second of the survey's first sample
     uint64_t position = 0;
     bool complained = false;
+    int32_t idBase = 0;  // added to the survey's receiver numbers
     static int16_t samples[READ_SAMPLES];
     for (;;) {
         const int32_t n = server_read_audio(&position, samples, READ_SAMPLES);
         const bool wanted = feed->showing.load() != 0 || feed->logging.load() != 0;
         if (wanted && !surveying) {
+            // A new survey numbers its receivers from 1 again; the window still holds
+            // lines of the last one, which must not take the new stations' text.
+            idBase += survey.next_id;
             survey_init(survey, -1, feed->lsb, 15, 1);
             started = std::time(nullptr);
         }
@@ -40,7 +44,10 @@ void run(BandFeed* feed) {
             if (feed->showing.load() != 0 && !survey.live.empty()) {
                 std::lock_guard<std::mutex> hold(feed->lock);
                 if (feed->chars.size() + survey.live.size() <= MAX_WAITING) {
-                    feed->chars.insert(feed->chars.end(), survey.live.begin(), survey.live.end());
+                    for (survey_char c : survey.live) {
+                        c.channel += idBase;
+                        feed->chars.push_back(c);
+                    }
                 } else {
                     feed->dropped += survey.live.size();
                 }

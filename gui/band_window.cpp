@@ -256,8 +256,12 @@ void band_window_setup(BandWindow* band, MainWindow* mw, int columns, int timeou
     band->model.keep = band->columns;
     band->model.timeout = std::clamp(timeout, 1, 86400);
     band->call = call != nullptr ? call : "";
+    band->dialHz = 0;
+    band->lsbDial = false;
     band->state = -1;
     band->popupLine = -1;
+    band->changed = false;
+    band->shownAt = 0;
 }
 
 void band_window_open(BandWindow* band) {
