@@ -11,7 +11,7 @@ DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-
                libmotif-dev libxpm-dev libxt-dev libx11-dev libpulse-dev \
                libsndfile1-dev libsamplerate0-dev libfftw3-dev libhamlib-dev libhamlib-utils \
                xvfb xauth x11-utils xdotool xsel pulseaudio pulseaudio-utils \
-               fonts-dejavu-core dpkg-dev groff-base desktop-file-utils imagemagick
+               fonts-dejavu-core dpkg-dev groff-base desktop-file-utils imagemagick sox
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

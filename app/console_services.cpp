@@ -6,6 +6,7 @@
 #include "app/adif.h"
 #include "app/contact_log.h"
 #include "app/resources.h"
+#include "app/band_place.h"
 #include "app/shutdown.h"
 #include "app/state_file.h"
 
@@ -55,5 +56,5 @@ std::string logContact(const std::vector<std::pair<std::string, std::string>>& f
 std::string contactLogPath() { return qsoDirectory() + "/vorda.adi"; }
 
 ConsoleServices consoleServices() {
-    return {quitProgram, savedPosition, qsoDirectory, logContact};
+    return {quitProgram, savedPosition, qsoDirectory, logContact, savedBandPlace};
 }

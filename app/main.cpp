@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/band_feed.h"
 #include "app/console_services.h"
 #include "app/error_dialog.h"
 #include "app/poll.h"
@@ -117,6 +118,13 @@ int main(int argc, char** argv) {
 
     installSignalHandlers(app, &mainWindow);
 
+    // Never destroyed: its thread runs until the process ends, as the server's does.
+    BandFeed* bandFeed = new BandFeed;
+    bandFeed->logPath = qsoDirectory() + "/band.log";
+    bandFeed->logging.store(appResources.bandLog == 1 ? 1 : 0);
+    band_feed_start(bandFeed);
+    pollBandFeed = bandFeed;
+
     if (appResources.callBox == 1) {
         std::fputs("starting callbox\n", stderr);
         static CallBox callBox;
@@ -136,6 +144,7 @@ int main(int argc, char** argv) {
     checkDialout(topLevel);
 
     XtRealizeWidget(topLevel);
+    if (appResources.bandBrowser == 1) band_window_open(&mainWindow.band);
     XtAppAddWorkProc(app, pollProc, &mainWindow);
     XtAppMainLoop(app);
     return 0;

@@ -4,9 +4,12 @@
 #include <Xm/Xm.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <cmath>
 #include <cstdio>
 
+#include "app/band_feed.h"
 #include "app/ptt_report.h"
 #include "app/resources.h"
 #include "gui/frequency_field.h"
@@ -20,6 +23,7 @@
 
 int32_t unkeyedTold = 0;
 int32_t unkeyFailedTold = 0;
+BandFeed* pollBandFeed = nullptr;
 
 namespace {
 
@@ -40,6 +44,22 @@ int32_t drainChannel(int32_t channel, Widget pane, int highlightMode) {
 // The radio frequency of an audio frequency beside its field.
 void showRadio(FrequencyField* field, const radio_dial& dial, float audio) {
     frequency_field_show_radio(field, radio_khz_text(dial, static_cast<double>(audio)).c_str());
+}
+
+double monotonicSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+// The survey's characters since the last cycle into the band window, which also
+// ages its lines while closed.
+void serveBand(MainWindow& mw) {
+    if (pollBandFeed == nullptr) return;
+    static std::vector<survey_char> chars;
+    pollBandFeed->showing.store(mw.band.state == 1 ? 1 : 0);
+    band_feed_take(pollBandFeed, &chars);
+    band_window_update(&mw.band, chars, monotonicSeconds());
 }
 
 }  // namespace
@@ -101,6 +121,8 @@ Boolean pollProc(XtPointer window) {
             scope_draw(&decoder->scope, status.phase, status.strength, status.dcd);
         }
     }
+
+    serveBand(mw);
 
     usleep(10000);
     return False;

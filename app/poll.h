@@ -10,6 +10,11 @@
 extern int32_t unkeyedTold;
 extern int32_t unkeyFailedTold;
 
+// The band survey's thread, whose characters each cycle hands to the band window;
+// nullptr: no survey.
+struct BandFeed;
+extern BandFeed* pollBandFeed;
+
 // One cycle: echo and received text into rxText, the main receiver's status
 // into DCD, the phase scope and the frequency field, a notice in rxText for each
 // transmission newly gone out unkeyed and each unkey newly refused, then the open

@@ -62,6 +62,16 @@ XtResource resourceTable[] = {
     {const_cast<char*>("sampsize"), const_cast<char*>("Sampsize"), const_cast<char*>(XtRInt),
      sizeof(int), offsetof(AppResources, sampsize), const_cast<char*>(XtRImmediate),
      reinterpret_cast<XtPointer>(8000)},
+    {const_cast<char*>("bandBrowser"), const_cast<char*>("BandBrowser"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, bandBrowser), const_cast<char*>(XtRImmediate), nullptr},
+    {const_cast<char*>("bandColumns"), const_cast<char*>("BandColumns"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, bandColumns), const_cast<char*>(XtRImmediate),
+     reinterpret_cast<XtPointer>(80)},
+    {const_cast<char*>("bandTimeout"), const_cast<char*>("BandTimeout"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, bandTimeout), const_cast<char*>(XtRImmediate),
+     reinterpret_cast<XtPointer>(60)},
+    {const_cast<char*>("bandLog"), const_cast<char*>("BandLog"), const_cast<char*>(XtRInt),
+     sizeof(int), offsetof(AppResources, bandLog), const_cast<char*>(XtRImmediate), nullptr},
 };
 
 }  // namespace

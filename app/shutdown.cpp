@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/band_place.h"
 #include "app/state_file.h"
 #include "gui/secondary.h"
 
@@ -37,6 +38,7 @@ void quitProgram(const MainWindow* mw) {
             stateValues.decoderPos[slot] = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
         }
     }
+    saveBandPlace(mw);
     if (iniProc('w') == 0) std::fputs("iniProc failed\n", stderr);
     std::exit(0);
 }

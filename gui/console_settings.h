@@ -28,6 +28,10 @@ struct AppResources {
     int callBox;          // 1 = start the call box
     int postamble;        // read and kept; nothing uses it
     int sampsize;         // sample rate of both sound streams
+    int bandBrowser;      // 1 = open the band window at start-up
+    int bandColumns;      // characters of a band window line
+    int bandTimeout;      // seconds of silence that remove a station's line
+    int bandLog;          // 1 = append finished band lines to ~/.vordaDir/band.log
 };
 
 // Number of entries of a null-terminated string list.

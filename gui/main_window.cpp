@@ -369,6 +369,9 @@ void linkParts(MainWindow* mw) {
         field->look = &p.look;
     }
 
+    const AppResources* r = mw->resources;
+    band_window_setup(&mw->band, mw, r->bandColumns, r->bandTimeout, r->call);
+
     TuningPanel& t = mw->tuning;
     t.rxFreq = &c.rxFreq;
     t.window = mw;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "gui/band_window.h"
 #include "gui/controls.h"
 #include "gui/log_dialog.h"
 #include "gui/display_controls.h"
@@ -31,6 +32,8 @@ struct ConsoleServices {
     // written; the text is what to tell: why not, or what else went wrong.
     std::string (*logContact)(const std::vector<std::pair<std::string, std::string>>& fields,
                               bool* logged);
+    // Where the band window stood and how large it was last time; false: never saved.
+    bool (*bandPlace)(int* x, int* y, int* width, int* height);
 };
 
 struct MainWindow {
@@ -63,6 +66,7 @@ struct MainWindow {
     Widget flowUpItem;
     Widget localCapsItem;
     Widget openDecoderItem;
+    Widget bandItem;
     Widget seekCascade;
     Widget seekUpItem;
     Widget seekDownItem;
@@ -80,6 +84,7 @@ struct MainWindow {
     PhaseScope scope;          // on scopeDA
     SecondaryDecoder decoders[DECODER_SLOTS];
     LogDialog log;             // built on first use
+    BandWindow band;           // built on first open
 };
 
 void createMainWindow(MainWindow* mw, Widget shell, AppResources* resources,

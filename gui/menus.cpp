@@ -65,6 +65,10 @@ void openDecoderCB(Widget, XtPointer clientData, XtPointer) {
     decoder_open_on_main(windowOf(clientData));
 }
 
+void bandBrowserCB(Widget, XtPointer band, XtPointer) {
+    band_window_toggle(static_cast<BandWindow*>(band));
+}
+
 void seekUpCB(Widget, XtPointer tuning, XtPointer) {
     seek_start(static_cast<TuningPanel*>(tuning), 'U');
 }
@@ -163,8 +167,8 @@ void buildControlsMenu(MainWindow* mw) {
         {"Xmit", K::push, 'X', "Ctrl<Key>X", "Ctrl-X", setToggleItemCB, &c.xmitTB, &mw->xmitItem},
         {"Tune", K::push, 'T', "Ctrl<Key>T", "Ctrl-T", setToggleItemCB, &c.tuneTB, &mw->tuneItem},
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
-        {"Broad", K::push, 'B', "Ctrl<Key>B", "Ctrl-B", setToggleItemCB, &t.broadTB,
-         &mw->broadItem},
+        // Ctrl-B belongs to the band window, which an operator opens far more often.
+        {"Broad", K::push, 'B', nullptr, nullptr, setToggleItemCB, &t.broadTB, &mw->broadItem},
         {"Medium", K::push, 'M', "Ctrl<Key>M", "Ctrl-M", setToggleItemCB, &t.mediumTB,
          &mw->mediumItem},
         {"Narrow", K::push, 'N', "Ctrl<Key>N", "Ctrl-N", setToggleItemCB, &t.narrowTB,
@@ -181,6 +185,8 @@ void buildControlsMenu(MainWindow* mw) {
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"Open Decoder", K::push, 'O', "Ctrl<Key>O", "Ctrl-O", openDecoderCB, mw,
          &mw->openDecoderItem},
+        {"Band Browser", K::push, 'a', "Ctrl<Key>B", "Ctrl-B", bandBrowserCB, &mw->band,
+         &mw->bandItem},
     };
     buildMenu(mw->controlsPulldown, items);
 }

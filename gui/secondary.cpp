@@ -266,7 +266,10 @@ int decoder_coordinate_on_screen(int saved, int screenExtent, int windowExtent) 
 }
 
 int decoder_open(MainWindow* mw, int column) {
-    const float frequency = display_click_freq(&mw->tuning.view, column);
+    return decoder_open_at(mw, display_click_freq(&mw->tuning.view, column));
+}
+
+int decoder_open_at(MainWindow* mw, float frequency) {
     int slot = 0;
     while (slot < DECODER_SLOTS && mw->decoders[slot].state == 1) ++slot;
     if (slot == DECODER_SLOTS) {

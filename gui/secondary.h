@@ -48,6 +48,9 @@ constexpr int DECODER_SLOTS = 4;
 // use. Returns the slot, or -1 with a message when all four are open.
 int decoder_open(MainWindow* mw, int column);
 
+// The same on a frequency in hertz.
+int decoder_open_at(MainWindow* mw, float frequency);
+
 // "Open Decoder": a window on the main receive frequency, holding a copy of the
 // main receive text, so that the main window is free to tune elsewhere.
 void decoder_open_on_main(MainWindow* mw);

@@ -41,7 +41,8 @@ constexpr size_t kMaxChannels = 64;
 
 void end_line(band_survey& s, survey_channel& ch) {
     if (ch.line.empty()) return;
-    s.lines.push_back({static_cast<double>(ch.line_start) / kRate, ch.receiver.freq, ch.line});
+    s.lines.push_back(
+        {static_cast<double>(ch.line_start) / kRate, ch.receiver.freq, ch.line, ch.qpsk});
     ch.line.clear();
 }
 
@@ -52,9 +53,10 @@ void channel_sample(band_survey& s, survey_channel& ch, int16_t sample, int64_t 
     if (ch.receiver.dcd == 0 && s.squelch != -1) return;
     // Carrier detect outlasts a signal by a little; what it lets through once the
     // spectrum no longer shows the signal is noise. QPSK's characters come 20 symbols late.
-    const int64_t grace = s.qpsk != 0 ? kHeardGrace + 20 * 256 : kHeardGrace;
+    const int64_t grace = ch.qpsk != 0 ? kHeardGrace + 20 * 256 : kHeardGrace;
     if (s.squelch != -1 && n - ch.last_heard > grace) return;
     if (c == '\r') return;
+    s.live.push_back({ch.id, ch.receiver.freq, ch.qpsk, static_cast<char>(c)});
     if (c == '\n') {
         end_line(s, ch);
         return;
@@ -83,7 +85,10 @@ void start_channel(band_survey& s, double hz) {
     auto ch = std::make_unique<survey_channel>();
     init_receiver(ch->receiver);
     set_receiver_frequency(ch->receiver, static_cast<int32_t>(std::lround(hz * 100)));
-    set_receiver_mode(ch->receiver, s.qpsk, s.lsb);
+    ch->id = s.next_id++;
+    // Automatic reads BPSK until stations are told apart by their phase changes.
+    ch->qpsk = s.qpsk > 0 ? 1 : 0;
+    set_receiver_mode(ch->receiver, ch->qpsk, s.lsb);
     ch->receiver.afc = s.afc;
     ch->receiver.squelch = s.squelch;
     ch->last_found = s.samples;
@@ -200,6 +205,8 @@ void survey_init(band_survey& s, int32_t qpsk, int32_t lsb, int32_t squelch, int
     s.samples = 0;
     s.channels.clear();
     s.lines.clear();
+    s.live.clear();
+    s.next_id = 1;
 }
 
 void survey_feed(band_survey& s, const int16_t* samples, size_t count) {

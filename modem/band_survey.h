@@ -3,7 +3,8 @@
 //
 //     band_survey s;
 //     survey_init(s, qpsk, lsb, squelch, afc);
-//     survey_feed(s, samples, count);   // as often as audio comes; lines appear in s.lines
+//     survey_feed(s, samples, count);   // as often as audio comes; lines appear in s.lines,
+//                                       // each character as it comes in s.live
 //     survey_finish(s);                 // the lines still open
 #pragma once
 
@@ -19,10 +20,21 @@ struct survey_line {
     double start_seconds = 0;  // when its first character was decoded
     double frequency = 0;      // its receiver's frequency when the line ended, Hz
     std::string text;          // without the newline
+    int32_t qpsk = 0;          // the mode it was read in
+};
+
+// One decoded character, for a live view of the band.
+struct survey_char {
+    int32_t channel = 0;       // the station's receiver, numbered from 1 as they start
+    double frequency = 0;      // that receiver's frequency now, Hz
+    int32_t qpsk = 0;
+    char character = 0;        // a newline ends a line
 };
 
 struct survey_channel {
     psk31_receiver receiver;
+    int32_t id = 0;            // numbered from 1 in the order receivers start
+    int32_t qpsk = 0;          // the mode this receiver decodes
     std::string line;          // the line being received
     int64_t line_start = 0;    // sample of its first character
     int64_t last_char = 0;     // sample of the newest character
@@ -48,8 +60,12 @@ struct band_survey {
     int64_t samples = 0;            // samples fed so far
     std::vector<std::unique_ptr<survey_channel>> channels;
     std::vector<survey_line> lines;  // finished lines, oldest first; the caller empties it
+    std::vector<survey_char> live;   // every character as decoded, oldest first; the caller
+                                     // empties it
+    int32_t next_id = 1;
 };
 
+// qpsk: -1 finds each station's mode, 0 BPSK, 1 QPSK.
 void survey_init(band_survey& survey, int32_t qpsk, int32_t lsb, int32_t squelch, int32_t afc);
 
 // Feeds audio at 8000 samples per second.

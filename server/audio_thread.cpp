@@ -74,6 +74,9 @@ int32_t receive_phase(server_state& s) {
     for (;;) {
         if (s.capture_next == s.capture_frames && !read_capture(s)) return -1;
         const int16_t sample = next_sample(s);
+        const uint64_t tapped = s.tap_written.load(std::memory_order_relaxed);
+        s.tap[tapped % server_state::kTapSamples] = sample;
+        s.tap_written.store(tapped + 1, std::memory_order_release);
 
         bool followed = false;  // the receiver that delivered last is still there
         for (int32_t ch = 2; ch <= 6; ++ch) {

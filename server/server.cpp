@@ -1,4 +1,5 @@
 // The five server calls: channel buffers, the command table and status records.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -234,6 +235,23 @@ int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status
 
 int32_t server_control(int32_t channel, int32_t spec, int32_t value) {
     return server_control(server_instance(), channel, spec, value);
+}
+
+int32_t server_read_audio(server_state& s, uint64_t* position, int16_t* buffer, int32_t length) {
+    // Kept clear of the slots the server thread may be writing while we copy.
+    constexpr uint64_t kReadable = server_state::kTapSamples - 8192;
+    if (length <= 0) return 0;
+    const uint64_t written = s.tap_written.load(std::memory_order_acquire);
+    uint64_t from = std::min(*position, written);
+    if (written - from > kReadable) from = written - kReadable;
+    const auto count = static_cast<int32_t>(std::min<uint64_t>(written - from, length));
+    for (int32_t i = 0; i < count; ++i) buffer[i] = s.tap[(from + i) % server_state::kTapSamples];
+    *position = from + count;
+    return count;
+}
+
+int32_t server_read_audio(uint64_t* position, int16_t* buffer, int32_t length) {
+    return server_read_audio(server_instance(), position, buffer, length);
 }
 
 int32_t server_read(int32_t channel, void* buffer, int32_t length) {

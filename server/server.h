@@ -153,6 +153,12 @@ int32_t server_send_text(const char* text, int32_t length);
 // Receive channel 2 to 6 or the transmitter 255; 0, or -1 when refused.
 int32_t server_get_status(int32_t channel, ServerStatus* status, int32_t length);
 
+// The captured audio from sample *position on (counted from start-up), up to length
+// samples into buffer; returns the count and moves *position past them. A reader more
+// than a few seconds behind skips to the newest audio: *position then moves by more
+// than the count. Any thread may read; the server thread never waits for one.
+int32_t server_read_audio(uint64_t* position, int16_t* buffer, int32_t length);
+
 // Rate of both sound streams in samples per second; set before server_init.
 extern int32_t server_sample_rate;
 

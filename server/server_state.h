@@ -42,6 +42,11 @@ struct server_state {
     std::array<uint8_t, 4 * kCaptureFrames> capture_block{};
     int32_t capture_frames = 0;  // frames in capture_block
     int32_t capture_next = 0;    // next frame to take
+    // Every captured sample as the receivers get it, for readers outside the decoder
+    // lock (the band survey): the server thread writes it and never waits on them.
+    static constexpr uint64_t kTapSamples = 1 << 16;  // 8 s at 8000 per second
+    std::array<int16_t, kTapSamples> tap{};
+    std::atomic<uint64_t> tap_written{0};  // samples written since start-up
 
     const ptt_io* ptt = &posix_ptt_io;
     const rig_io* rig = &hamlib_rig_io;
@@ -77,6 +82,7 @@ int32_t server_read(server_state& s, int32_t channel, void* buffer, int32_t leng
 int32_t server_send_text(server_state& s, const char* text, int32_t length);
 int32_t server_get_status(server_state& s, int32_t channel, ServerStatus* status,
                           int32_t length);
+int32_t server_read_audio(server_state& s, uint64_t* position, int16_t* buffer, int32_t length);
 
 // Reads and decodes until the transmit request says go: 0; -1 when the capture
 // read failed (the message has been printed).

@@ -50,6 +50,9 @@ int32_t server_read(int32_t channel, void* buffer, int32_t length) {
     return n;
 }
 
+// No sound card: the band survey hears nothing.
+int32_t server_read_audio(uint64_t*, int16_t*, int32_t) { return 0; }
+
 int32_t server_send_text(const char* text, int32_t length) {
     if (length <= 0) length = static_cast<int32_t>(std::strlen(text));
     fakeServer.sentAfter.push_back(fakeServer.commands.size());
