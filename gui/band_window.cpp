@@ -169,7 +169,7 @@ void popupClearCB(Widget, XtPointer clientData, XtPointer) {
 
 void findCB(Widget, XtPointer clientData, XtPointer) { highlight(bandOf(clientData)); }
 
-// The window manager's close button closes the window as Ctrl-B does.
+// The window manager's close button closes the window as Ctrl-A does.
 void closeCB(Widget, XtPointer clientData, XtPointer) {
     BandWindow* band = bandOf(clientData);
     XtPopdown(band->shell);

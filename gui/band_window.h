@@ -41,7 +41,7 @@ struct BandWindow {
 void band_window_setup(BandWindow* band, MainWindow* mw, int columns, int timeout,
                        const char* call);
 
-// Opens the window when closed, closes it when open ("Band Browser", Ctrl-B).
+// Opens the window when closed, closes it when open ("Band Browser", Ctrl-A).
 void band_window_toggle(BandWindow* band);
 void band_window_open(BandWindow* band);
 

@@ -167,8 +167,8 @@ void buildControlsMenu(MainWindow* mw) {
         {"Xmit", K::push, 'X', "Ctrl<Key>X", "Ctrl-X", setToggleItemCB, &c.xmitTB, &mw->xmitItem},
         {"Tune", K::push, 'T', "Ctrl<Key>T", "Ctrl-T", setToggleItemCB, &c.tuneTB, &mw->tuneItem},
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
-        // Ctrl-B belongs to the band window, which an operator opens far more often.
-        {"Broad", K::push, 'B', nullptr, nullptr, setToggleItemCB, &t.broadTB, &mw->broadItem},
+        {"Broad", K::push, 'B', "Ctrl<Key>B", "Ctrl-B", setToggleItemCB, &t.broadTB,
+         &mw->broadItem},
         {"Medium", K::push, 'M', "Ctrl<Key>M", "Ctrl-M", setToggleItemCB, &t.mediumTB,
          &mw->mediumItem},
         {"Narrow", K::push, 'N', "Ctrl<Key>N", "Ctrl-N", setToggleItemCB, &t.narrowTB,
@@ -185,7 +185,7 @@ void buildControlsMenu(MainWindow* mw) {
         {"sep", K::separator, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"Open Decoder", K::push, 'O', "Ctrl<Key>O", "Ctrl-O", openDecoderCB, mw,
          &mw->openDecoderItem},
-        {"Band Browser", K::push, 'a', "Ctrl<Key>B", "Ctrl-B", bandBrowserCB, &mw->band,
+        {"Band Browser", K::push, 'a', "Ctrl<Key>A", "Ctrl-A", bandBrowserCB, &mw->band,
          &mw->bandItem},
     };
     buildMenu(mw->controlsPulldown, items);

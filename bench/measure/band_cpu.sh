@@ -72,14 +72,14 @@ phase() {  # NAME
         'BEGIN { printf "%-7s %6.2f %% of one core\n", n, 100 * t / hz / (b - a) }'
 }
 toggle() {
-    xdotool windowfocus --sync "$main" key ctrl+b
+    xdotool windowfocus --sync "$main" key ctrl+a
 }
 results=$work/results
 : >"$results"
 for round in 1 2; do
     phase closed | tee -a "$results"
     toggle
-    window "VORDA BAND" >/dev/null || { echo "Ctrl-B opened no band window"; exit 1; }
+    window "VORDA BAND" >/dev/null || { echo "Ctrl-A opened no band window"; exit 1; }
     sleep 3  # the survey finds the stations first
     phase open | tee -a "$results"
     toggle

@@ -4,12 +4,12 @@
 #
 #   stations  ten stations (eight BPSK31, two QPSK31, 60 to 500 Hz apart, 25 dB
 #             apart in level, one drifting 3 Hz in 40 s) in noise shaped by a
-#             300-2700 Hz filter are played into the sink. Ctrl-B opens the window;
+#             300-2700 Hz filter are played into the sink. Ctrl-A opens the window;
 #             each station's line appears within 10 s of its first character, in
 #             its mode, its text read at 2% character errors or fewer; the line
 #             holding the operator's call is marked, Find marks a typed call, a click
 #             on that line tunes Rx Freq to within 2 Hz of the station and the
-#             receive pane copies it on; finished lines are in the band log; Ctrl-B
+#             receive pane copies it on; finished lines are in the band log; Ctrl-A
 #             closes the window and the place it had is kept at QRT.
 #   noise     two minutes of that filtered noise alone: the window stays empty.
 #
@@ -133,8 +133,8 @@ stations)
     # Room below the lines for the clicks that read the window.
     start_and_continue -xrm "$instance*bandText.rows: 24" -xrm "$instance.bandLog: 1" \
         -xrm "$instance.call: N0CALL"
-    press_in "$main_window" ctrl+b
-    band=$(visible_window "VORDA BAND") || fail "Ctrl-B opened no band window"
+    press_in "$main_window" ctrl+a
+    band=$(visible_window "VORDA BAND") || fail "Ctrl-A opened no band window"
 
     paplay "$work/band.wav" &
     player_pid=$!
@@ -201,8 +201,8 @@ stations)
     grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}   480\.0 Hz  B  cq cq de k1abc k1abc pse k$' \
         "$HOME/.vordaDir/band.log" || fail "the band log lacks the line of 480 Hz: $(cat "$HOME/.vordaDir/band.log")"
 
-    press_in "$main_window" ctrl+b
-    window_gone "$band" "VORDA BAND" || fail "Ctrl-B did not close the band window"
+    press_in "$main_window" ctrl+a
+    window_gone "$band" "VORDA BAND" || fail "Ctrl-A did not close the band window"
     quit_with ctrl+q
     read -r px py pw ph <"$HOME/.vordaDir/band.pos" || fail "QRT kept no place of the band window"
     [ "${pw:-0}" -gt 100 ] && [ "${ph:-0}" -gt 100 ] || fail "kept place '$px $py $pw $ph'"

@@ -140,7 +140,7 @@ TEST(WidgetTree, ResourceFileSettingsReachTheirWidgets) {
     EXPECT_EQ(acceleratorOf(built.localCapsItem), "Ctrl<Key>L");
     EXPECT_EQ(acceleratorOf(built.logContactItem), "Ctrl<Key>K");
     EXPECT_EQ(acceleratorOf(built.openDecoderItem), "Ctrl<Key>O");
-    EXPECT_EQ(acceleratorOf(built.bandItem), "Ctrl<Key>B");
+    EXPECT_EQ(acceleratorOf(built.bandItem), "Ctrl<Key>A");
     XtDestroyWidget(shell);  // its handlers hold this record
 }
 

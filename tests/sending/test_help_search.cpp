@@ -115,7 +115,7 @@ TEST(HelpText, ElevenTitlesAndTenRealSections) {
 TEST(HelpText, AcceleratorSectionListsEveryKey) {
     const char* keys[] = {"Ctrl-1", "Ctrl-9", "Ctrl-X", "Ctrl-R", "Ctrl-T", "Ctrl-B",
                           "Ctrl-M", "Ctrl-N", "Ctrl-S", "Ctrl-W", "Ctrl-F", "Ctrl-V",
-                          "Ctrl-U", "Ctrl-D", "Ctrl-H", "Ctrl-O", "Ctrl-L", "Ctrl-K", "Ctrl-C",
+                          "Ctrl-U", "Ctrl-D", "Ctrl-H", "Ctrl-O", "Ctrl-L", "Ctrl-K", "Ctrl-A", "Ctrl-C",
                           "Ctrl-Q", "Shift-Alt-o", "Shift-Alt-h"};
     for (const char* k : keys) {
         EXPECT_NE(std::strstr(helpTexts()[10], k), nullptr) << k;
