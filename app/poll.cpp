@@ -54,8 +54,10 @@ double monotonicSeconds() {
 
 // The survey's characters since the last cycle into the band window, which also
 // ages its lines while closed.
-void serveBand(MainWindow& mw) {
+void serveBand(MainWindow& mw, const radio_dial& dial) {
     if (pollBandFeed == nullptr) return;
+    mw.band.dialHz = static_cast<double>(dial.hz);
+    mw.band.lsbDial = dial.lsb;
     static std::vector<survey_char> chars;
     pollBandFeed->showing.store(mw.band.state == 1 ? 1 : 0);
     band_feed_take(pollBandFeed, &chars);
@@ -122,7 +124,7 @@ Boolean pollProc(XtPointer window) {
         }
     }
 
-    serveBand(mw);
+    serveBand(mw, dial);
 
     usleep(10000);
     return False;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "modem/band_survey.h"
+#include "modem/radio_frequency.h"
 
 namespace {
 
@@ -72,12 +73,9 @@ bool band_age(BandLines& model, double now) {
 }
 
 std::string band_label(double audioHz, double dialHz, bool lsb) {
+    if (dialHz > 0) return radio_khz_text(radio_dial{std::llround(dialHz), lsb}, audioHz);
     char text[32];
-    if (dialHz <= 0) {
-        std::snprintf(text, sizeof text, "%6.1f", audioHz);
-    } else {
-        std::snprintf(text, sizeof text, "%.3f", (lsb ? dialHz - audioHz : dialHz + audioHz) / 1000);
-    }
+    std::snprintf(text, sizeof text, "%6.1f", audioHz);
     return text;
 }
 
