@@ -38,7 +38,9 @@ text_windows() {  # MAIN_WINDOW
 # The last line drawn in a text window, cut into LENGTH character cells from the
 # left margin: one line per cell, "INK PIXELS" (pixels that stand out from the
 # paper), then the cell's pixel values, then "beyond INK" for the rest of the line.
-# The cell width comes from the resource file's 72 columns between margins of 11.
+# The cell width comes from the resource file's 72 columns between margins of 11, in a
+# font of whole-pixel cells, so a pane stretched by a wider window (by less than 72
+# pixels) still gives the cell width.
 last_line_cells() {  # WINDOW LENGTH
     local width
     width=$(xwininfo -id "$1" | awk '/Width:/ { print $2 }')
@@ -57,7 +59,7 @@ last_line_cells() {  # WINDOW LENGTH
             return 0
         }
         END {
-            cw = (w - 22) / 72
+            cw = int((w - 22) / 72)  # the window may be wider than its panes ask
             for (bottom = rows - 10; bottom > 9 && !row_has_ink(bottom); --bottom) {}
             for (top = bottom; top > 9 && row_has_ink(top - 1); --top) {}
             # The inner columns of each cell, a neighbour may reach one pixel over;
@@ -231,7 +233,9 @@ latin1_c | latin1_utf8)
     plain=$main_window
     other_pid=$vorda_pid
     instance=vorda-blackbox-zero
-    start_and_continue -geometry +560+0 -xrm "$instance.zero: 1"
+    # At the screen's right edge, whole on the screen however wide the window is; each
+    # is raised before it is looked at.
+    start_and_continue -geometry -0+0 -xrm "$instance.zero: 1"
     slashed=$main_window
     message=$'caf\xe9 na\xefve \xb0C \xd8 end of two 0'
     "$VORDA_MODEM" encode --table "$VORDA_SOURCE_DATA_DIR" -o "$work/signal.wav" "$message" ||
