@@ -1,12 +1,15 @@
 // Every PSK31 signal in a recording at once: a signal finder on the averaged spectrum
 // and one receiver per signal it finds, each receiver's text cut into whole lines.
+// Each receiver tells BPSK from QPSK by itself from the phase changes it sees, unless
+// the mode is fixed.
 //
 //     band_survey s;
-//     survey_init(s, qpsk, lsb, squelch, afc);
+//     survey_init(s, mode, lsb, squelch, afc);   // mode -1 automatic, 0 BPSK, 1 QPSK
 //     survey_feed(s, samples, count);   // as often as audio comes; lines appear in s.lines
 //     survey_finish(s);                 // the lines still open
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,19 +22,36 @@ struct survey_line {
     double start_seconds = 0;  // when its first character was decoded
     double frequency = 0;      // its receiver's frequency when the line ended, Hz
     std::string text;          // without the newline
+    int32_t qpsk = 0;          // 1: decoded as QPSK, 0: as BPSK
+};
+
+// What a channel has seen of its signal's phase changes, one block of symbols at a
+// time: two phases or four.
+struct mode_evidence {
+    std::array<uint8_t, 32> changes{};  // phase change per symbol of the block, 1/256 turn
+    int32_t count = 0;                  // symbols in the block so far
+    int32_t votes = 0;                  // blocks that spoke for the other mode since one
+                                        // spoke for this one
+    int64_t counts_from = -1;           // symbols before this sample are not evidence
 };
 
 struct survey_channel {
     psk31_receiver receiver;
+    int32_t qpsk = 0;          // the mode it decodes in: 1 QPSK, 0 BPSK
+    mode_evidence evidence;
     std::string line;          // the line being received
     int64_t line_start = 0;    // sample of its first character
     int64_t last_char = 0;     // sample of the newest character
     int64_t last_found = 0;    // sample of the newest finder pass that saw energy here
     int64_t last_heard = 0;    // end of the newest spectrum with the signal in it
+    int64_t line_end = 0;      // sample at which its newest line was handed over
+    int32_t switch_to = -1;    // the mode its evidence asks for, -1 none
+    int64_t quiet_until = 0;   // QPSK: characters before this sample come from before
+                               // the signal or after it
 };
 
 struct band_survey {
-    int32_t qpsk = 0;
+    int32_t qpsk = -1;              // -1 automatic per station, 0 BPSK, 1 QPSK
     int32_t lsb = 0;
     int32_t squelch = 15;
     int32_t afc = 1;
@@ -50,6 +70,7 @@ struct band_survey {
     std::vector<survey_line> lines;  // finished lines, oldest first; the caller empties it
 };
 
+// qpsk: -1 tells each station's mode by itself, 0 decodes all as BPSK, 1 as QPSK.
 void survey_init(band_survey& survey, int32_t qpsk, int32_t lsb, int32_t squelch, int32_t afc);
 
 // Feeds audio at 8000 samples per second.
@@ -58,8 +79,15 @@ void survey_feed(band_survey& survey, const int16_t* samples, size_t count);
 // Ends every open line: the recording is over.
 void survey_finish(band_survey& survey);
 
+// The mode a block of phase changes (1/256 turn each) speaks for: 1 when it holds
+// quarter turns (QPSK), 0 when only no change and reversals, both often (BPSK), -1
+// when it cannot tell: noise, idle or a steady carrier, which both modes send alike.
+int32_t mode_of_changes(const uint8_t* changes, int32_t count);
+
 // The noise floor of an averaged power spectrum of bins bin_hz wide, per bin: a low
-// quantile of the bins within 300 Hz, so that the signals among them do not raise it.
+// quantile of the bins within 300 Hz below it and of those within 300 Hz above it,
+// the higher of the two, so that neither the signals among them nor the slope of a
+// receiver's filter pass for the floor.
 std::vector<double> noise_floor(const std::vector<double>& power, double bin_hz);
 
 // Centres (Hz) of the signals in an averaged power spectrum with that floor: places

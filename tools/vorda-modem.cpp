@@ -55,13 +55,16 @@ const char kUsage[] =
     "      --status        once a second on standard error: time, frequency,\n"
     "                      carrier detect and strength\n"
     "      --all           every PSK31 signal in the recording, a receiver with AFC\n"
-    "                      on each; lines start with the time and the frequency:\n"
-    "                      \"00:12.5  1003.1 Hz  cq cq de ...\" (not with --freq,\n"
-    "                      --status)\n"
+    "                      on each, each station's mode (BPSK or QPSK) told by\n"
+    "                      itself unless --bpsk or --qpsk is given; lines start\n"
+    "                      with the time, the frequency and the mode letter:\n"
+    "                      \"00:12.5  1003.1 Hz  B  cq cq de ...\" (not with\n"
+    "                      --freq, --status)\n"
     "\n"
     "common:\n"
     "      --freq HZ       audio frequency, 0 to 4000 (default 1000)\n"
     "      --qpsk          QPSK instead of BPSK\n"
+    "      --bpsk          BPSK (the default, but with --all: every station as BPSK)\n"
     "      --lsb           lower sideband\n"
     "      --table DIR     directory of the code table psk31.cod\n"
     "                      (default " VORDA_DATA_DIR
@@ -71,6 +74,7 @@ const char kUsage[] =
 struct options {
     double frequency = 1000.0;
     bool qpsk = false;
+    bool bpsk = false;
     bool lsb = false;
     std::string table = dataDirectoryFor(VORDA_DATA_DIR);
     // encode
@@ -122,9 +126,10 @@ bool parse_int(const char* text, int& value) {
 // Parses the options after the command word; returns 0 to go on, or an exit status
 // (-1 for a successful --help).
 int parse_options(int argc, char** argv, bool encode, options& o, int& first_operand) {
-    enum { kFreq = 256, kQpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus, kAll };
+    enum { kFreq = 256, kQpsk, kBpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus, kAll };
     const option encode_options[] = {{"freq", required_argument, nullptr, kFreq},
                                      {"qpsk", no_argument, nullptr, kQpsk},
+                                     {"bpsk", no_argument, nullptr, kBpsk},
                                      {"lsb", no_argument, nullptr, kLsb},
                                      {"table", required_argument, nullptr, kTable},
                                      {"cwid", required_argument, nullptr, kCwid},
@@ -134,6 +139,7 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                                      {nullptr, 0, nullptr, 0}};
     const option decode_options[] = {{"freq", required_argument, nullptr, kFreq},
                                      {"qpsk", no_argument, nullptr, kQpsk},
+                                     {"bpsk", no_argument, nullptr, kBpsk},
                                      {"lsb", no_argument, nullptr, kLsb},
                                      {"table", required_argument, nullptr, kTable},
                                      {"no-afc", no_argument, nullptr, kNoAfc},
@@ -161,6 +167,9 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                 break;
             case kQpsk:
                 o.qpsk = true;
+                break;
+            case kBpsk:
+                o.bpsk = true;
                 break;
             case kLsb:
                 o.lsb = true;
@@ -215,6 +224,7 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
             }
         }
     }
+    if (o.qpsk && o.bpsk) return fail(kUsageError, "--qpsk and --bpsk exclude each other");
     first_operand = optind;
     return 0;
 }
@@ -375,7 +385,8 @@ int decode(const options& o, const char* path) {
 // Every signal of the recording, each decoded line printed whole when it ends.
 int decode_all(const options& o, const char* path) {
     band_survey survey;
-    survey_init(survey, o.qpsk ? 1 : 0, o.lsb ? 1 : 0, o.squelch, o.afc ? 1 : 0);
+    const int32_t mode = o.qpsk ? 1 : (o.bpsk ? 0 : -1);  // -1: each station's own
+    survey_init(survey, mode, o.lsb ? 1 : 0, o.squelch, o.afc ? 1 : 0);
     return read_recording(o, path, [&survey](const int16_t* samples, long n) {
         if (samples != nullptr) {
             survey_feed(survey, samples, static_cast<size_t>(n));
@@ -385,8 +396,8 @@ int decode_all(const options& o, const char* path) {
         for (const survey_line& line : survey.lines) {
             const long tenths = std::lround(line.start_seconds * 10);
             // The text as decoded, bytes 0 and above 127 included.
-            if (std::printf("%02ld:%02ld.%ld  %6.1f Hz  ", tenths / 600, tenths / 10 % 60,
-                            tenths % 10, line.frequency) < 0 ||
+            if (std::printf("%02ld:%02ld.%ld  %6.1f Hz  %c  ", tenths / 600, tenths / 10 % 60,
+                            tenths % 10, line.frequency, line.qpsk != 0 ? 'Q' : 'B') < 0 ||
                 std::fwrite(line.text.data(), 1, line.text.size(), stdout) != line.text.size() ||
                 std::putchar('\n') == EOF) {
                 return false;
