@@ -220,3 +220,86 @@ TEST_F(BandSurvey, QpskStationsComeThroughAndNoiseAloneSaysNothing) {
     psk31_signal::add_noise(noise, 2000.0, 5);
     EXPECT_TRUE(survey_all(psk31_signal::to_pcm(noise)).empty());
 }
+
+TEST_F(BandSurvey, EachStationsModeIsToldFromItsPhaseChanges) {
+    const std::string text = "cq cq de mode test, the quick brown fox 0123456789 pse k\n";
+    struct Case {
+        bool qpsk, lsb;
+        double snr_db;  // in 2500 Hz
+    };
+    const Case cases[] = {{false, false, 25}, {true, false, 25}, {false, true, 25},
+                          {true, true, 25},   {false, false, 3}, {true, false, 3},
+                          {true, true, 3}};
+    for (const Case& c : cases) {
+        using namespace psk31_signal;
+        signal_options o;
+        o.frequency = 1234.5;
+        o.qpsk = c.qpsk;
+        o.lsb = c.lsb;
+        o.lead_in = 8000;
+        std::vector<double> wave = modulate(
+            concat(concat(concat(idle_bits(32), text_bits(text)), idle_bits(32)),
+                   std::vector<int>(32, 1)),
+            o);
+        add_noise(wave, noise_sd_for_snr(8000.0 * 8000 / 2, c.snr_db), 3);
+        band_survey s;
+        survey_init(s, -1, c.lsb ? 1 : 0, 15, 1);
+        feed_all(s, to_pcm(wave));
+        survey_finish(s);
+        const std::string what = std::string(c.qpsk ? "QPSK " : "BPSK ") +
+                                 (c.lsb ? "LSB " : "USB ") + std::to_string(c.snr_db) + " dB";
+        ASSERT_FALSE(s.lines.empty()) << what;
+        for (const survey_line& line : s.lines) EXPECT_EQ(line.qpsk, c.qpsk ? 1 : 0) << what;
+        const std::string heard = heard_at(s.lines, o.frequency);
+        EXPECT_LE(psk31_signal::edit_distance(text, heard) * 50, text.size()) << what << ": " << heard;
+    }
+}
+
+TEST_F(BandSurvey, NoiseThroughAReceiversFilterGivesNoLineAtAnyLevel) {
+    // Two minutes each, from a few least bits to peaks near full scale (unclipped).
+    for (double rms : {3.0, 30.0, 300.0, 3000.0, 6000.0}) {
+        std::vector<double> noise(120 * 8000, 0.0);
+        psk31_signal::add_noise(noise, 1.0, 17);
+        psk31_signal::band_pass(noise, 300, 2700);
+        const double scale = rms / std::sqrt(psk31_signal::mean_power(noise));
+        for (double& v : noise) v *= scale;
+        const std::vector<survey_line> lines = survey_all(psk31_signal::to_pcm(noise), -1);
+        std::printf("filtered noise %6.0f rms: %zu lines\n", rms, lines.size());
+        EXPECT_LE(lines.size(), 1u) << rms << " rms: " << (lines.empty() ? "" : lines[0].text);
+    }
+}
+
+TEST_F(BandSurvey, StationsInsideAFilteredPassbandAreFoundAndKeptThroughAFade) {
+    // Near both filter edges and in the middle, 20 dB over the passband's noise; then
+    // they fade out for 40 s and keep their receivers.
+    const std::string text = "cq cq de edge test pse k\n";
+    const double hz[] = {340, 600, 1500, 2400, 2650};
+    using namespace psk31_signal;
+    std::vector<double> band(60 * 8000, 0.0);
+    for (double f : hz) {
+        signal_options o;
+        o.frequency = f;
+        o.amplitude = 3000.0;
+        o.start_phase = f;
+        const std::vector<double> wave = modulate(
+            concat(concat(concat(idle_bits(32), text_bits(text)), idle_bits(32)),
+                   std::vector<int>(32, 1)),
+            o);
+        for (size_t k = 0; k < wave.size(); ++k) band[k] += wave[k];
+    }
+    std::vector<double> noise(band.size(), 0.0);
+    add_noise(noise, noise_sd_for_snr(3000.0 * 3000 / 2, 20), 23);
+    band_pass(noise, 300, 2700);
+    for (size_t k = 0; k < band.size(); ++k) band[k] += noise[k];
+    band_survey s;
+    survey_init(s, -1, 0, 15, 1);
+    feed_all(s, to_pcm(band));
+    EXPECT_EQ(receiver_frequencies(s).size(), std::size(hz));
+    survey_finish(s);
+    for (double f : hz) EXPECT_EQ(heard_at(s.lines, f), text) << f << " Hz";
+    for (const survey_line& line : s.lines) {
+        bool near = false;
+        for (double f : hz) near = near || std::fabs(line.frequency - f) < 5.0;
+        EXPECT_TRUE(near) << line.frequency << " Hz: " << line.text;
+    }
+}
