@@ -47,9 +47,20 @@ constexpr size_t kMaxChannels = 64;
 // turns are counted, and two blocks must agree before a receiver changes its mode.
 constexpr double kModeConcentration = 0.45;
 constexpr int32_t kModeVotes = 2;
+// A copy of a station: its changes follow the station's this closely, and the station
+// is this much stronger (10 dB).
+constexpr double kFollowConcentration = 0.8;
+constexpr double kPlainConcentration = 0.6;
+constexpr double kCopyBelow = 10.0;
+
+bool copy_of_another(band_survey& s, survey_channel& ch);
 
 void end_line(band_survey& s, survey_channel& ch, int64_t n) {
     if (ch.line.empty()) return;
+    if (copy_of_another(s, ch)) {
+        ch.line.clear();
+        return;
+    }
     s.lines.push_back(
         {static_cast<double>(ch.line_start) / kRate, ch.receiver.freq, ch.line, ch.qpsk});
     ch.line.clear();
@@ -78,6 +89,10 @@ void channel_sample(band_survey& s, survey_channel& ch, int16_t sample, int64_t 
     const int c = receive_sample(ch.receiver, sample);
     // The symbol clock wraps when a symbol is taken.
     if (ch.receiver.symbol_clock < clock) {
+        symbol_ring& ring = ch.symbols;
+        ring.at[static_cast<size_t>(ring.next)] = n;
+        ring.change[static_cast<size_t>(ring.next)] = static_cast<uint8_t>(ch.receiver.phase);
+        ring.next = (ring.next + 1) & 63;
         if (s.qpsk < 0) note_symbol(ch, n);
         // QPSK's characters come 20 symbols late: those completed just after carrier
         // detect comes on are made of the noise before it. Once the carrier stands
@@ -119,6 +134,45 @@ bool heard_in(const band_survey& s, const auto* frame_power, int centre) {
         noise += s.floor[k];
     }
     return signal > kHeardOverNoise * noise;
+}
+
+// Power within half a signal width of a channel's frequency in the newest spectrum.
+double power_at(const band_survey& s, const survey_channel& ch) {
+    const int half = static_cast<int>(std::lround(kSignalHalfWidth / kBinHz));
+    const int centre = static_cast<int>(std::lround(ch.receiver.freq / kBinHz));
+    double sum = 0.0;
+    for (int k = std::max(0, centre - half); k <= centre + half && k < static_cast<int>(s.frame_power.size()); ++k) {
+        sum += s.frame_power[static_cast<size_t>(k)];
+    }
+    return sum;
+}
+
+// Whether the channel's newest symbols follow those of a stronger channel: a harmonic
+// or an image of it, whose text is that station's. Decided while the stronger one
+// sends text, and kept through its idle.
+bool copy_of_another(band_survey& s, survey_channel& ch) {
+    const double mine = power_at(s, ch);
+    std::array<uint8_t, 64> a{}, b{};
+    for (const auto& other : s.channels) {
+        if (other.get() == &ch || !(power_at(s, *other) > kCopyBelow * mine)) continue;
+        int32_t pairs = 0;
+        for (size_t i = 0; i < 64; ++i) {
+            const int64_t at = ch.symbols.at[i];
+            if (at <= 0) continue;
+            for (size_t j = 0; j < 64; ++j) {
+                if (std::llabs(other->symbols.at[j] - at) < 128) {
+                    a[static_cast<size_t>(pairs)] = other->symbols.change[j];
+                    b[static_cast<size_t>(pairs++)] = ch.symbols.change[i];
+                    break;
+                }
+            }
+        }
+        const int32_t follows = changes_follow(a.data(), b.data(), pairs);
+        if (follows == 1) ch.copy = 1;
+        if (follows == 1) return true;
+    }
+    // Not following anyone's text now: a copy only if it was one and nothing says not.
+    return ch.copy != 0;
 }
 
 // Starts the channel's receiver afresh at hz in the channel's mode and runs it over
@@ -337,6 +391,27 @@ int32_t mode_of_changes(const uint8_t* changes, int32_t count) {
     if (odd * 4 >= count) return 1;
     if (odd * 16 <= count && quarters[0] * 8 >= count && quarters[2] * 8 >= count) return 0;
     return -1;
+}
+
+int32_t changes_follow(const uint8_t* a, const uint8_t* b, int32_t count) {
+    if (count < 24) return -1;
+    constexpr double kTurn = 2 * std::numbers::pi / 256;
+    int32_t told = -1;
+    for (int m : {1, 2, 3, -1, -2, -3}) {
+        double a_re = 0, a_im = 0, d_re = 0, d_im = 0;
+        for (int32_t k = 0; k < count; ++k) {
+            const double expected = m * a[k] * kTurn;
+            a_re += std::cos(expected);
+            a_im += std::sin(expected);
+            d_re += std::cos(b[k] * kTurn - expected);
+            d_im += std::sin(b[k] * kTurn - expected);
+        }
+        // Changes that do not vary (idle, a steady carrier) follow anything.
+        if (std::hypot(a_re, a_im) > kPlainConcentration * count) continue;
+        if (std::hypot(d_re, d_im) > kFollowConcentration * count) return 1;
+        told = 0;
+    }
+    return told;
 }
 
 std::vector<double> noise_floor(const std::vector<double>& power, double bin_hz) {

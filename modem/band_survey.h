@@ -35,6 +35,14 @@ struct mode_evidence {
     int64_t counts_from = -1;           // symbols before this sample are not evidence
 };
 
+// A channel's newest symbols: when each was taken and its phase change, so that a
+// copy of another station (a harmonic, an image) can be told by its changes.
+struct symbol_ring {
+    std::array<int64_t, 64> at{};      // sample of the symbol, -1 none
+    std::array<uint8_t, 64> change{};  // phase change, 1/256 turn
+    int32_t next = 0;                  // slot of the next symbol
+};
+
 struct survey_channel {
     psk31_receiver receiver;
     int32_t qpsk = 0;          // the mode it decodes in: 1 QPSK, 0 BPSK
@@ -48,6 +56,8 @@ struct survey_channel {
     int32_t switch_to = -1;    // the mode its evidence asks for, -1 none
     int64_t quiet_until = 0;   // QPSK: characters before this sample come from before
                                // the signal or after it
+    symbol_ring symbols;
+    int32_t copy = 0;          // 1: its phase changes follow a stronger channel's
 };
 
 struct band_survey {
@@ -83,6 +93,12 @@ void survey_finish(band_survey& survey);
 // quarter turns (QPSK), 0 when only no change and reversals, both often (BPSK), -1
 // when it cannot tell: noise, idle or a steady carrier, which both modes send alike.
 int32_t mode_of_changes(const uint8_t* changes, int32_t count);
+
+// Whether the phase changes b follow the changes a, symbol for symbol, times one of
+// the factors a harmonic or a mirrored image gives (1, 2, 3 and their negatives):
+// 1 when they do, 0 when they clearly do not, -1 when a's changes are too plain
+// (idle, a steady carrier) to tell.
+int32_t changes_follow(const uint8_t* a, const uint8_t* b, int32_t count);
 
 // The noise floor of an averaged power spectrum of bins bin_hz wide, per bin: a low
 // quantile of the bins within 300 Hz below it and of those within 300 Hz above it,

@@ -303,3 +303,43 @@ TEST_F(BandSurvey, StationsInsideAFilteredPassbandAreFoundAndKeptThroughAFade) {
         EXPECT_TRUE(near) << line.frequency << " Hz: " << line.text;
     }
 }
+
+TEST_F(BandSurvey, CopiesOfAStationGiveNoLine) {
+    // A clean strong station with a copy of itself 40 dB down, far above the noise: a
+    // third harmonic from a bent amplifier, or a mirrored image from a sound card.
+    const std::string text = "cq cq de n0call n0call the quick brown fox pse k\n";
+    struct Case {
+        bool qpsk, harmonic;
+    };
+    for (const Case c : {Case{false, true}, Case{false, false}, Case{true, false}}) {
+        using namespace psk31_signal;
+        const auto bits = concat(concat(concat(idle_bits(32), text_bits(text)), idle_bits(32)),
+                                 std::vector<int>(32, 1));
+        signal_options o;
+        o.frequency = 700.0;
+        o.amplitude = 10000.0;
+        o.qpsk = c.qpsk;
+        o.lead_in = 8000;
+        std::vector<double> band = modulate(bits, o);
+        if (c.harmonic) {
+            for (double& v : band) v += 0.04 / (o.amplitude * o.amplitude) * v * v * v;
+        } else {
+            o.frequency = 3300.0;
+            o.amplitude = 100.0;
+            o.lsb = true;
+            const std::vector<double> image = modulate(bits, o);
+            for (size_t k = 0; k < band.size(); ++k) band[k] += image[k];
+        }
+        add_noise(band, 3.0, 29);
+        band_survey s;
+        survey_init(s, -1, 0, 15, 1);
+        feed_all(s, to_pcm(band));
+        survey_finish(s);
+        const std::string what = std::string(c.qpsk ? "QPSK " : "BPSK ") +
+                                 (c.harmonic ? "harmonic" : "image");
+        for (const survey_line& line : s.lines) {
+            EXPECT_NEAR(line.frequency, 700.0, 5.0) << what << ": " << line.text;
+        }
+        EXPECT_EQ(heard_at(s.lines, 700.0), text) << what;
+    }
+}
