@@ -41,6 +41,7 @@ constexpr double kHeardOverNoise = 3.0;
 // White noise of one least bit rms through the Hann window, per bin: 2048 x 0.375.
 constexpr double kLeastFloor = kFftLength * 0.375;
 constexpr double kDynamicRange = 3e-8;           // -75 dB
+constexpr double kBelowBandFloor = 1e-3;         // -30 dB
 constexpr size_t kMaxChannels = 64;
 // Mode evidence: the quadrupled phase changes of a block must hold together this well
 // (1 for a clean signal, about 0.16 for noise over 32 symbols) before their quarter
@@ -52,6 +53,7 @@ constexpr int32_t kModeVotes = 2;
 constexpr double kFollowConcentration = 0.8;
 constexpr double kPlainConcentration = 0.6;
 constexpr double kCopyBelow = 10.0;
+constexpr int64_t kSameSymbol = 32;  // a copy's symbols are taken this near the station's
 
 bool copy_of_another(band_survey& s, survey_channel& ch);
 
@@ -160,7 +162,7 @@ bool copy_of_another(band_survey& s, survey_channel& ch) {
             const int64_t at = ch.symbols.at[i];
             if (at <= 0) continue;
             for (size_t j = 0; j < 64; ++j) {
-                if (std::llabs(other->symbols.at[j] - at) < 128) {
+                if (std::llabs(other->symbols.at[j] - at) < kSameSymbol) {
                     a[static_cast<size_t>(pairs)] = other->symbols.change[j];
                     b[static_cast<size_t>(pairs++)] = ch.symbols.change[i];
                     break;
@@ -168,11 +170,16 @@ bool copy_of_another(band_survey& s, survey_channel& ch) {
             }
         }
         const int32_t follows = changes_follow(a.data(), b.data(), pairs);
-        if (follows == 1) ch.copy = 1;
+        if (follows == 1) ch.copy_of = other.get();
+        if (follows == 0 && ch.copy_of == other.get()) ch.copy_of = nullptr;
         if (follows == 1) return true;
     }
-    // Not following anyone's text now: a copy only if it was one and nothing says not.
-    return ch.copy != 0;
+    // The station it copies may be idle now, or gone.
+    for (const auto& other : s.channels) {
+        if (other.get() == ch.copy_of) return true;
+    }
+    ch.copy_of = nullptr;
+    return false;
 }
 
 // Starts the channel's receiver afresh at hz in the channel's mode and runs it over
@@ -438,6 +445,14 @@ std::vector<double> noise_floor(const std::vector<double>& power, double bin_hz)
         // Digital silence is no floor: a signal must stand above a least-bit of noise.
         floor[k] = std::max({below, above, least});
     }
+    // Outside a receiver's filter there is only the sound card's own noise and what an
+    // overdriven card spatters there, far under the band's noise; its ripples are no
+    // stations. A station in the passband never stands this far under the band's floor.
+    around = floor;
+    auto middle = around.begin() + static_cast<long>(around.size() / 2);
+    std::nth_element(around.begin(), middle, around.end());
+    const double band_floor = around.empty() ? 0.0 : *middle;
+    for (double& f : floor) f = std::max(f, band_floor * kBelowBandFloor);
     return floor;
 }
 

@@ -57,7 +57,8 @@ struct survey_channel {
     int64_t quiet_until = 0;   // QPSK: characters before this sample come from before
                                // the signal or after it
     symbol_ring symbols;
-    int32_t copy = 0;          // 1: its phase changes follow a stronger channel's
+    const survey_channel* copy_of = nullptr;  // the stronger channel its phase changes
+                                              // follow; only compared, never followed
 };
 
 struct band_survey {
