@@ -454,6 +454,7 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         {"decode --all " + path("three.wav"), "3 channels"},
         {"decode --all --freq 1000 " + path("ok.wav"), "leave out --freq"},
         {"decode --all --status " + path("ok.wav"), "--status"},
+        {"decode --all --qpsk --bpsk " + path("ok.wav"), "exclude each other"},
         {"decode", "no input file"},
         {"frobnicate", "unknown command"},
         {"encode -o " + path("no/such/dir.wav") + " x", "cannot write"},
