@@ -22,6 +22,7 @@ constexpr double kSignalHalfWidth = 20.0;        // Hz each side of a centre
 constexpr double kPeakReach = 30.0;              // no stronger centre this near
 constexpr double kSkirtHz = 100.0;               // how far a strong signal's skirt hides others
 constexpr double kSkirtMargin = 2.0;
+constexpr double kProductBelow = 1000.0;         // 30 dB
 constexpr double kBesideHz = 45.0;               // nearest a weak signal is looked for
 constexpr double kFloorHalfSpan = 300.0;         // the noise floor is taken this wide
 constexpr double kFloorQuantile = 0.25;
@@ -500,6 +501,29 @@ std::vector<double> find_signals(const std::vector<double>& power, const std::ve
         }
         if (beside && apart) centres.push_back(w * bin_hz);
     }
-    std::sort(centres.begin(), centres.end());
-    return centres;
+    // A station 30 dB or more above its surroundings carries its own faint products: on
+    // its skirt the spectral regrowth of a bent amplifier, at two and three times its
+    // frequency its harmonics, as wide as they are high. None of them is a station.
+    const auto power_at = [&](double hz) {
+        const int centre = static_cast<int>(std::lround(hz / bin_hz));
+        double sum = 0.0;
+        for (int k = std::max(0, centre - half); k <= std::min(bins - 1, centre + half); ++k) {
+            sum += power[k];
+        }
+        return sum;
+    };
+    std::vector<double> stations;
+    for (double c : centres) {
+        bool product = false;
+        for (double g : centres) {
+            if (!(power_at(g) > kProductBelow * power_at(c))) continue;
+            product = product || std::fabs(c - g) <= kSkirtHz;
+            for (int m = 2; m <= 3; ++m) {
+                product = product || std::fabs(c - m * g) <= m * kSignalHalfWidth;
+            }
+        }
+        if (!product) stations.push_back(c);
+    }
+    std::sort(stations.begin(), stations.end());
+    return stations;
 }

@@ -109,6 +109,7 @@ std::vector<double> noise_floor(const std::vector<double>& power, double bin_hz)
 
 // Centres (Hz) of the signals in an averaged power spectrum with that floor: places
 // between low_hz and high_hz where the power within 20 Hz stands well above the floor
-// and is the highest within 30 Hz, and weaker ones on a strong signal's skirt.
+// and is the highest within 30 Hz, and weaker ones on a strong signal's skirt; not
+// the products (skirt regrowth, second and third harmonics) of a signal 30 dB above.
 std::vector<double> find_signals(const std::vector<double>& power, const std::vector<double>& floor,
                                  double bin_hz, double low_hz, double high_hz);

@@ -306,13 +306,14 @@ TEST_F(BandSurvey, StationsInsideAFilteredPassbandAreFoundAndKeptThroughAFade) {
 }
 
 TEST_F(BandSurvey, CopiesOfAStationGiveNoLine) {
-    // A clean strong station with a copy of itself 40 dB down, far above the noise: a
-    // third harmonic from a bent amplifier, or a mirrored image from a sound card.
+    // A clean strong station with copies of itself 40 dB down, far above the noise: its
+    // second and third harmonics from a bent amplifier, or a mirrored image from a sound
+    // card.
     const std::string text = "cq cq de n0call n0call the quick brown fox pse k\n";
     struct Case {
         bool qpsk, harmonic;
     };
-    for (const Case c : {Case{false, true}, Case{false, false}, Case{true, false}}) {
+    for (const Case c : {Case{false, true}, Case{true, true}, Case{false, false}, Case{true, false}}) {
         using namespace psk31_signal;
         const auto bits = concat(concat(concat(idle_bits(32), text_bits(text)), idle_bits(32)),
                                  std::vector<int>(32, 1));
@@ -323,7 +324,8 @@ TEST_F(BandSurvey, CopiesOfAStationGiveNoLine) {
         o.lead_in = 8000;
         std::vector<double> band = modulate(bits, o);
         if (c.harmonic) {
-            for (double& v : band) v += 0.04 / (o.amplitude * o.amplitude) * v * v * v;
+            const double a = o.amplitude;
+            for (double& v : band) v += 0.02 / a * v * v + 0.04 / (a * a) * v * v * v;
         } else {
             o.frequency = 3300.0;
             o.amplitude = 100.0;
