@@ -528,37 +528,29 @@ TEST_F(Tool, DecodeAllReadsAMixedBandEachStationInItsOwnMode) {
     // 40 s, in noise through a receiver's 300-2700 Hz filter. Each ends its
     // transmission as transmitters do: idle, then a steady carrier.
     using namespace psk31_signal;
-    struct station {
-        double hz, level_db;
-        bool qpsk;
-        std::string text;
-    };
     const double hz[] = {400, 460, 700, 1000, 1060, 1400, 1700, 2000, 2300, 2600};
     const double level[] = {0, -25, -8, -15, -3, -20, -12, -5, -25, -10};
-    std::vector<station> stations;
-    for (int i = 0; i < 10; ++i) {
-        const std::string n = std::to_string(i);
-        stations.push_back({hz[i], level[i], i == 3 || i == 6,
-                            "cq cq de st" + n + "xyz st" + n + "xyz pse k\nst" + n + " de op" + n +
-                                " ur rst 579 579, name op" + n + " op" + n + ", qth town" + n +
-                                " town" + n + ", rig " + n + "0 watts, hw?\nst" + n + " de op" +
-                                n + " tnx qso 73 sk\n"});
-    }
+    const auto qpsk = [](size_t i) { return i == 3 || i == 6; };
+    std::vector<std::string> sent;
     std::vector<double> band(60 * kSampleRate, 0.0);
     double full_power = 0.0;
-    for (size_t i = 0; i < stations.size(); ++i) {
+    for (size_t i = 0; i < std::size(hz); ++i) {
+        const std::string n = std::to_string(i);
+        sent.push_back("cq cq de st" + n + "xyz st" + n + "xyz pse k\nst" + n + " de op" + n +
+                       " ur rst 579 579, name op" + n + " op" + n + ", qth town" + n + " town" +
+                       n + ", rig " + n + "0 watts, hw?\nst" + n + " de op" + n + " tnx qso 73 sk\n");
         signal_options o;
-        o.frequency = stations[i].hz;
-        o.amplitude = 6000.0 * std::pow(10.0, stations[i].level_db / 20);
-        o.qpsk = stations[i].qpsk;
+        o.frequency = hz[i];
+        o.amplitude = 6000.0 * std::pow(10.0, level[i] / 20);
+        o.qpsk = qpsk(i);
         o.start_phase = static_cast<double>(i);
         o.lead_in = static_cast<int>(i * 0.8 * kSampleRate);
-        if (i == 7) o.drift = 3.0 / 40;
+        o.drift = i == 7 ? 3.0 / 40 : 0.0;
         const std::vector<double> wave = modulate(
-            concat(concat(concat(idle_bits(32), text_bits(stations[i].text)), idle_bits(32)),
+            concat(concat(concat(idle_bits(32), text_bits(sent[i])), idle_bits(32)),
                    std::vector<int>(32, 1)),
             o);
-        ASSERT_LE(wave.size(), band.size()) << stations[i].hz;
+        ASSERT_LE(wave.size(), band.size()) << hz[i];
         for (size_t k = 0; k < wave.size(); ++k) band[k] += wave[k];
         if (i == 0) full_power = mean_power(wave, static_cast<size_t>(o.lead_in));
     }
@@ -571,27 +563,24 @@ TEST_F(Tool, DecodeAllReadsAMixedBandEachStationInItsOwnMode) {
     const Result r = run("decode --all" + kTable + " " + path("band.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
     const std::regex line(R"(\d\d:\d\d\.\d  ([ \d]{4}\.\d) Hz  ([BQ])  (.*))");
-    std::vector<std::string> heard(stations.size());
+    std::vector<std::string> heard(sent.size());
     std::istringstream out(r.out);
     for (std::string text; std::getline(out, text);) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(text, m, line)) << text;
-        size_t nearest = 0;
-        for (size_t i = 1; i < stations.size(); ++i) {
-            if (std::fabs(stations[i].hz - std::stod(m[1])) <
-                std::fabs(stations[nearest].hz - std::stod(m[1]))) {
-                nearest = i;
-            }
-        }
-        EXPECT_LT(std::fabs(stations[nearest].hz - std::stod(m[1])), 5.0) << text;
-        EXPECT_EQ(m[2], stations[nearest].qpsk ? "Q" : "B") << text;
-        heard[nearest] += m[3].str() + "\n";
+        const double f = std::stod(m[1]);
+        const size_t i = static_cast<size_t>(
+            std::min_element(std::begin(hz), std::end(hz),
+                             [f](double a, double b) { return std::fabs(a - f) < std::fabs(b - f); }) -
+            std::begin(hz));
+        EXPECT_LT(std::fabs(hz[i] - f), 5.0) << text;
+        EXPECT_EQ(m[2], qpsk(i) ? "Q" : "B") << text;
+        heard[i] += m[3].str() + "\n";
     }
-    for (size_t i = 0; i < stations.size(); ++i) {
-        const size_t errors = edit_distance(stations[i].text, heard[i]);
-        std::printf("%6.1f Hz %s %5.1f dB: CER %.1f%%\n", stations[i].hz,
-                    stations[i].qpsk ? "QPSK" : "BPSK", stations[i].level_db,
-                    100.0 * errors / stations[i].text.size());
-        EXPECT_LE(errors * 50, stations[i].text.size()) << stations[i].hz << " Hz: " << heard[i];
+    for (size_t i = 0; i < sent.size(); ++i) {
+        const size_t errors = edit_distance(sent[i], heard[i]);
+        std::printf("%6.1f Hz %s %5.1f dB: CER %.1f%%\n", hz[i], qpsk(i) ? "QPSK" : "BPSK",
+                    level[i], 100.0 * errors / sent[i].size());
+        EXPECT_LE(errors * 50, sent[i].size()) << hz[i] << " Hz: " << heard[i];
     }
 }
