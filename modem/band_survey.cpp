@@ -158,16 +158,20 @@ bool copy_of_another(band_survey& s, survey_channel& ch) {
     std::array<uint8_t, 64> a{}, b{};
     for (const auto& other : s.channels) {
         if (other.get() == &ch || !(power_at(s, *other) > kCopyBelow * mine)) continue;
+        // Both rings hold their symbols oldest first from `next` on: one merge pairs them.
         int32_t pairs = 0;
-        for (size_t i = 0; i < 64; ++i) {
-            const int64_t at = ch.symbols.at[i];
-            if (at <= 0) continue;
-            for (size_t j = 0; j < 64; ++j) {
-                if (std::llabs(other->symbols.at[j] - at) < kSameSymbol) {
-                    a[static_cast<size_t>(pairs)] = other->symbols.change[j];
-                    b[static_cast<size_t>(pairs++)] = ch.symbols.change[i];
-                    break;
-                }
+        for (int i = 0, j = 0; i < 64 && j < 64;) {
+            const size_t mine_slot = static_cast<size_t>((ch.symbols.next + i) & 63);
+            const size_t their_slot = static_cast<size_t>((other->symbols.next + j) & 63);
+            const int64_t at = ch.symbols.at[mine_slot], their_at = other->symbols.at[their_slot];
+            if (at <= 0 || their_at - at >= kSameSymbol) {
+                ++i;
+            } else if (their_at <= 0 || at - their_at >= kSameSymbol) {
+                ++j;
+            } else {
+                a[static_cast<size_t>(pairs)] = other->symbols.change[their_slot];
+                b[static_cast<size_t>(pairs++)] = ch.symbols.change[mine_slot];
+                ++i, ++j;
             }
         }
         const int32_t follows = changes_follow(a.data(), b.data(), pairs);
@@ -195,6 +199,7 @@ void replay(band_survey& s, survey_channel& ch, double hz, int64_t earliest) {
     ch.receiver.squelch = s.squelch;
     ch.line.clear();
     ch.quiet_until = 0;
+    ch.symbols = {};  // heard again from further back: the ring must stay in time order
     ch.evidence.count = 0;
     ch.evidence.votes = 0;
     ch.switch_to = -1;
@@ -298,6 +303,9 @@ void spectrum_frame(band_survey& s) {
     for (auto& ch : s.channels) {
         const int centre = static_cast<int>(std::lround(ch->receiver.freq / kBinHz));
         if (heard_in(s, s.frame_power.data(), centre)) ch->last_heard = s.samples;
+        // A mode change waits for the next spectrum, an eighth of a second at most: the
+        // receiver hears all since its last line again anyway.
+        if (ch->switch_to >= 0) switch_mode(s, *ch);
     }
     if (++s.frames == kFramesPerPass) finder_pass(s);
 }
@@ -333,9 +341,6 @@ void survey_feed(band_survey& s, const int16_t* samples, size_t count) {
         s.history[static_cast<size_t>(s.samples % kHistory)] = sample;
         for (auto& ch : s.channels) channel_sample(s, *ch, sample, s.samples);
         ++s.samples;
-        for (auto& ch : s.channels) {
-            if (ch->switch_to >= 0) switch_mode(s, *ch);
-        }
         if (s.samples % kHop == 0 && s.samples >= kFftLength) spectrum_frame(s);
     }
 }
