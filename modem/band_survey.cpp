@@ -86,27 +86,31 @@ void note_symbol(survey_channel& ch, int64_t n) {
     }
 }
 
+// A symbol the channel's receiver has just taken, at sample n; `dcd` is its carrier
+// detect before it.
+void symbol_taken(band_survey& s, survey_channel& ch, int64_t n, int32_t dcd) {
+    symbol_ring& ring = ch.symbols;
+    ring.at[static_cast<size_t>(ring.next)] = n;
+    ring.change[static_cast<size_t>(ring.next)] = static_cast<uint8_t>(ch.receiver.phase);
+    ring.next = (ring.next + 1) & 63;
+    if (s.qpsk < 0) note_symbol(ch, n);
+    // QPSK's characters come 20 symbols late: those completed just after carrier
+    // detect comes on are made of the noise before it. Once the carrier stands still
+    // (the end of a transmission) the next are made of that carrier and the noise
+    // after it; a new transmission starts with far more idle than this.
+    if (ch.qpsk == 0) return;
+    if (dcd == 0 && ch.receiver.dcd != 0) ch.quiet_until = n + kQpskDelaySamples;
+    if ((ch.receiver.dcd_register & 0xFFFFFFFFu) == 0) {
+        ch.quiet_until = n + kQpskDelaySamples + 8 * 256;
+    }
+}
+
 // One input sample of one channel, at sample number n.
 void channel_sample(band_survey& s, survey_channel& ch, int16_t sample, int64_t n) {
     const int32_t clock = ch.receiver.symbol_clock, dcd = ch.receiver.dcd;
     const int c = receive_sample(ch.receiver, sample);
     // The symbol clock wraps when a symbol is taken.
-    if (ch.receiver.symbol_clock < clock) {
-        symbol_ring& ring = ch.symbols;
-        ring.at[static_cast<size_t>(ring.next)] = n;
-        ring.change[static_cast<size_t>(ring.next)] = static_cast<uint8_t>(ch.receiver.phase);
-        ring.next = (ring.next + 1) & 63;
-        if (s.qpsk < 0) note_symbol(ch, n);
-        // QPSK's characters come 20 symbols late: those completed just after carrier
-        // detect comes on are made of the noise before it. Once the carrier stands
-        // still (the end of a transmission) the next are made of that carrier and the
-        // noise after it; a new transmission starts with far more idle than this.
-        const bool steady = (ch.receiver.dcd_register & 0xFFFFFFFFu) == 0;
-        if (ch.qpsk != 0 && dcd == 0 && ch.receiver.dcd != 0) {
-            ch.quiet_until = n + kQpskDelaySamples;
-        }
-        if (ch.qpsk != 0 && steady) ch.quiet_until = n + kQpskDelaySamples + 8 * 256;
-    }
+    if (ch.receiver.symbol_clock < clock) symbol_taken(s, ch, n, dcd);
     if (c == NO_CHAR) return;
     if (ch.receiver.dcd == 0 && s.squelch != -1) return;
     if (n < ch.quiet_until) return;
@@ -144,7 +148,8 @@ double power_at(const band_survey& s, const survey_channel& ch) {
     const int half = static_cast<int>(std::lround(kSignalHalfWidth / kBinHz));
     const int centre = static_cast<int>(std::lround(ch.receiver.freq / kBinHz));
     double sum = 0.0;
-    for (int k = std::max(0, centre - half); k <= centre + half && k < static_cast<int>(s.frame_power.size()); ++k) {
+    const int last = std::min(centre + half, static_cast<int>(s.frame_power.size()) - 1);
+    for (int k = std::max(0, centre - half); k <= last; ++k) {
         sum += s.frame_power[static_cast<size_t>(k)];
     }
     return sum;
