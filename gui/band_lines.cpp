@@ -30,6 +30,12 @@ size_t band_put(BandLines& model, const survey_char& c, double now) {
     auto& lines = model.lines;
     auto it = std::find_if(lines.begin(), lines.end(),
                            [&](const BandLine& l) { return l.channel == c.channel; });
+    if (c.restart) {
+        if (it == lines.end()) return lines.size();
+        it->text.erase(std::min(it->lineStart, it->text.size()));
+        it->qpsk = c.qpsk;
+        return static_cast<size_t>(it - lines.begin());
+    }
     if (it == lines.end()) {
         // The survey may retire a receiver that lost its station for a while and start
         // a new one on it later: the operator still sees one station, one line.
@@ -39,7 +45,7 @@ size_t band_put(BandLines& model, const survey_char& c, double now) {
         if (it != lines.end()) {
             it->channel = c.channel;
         } else {
-            it = lines.insert(lines.end(), BandLine{c.channel, c.frequency, c.qpsk, "", now});
+            it = lines.insert(lines.end(), BandLine{c.channel, c.frequency, c.qpsk, "", now, 0});
         }
     }
     const auto ch = static_cast<unsigned char>(c.character);
@@ -49,7 +55,12 @@ size_t band_put(BandLines& model, const survey_char& c, double now) {
     } else if (!it->text.empty() && it->text.back() != ' ') {
         it->text.push_back(' ');
     }
-    if (it->text.size() > model.keep) it->text.erase(0, it->text.size() - model.keep);
+    if (c.character == '\n') it->lineStart = it->text.size();
+    if (it->text.size() > model.keep) {
+        const size_t cut = it->text.size() - model.keep;
+        it->text.erase(0, cut);
+        it->lineStart = it->lineStart > cut ? it->lineStart - cut : 0;
+    }
     it->frequency = c.frequency;
     it->qpsk = c.qpsk;
     it->lastHeard = now;

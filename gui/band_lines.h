@@ -16,6 +16,7 @@ struct BandLine {
     int32_t qpsk;        // the mode it is read in
     std::string text;    // the newest characters, at most BandLines::keep of them
     double lastHeard;    // seconds, when its newest character came
+    size_t lineStart;    // where in text the station's open line begins
 };
 
 struct BandLines {
@@ -28,8 +29,9 @@ struct BandLines {
 constexpr double BAND_SAME_STATION_HZ = 15.0;
 
 // Appends a decoded character to its station's line, making the line when the
-// station is new; line breaks and other control characters become one space.
-// Returns the line's index.
+// station is new; line breaks and other control characters become one space. A
+// restart takes back the station's open line, which the survey reads again in the
+// other mode. Returns the line's index, or the count of lines when none was touched.
 size_t band_put(BandLines& model, const survey_char& c, double now);
 
 // Removes the lines silent for the timeout; true when any went.

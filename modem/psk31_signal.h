@@ -118,6 +118,7 @@ struct signal_options {
     bool qpsk = false;
     bool lsb = false;
     double start_phase = 0.0;   // carrier phase at sample 0, radians
+    double drift = 0.0;         // the carrier moves this many Hz per second
     int lead_in = 0;            // samples of silence before the first symbol
     int lead_out = 0;           // samples of silence after the last symbol
 };
@@ -138,7 +139,9 @@ inline std::vector<double> modulate(const std::vector<int>& bits, const signal_o
             const double w = 0.5 * (1.0 - std::cos(pi * k / kSamplesPerSymbol));
             const double i = (1.0 - w) * std::cos(phase) + w * std::cos(next);
             const double q = (1.0 - w) * std::sin(phase) + w * std::sin(next);
-            const double carrier = omega * static_cast<double>(n) + o.start_phase;
+            const double t = static_cast<double>(n) / kSampleRate;
+            const double carrier =
+                omega * static_cast<double>(n) + pi * o.drift * t * t + o.start_phase;
             out.push_back(o.amplitude * (i * std::cos(carrier) - q * std::sin(carrier)));
         }
         phase = std::remainder(next, 2.0 * pi);
@@ -206,6 +209,26 @@ inline void apply_random_fade(std::vector<double>& x, double doppler_hz, uint32_
             im += std::sin(start[p] + rate[p] * static_cast<double>(k));
         }
         x[k] *= std::sqrt((re * re + im * im) / kPaths);
+    }
+}
+
+// A receiver's audio filter: 8-pole Butterworth high-pass at low_hz and low-pass at
+// high_hz, each as four biquad sections, in place.
+inline void band_pass(std::vector<double>& x, double low_hz, double high_hz) {
+    const double pi = std::acos(-1.0);
+    const double q[] = {0.5098, 0.6013, 0.9000, 2.5629};  // the 8-pole sections
+    for (double section_q : q) {
+        for (bool high_pass : {true, false}) {
+            const double w = 2 * pi * (high_pass ? low_hz : high_hz) / kSampleRate;
+            const double alpha = std::sin(w) / (2 * section_q), c = std::cos(w), a0 = 1 + alpha;
+            const double b1 = (high_pass ? -(1 + c) : 1 - c) / a0, b0 = std::fabs(b1) / 2;
+            const double a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
+            double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+            for (double& v : x) {
+                const double y = b0 * v + b1 * x1 + b0 * x2 - a1 * y1 - a2 * y2;
+                x2 = x1, x1 = v, y2 = y1, y1 = y, v = y;
+            }
+        }
     }
 }
 

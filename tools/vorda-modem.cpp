@@ -59,9 +59,11 @@ const char kUsage[] =
     "      --status        once a second on standard error: time, frequency,\n"
     "                      carrier detect and strength\n"
     "      --all           every PSK31 signal in the recording, a receiver with AFC\n"
-    "                      on each; lines start with the time and the frequency:\n"
-    "                      \"00:12.5  1003.1 Hz  cq cq de ...\" (not with --freq,\n"
-    "                      --status)\n"
+    "                      on each, each station's mode (BPSK or QPSK) told by\n"
+    "                      itself unless --bpsk or --qpsk is given; lines start\n"
+    "                      with the time, the frequency and the mode letter:\n"
+    "                      \"00:12.5  1003.1 Hz  B  cq cq de ...\" (not with\n"
+    "                      --freq, --status)\n"
     "      --dial HZ       with --all: the radio's dial frequency in hertz; lines show\n"
     "                      radio frequencies in kHz (\"14071.003 kHz\") in place of\n"
     "                      audio frequencies: the dial plus the audio frequency\n"
@@ -70,6 +72,7 @@ const char kUsage[] =
     "common:\n"
     "      --freq HZ       audio frequency, 0 to 4000 (default 1000)\n"
     "      --qpsk          QPSK instead of BPSK\n"
+    "      --bpsk          BPSK (the default, but with --all: every station as BPSK)\n"
     "      --lsb           lower sideband\n"
     "      --table DIR     directory of the code table psk31.cod\n"
     "                      (default " VORDA_DATA_DIR
@@ -79,6 +82,7 @@ const char kUsage[] =
 struct options {
     double frequency = 1000.0;
     bool qpsk = false;
+    bool bpsk = false;
     bool lsb = false;
     std::string table = dataDirectoryFor(VORDA_DATA_DIR);
     // encode
@@ -132,10 +136,11 @@ bool parse_int(const char* text, int& value) {
 // Parses the options after the command word; returns 0 to go on, or an exit status
 // (-1 for a successful --help).
 int parse_options(int argc, char** argv, bool encode, options& o, int& first_operand) {
-    enum { kFreq = 256, kQpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus, kAll,
+    enum { kFreq = 256, kQpsk, kBpsk, kLsb, kTable, kCwid, kTune, kNoAfc, kSquelch, kStatus, kAll,
            kDial, kDialLsb };
     const option encode_options[] = {{"freq", required_argument, nullptr, kFreq},
                                      {"qpsk", no_argument, nullptr, kQpsk},
+                                     {"bpsk", no_argument, nullptr, kBpsk},
                                      {"lsb", no_argument, nullptr, kLsb},
                                      {"table", required_argument, nullptr, kTable},
                                      {"cwid", required_argument, nullptr, kCwid},
@@ -145,6 +150,7 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                                      {nullptr, 0, nullptr, 0}};
     const option decode_options[] = {{"freq", required_argument, nullptr, kFreq},
                                      {"qpsk", no_argument, nullptr, kQpsk},
+                                     {"bpsk", no_argument, nullptr, kBpsk},
                                      {"lsb", no_argument, nullptr, kLsb},
                                      {"table", required_argument, nullptr, kTable},
                                      {"no-afc", no_argument, nullptr, kNoAfc},
@@ -174,6 +180,9 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
                 break;
             case kQpsk:
                 o.qpsk = true;
+                break;
+            case kBpsk:
+                o.bpsk = true;
                 break;
             case kLsb:
                 o.lsb = true;
@@ -241,6 +250,7 @@ int parse_options(int argc, char** argv, bool encode, options& o, int& first_ope
             }
         }
     }
+    if (o.qpsk && o.bpsk) return fail(kUsageError, "--qpsk and --bpsk exclude each other");
     first_operand = optind;
     return 0;
 }
@@ -417,7 +427,8 @@ int decode(const options& o, const char* path) {
 // Every signal of the recording, each decoded line printed whole when it ends.
 int decode_all(const options& o, const char* path) {
     band_survey survey;
-    survey_init(survey, o.qpsk ? 1 : 0, o.lsb ? 1 : 0, o.squelch, o.afc ? 1 : 0);
+    const int32_t mode = o.qpsk ? 1 : (o.bpsk ? 0 : -1);  // -1: each station's own
+    survey_init(survey, mode, o.lsb ? 1 : 0, o.squelch, o.afc ? 1 : 0);
     return read_recording(o, path, [&survey, &o](const int16_t* samples, long n) {
         if (samples != nullptr) {
             survey_feed(survey, samples, static_cast<size_t>(n));
@@ -436,8 +447,8 @@ int decode_all(const options& o, const char* path) {
             // Control bytes from the air would break the line format scripts read, and
             // could drive the terminal.
             const std::string text = printable_line(line.text);
-            if (std::printf("%02ld:%02ld.%ld  %s  ", tenths / 600, tenths / 10 % 60, tenths % 10,
-                            frequency) < 0 ||
+            if (std::printf("%02ld:%02ld.%ld  %s  %c  ", tenths / 600, tenths / 10 % 60,
+                            tenths % 10, frequency, line.qpsk != 0 ? 'Q' : 'B') < 0 ||
                 std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
                 std::putchar('\n') == EOF) {
                 return false;

@@ -16,12 +16,14 @@ struct Sent {
     const char* text;  // one character at a time
     double at;         // seconds
     int32_t qpsk = 0;
+    bool restart = false;  // the open line is read again in this mode first
 };
 
 BandLines linesFrom(const std::vector<Sent>& sent, size_t keep = 80) {
     BandLines model;
     model.keep = keep;
     for (const Sent& s : sent) {
+        if (s.restart) band_put(model, {s.channel, s.hz, s.qpsk, 0, true}, s.at);
         for (const char* c = s.text; *c != '\0'; ++c) band_put(model, {s.channel, s.hz, s.qpsk, *c}, s.at);
     }
     return model;
@@ -52,6 +54,9 @@ TEST(BandLines, OneLinePerStationInFrequencyOrderScrolledAtTheWidth) {
         {"AFC moving a station past another reorders the lines",
          {{1, 1000, "a", 0}, {2, 1020, "b", 0}, {1, 1030, "c", 1}}, 80, 80,
          "1020.0 B  b\n1030.0 B  ac"},
+        {"a restart takes back the open line only, and the line takes the new mode",
+         {{1, 1000, "cq k1\n", 0}, {1, 1000, "#x~", 1}, {1, 1000, "de k2", 2, 1, true}}, 80, 80,
+         "1000.0 Q  cq k1 de k2"},
         {"kept text is cut at the left", {{1, 1000, "0123456789", 0}}, 4, 80, "1000.0 B  6789"},
         {"a narrow window shows the newest text", {{1, 1000, "0123456789", 0}}, 80, 14,
          "1000.0 B  6789"},

@@ -21,10 +21,11 @@ struct station {
 };
 
 // The stations summed, each a transmission of idle, its text, idle and the steady
-// carrier stations end with, in noise that
-// puts a full-level station `snr_db` above it in 2500 Hz.
+// carrier stations end with, in noise that puts a full-level station `snr_db` above
+// it in 2500 Hz: white, or through a receiver's 300-2700 Hz filter.
 std::vector<int16_t> make_band(const std::vector<station>& stations, double seconds,
-                               double snr_db, bool qpsk = false) {
+                               double snr_db, bool qpsk = false, bool lsb = false,
+                               bool filtered = false) {
     using namespace psk31_signal;
     std::vector<double> band(static_cast<size_t>(seconds * kSampleRate), 0.0);
     double full_power = 0.0;
@@ -32,6 +33,7 @@ std::vector<int16_t> make_band(const std::vector<station>& stations, double seco
         signal_options o;
         o.frequency = s.hz;
         o.qpsk = qpsk;
+        o.lsb = lsb;
         o.amplitude = 10000.0 * std::pow(10.0, s.level_db / 20);
         o.start_phase = s.hz;  // any phase, different per station
         const auto bits = concat(concat(concat(idle_bits(32), text_bits(s.text)), idle_bits(48)),
@@ -42,7 +44,10 @@ std::vector<int16_t> make_band(const std::vector<station>& stations, double seco
         for (size_t k = 0; k < wave.size() && at + k < band.size(); ++k) band[at + k] += wave[k];
         if (s.level_db == 0.0) full_power = mean_power(wave);
     }
-    if (full_power > 0) add_noise(band, noise_sd_for_snr(full_power, snr_db), 2718);
+    std::vector<double> noise(band.size(), 0.0);
+    if (full_power > 0) add_noise(noise, noise_sd_for_snr(full_power, snr_db), 2718);
+    if (filtered) band_pass(noise, 300, 2700);
+    for (size_t k = 0; k < band.size(); ++k) band[k] += noise[k];
     return to_pcm(band);
 }
 
@@ -53,9 +58,9 @@ void feed_all(band_survey& s, const std::vector<int16_t>& pcm) {
     }
 }
 
-std::vector<survey_line> survey_all(const std::vector<int16_t>& pcm, int qpsk = 0) {
+std::vector<survey_line> survey_all(const std::vector<int16_t>& pcm, int qpsk = 0, int lsb = 0) {
     band_survey s;
-    survey_init(s, qpsk, 0, 15, 1);
+    survey_init(s, qpsk, lsb, 15, 1);
     feed_all(s, pcm);
     survey_finish(s);
     return s.lines;
@@ -219,4 +224,104 @@ TEST_F(BandSurvey, QpskStationsComeThroughAndNoiseAloneSaysNothing) {
     std::vector<double> noise(60 * 8000, 0.0);
     psk31_signal::add_noise(noise, 2000.0, 5);
     EXPECT_TRUE(survey_all(psk31_signal::to_pcm(noise)).empty());
+}
+
+TEST_F(BandSurvey, EachStationsModeIsToldFromItsPhaseChanges) {
+    const std::string text = "cq cq de mode test, the quick brown fox 0123456789 pse k\n";
+    struct Case {
+        bool qpsk, lsb;
+        double snr_db;  // in 2500 Hz
+    };
+    const Case cases[] = {{false, false, 25}, {true, false, 25}, {false, true, 25},
+                          {true, true, 25},   {false, false, 3}, {true, false, 3},
+                          {true, true, 3}};
+    for (const Case& c : cases) {
+        const std::vector<survey_line> lines =
+            survey_all(make_band({{1234.5, 0, 1, text}}, 18, c.snr_db, c.qpsk, c.lsb), -1, c.lsb);
+        const std::string what = std::string(c.qpsk ? "QPSK " : "BPSK ") +
+                                 (c.lsb ? "LSB " : "USB ") + std::to_string(c.snr_db) + " dB";
+        ASSERT_FALSE(lines.empty()) << what;
+        for (const survey_line& line : lines) EXPECT_EQ(line.qpsk, c.qpsk ? 1 : 0) << what;
+        const std::string heard = heard_at(lines, 1234.5);
+        EXPECT_LE(psk31_signal::edit_distance(text, heard) * 50, text.size()) << what << ": " << heard;
+    }
+}
+
+TEST_F(BandSurvey, NoiseThroughAReceiversFilterGivesNoLineAtAnyLevel) {
+    // Two minutes each, from a few least bits to a sound card driven into clipping,
+    // which spatters ripples over the filter's stopband.
+    for (double rms : {3.0, 30.0, 300.0, 3000.0, 8000.0, 12000.0}) {
+        std::vector<double> noise(120 * 8000, 0.0);
+        psk31_signal::add_noise(noise, 1.0, 17);
+        psk31_signal::band_pass(noise, 300, 2700);
+        const double scale = rms / std::sqrt(psk31_signal::mean_power(noise));
+        for (double& v : noise) v *= scale;
+        const std::vector<survey_line> lines = survey_all(psk31_signal::to_pcm(noise), -1);
+        std::printf("filtered noise %6.0f rms: %zu lines\n", rms, lines.size());
+        EXPECT_LE(lines.size(), 1u) << rms << " rms: " << (lines.empty() ? "" : lines[0].text);
+    }
+}
+
+TEST_F(BandSurvey, StationsInsideAFilteredPassbandAreFoundAndKeptThroughAFade) {
+    // Near both filter edges and in the middle, 20 and 30 dB over the passband's
+    // noise; then they fade out for 40 s and keep their receivers.
+    const double hz[] = {340, 600, 1500, 2400, 2650};
+    std::vector<station> stations;
+    for (double f : hz) {
+        const std::string call = "dl" + std::to_string(static_cast<int>(f)) + "x";
+        stations.push_back({f, f == 1500 ? 0.0 : -10.0, f / 1000, "cq cq de " + call + " " + call + " k\n"});
+    }
+    band_survey s;
+    survey_init(s, -1, 0, 15, 1);
+    feed_all(s, make_band(stations, 60, 30, false, false, true));
+    EXPECT_EQ(receiver_frequencies(s).size(), std::size(hz));
+    survey_finish(s);
+    for (const station& st : stations) EXPECT_EQ(heard_at(s.lines, st.hz), st.text) << st.hz << " Hz";
+    for (const survey_line& line : s.lines) {
+        bool near = false;
+        for (double f : hz) near = near || std::fabs(line.frequency - f) < 5.0;
+        EXPECT_TRUE(near) << line.frequency << " Hz: " << line.text;
+    }
+}
+
+TEST_F(BandSurvey, CopiesOfAStationGiveNoLine) {
+    // A clean strong station with copies of itself 40 dB down, far above the noise: its
+    // second and third harmonics from a bent amplifier, or a mirrored image from a sound
+    // card.
+    const std::string text = "cq cq de n0call n0call the quick brown fox pse k\n";
+    struct Case {
+        bool qpsk, harmonic;
+    };
+    for (const Case c : {Case{false, true}, Case{true, true}, Case{false, false}, Case{true, false}}) {
+        using namespace psk31_signal;
+        const auto bits = concat(concat(concat(idle_bits(32), text_bits(text)), idle_bits(32)),
+                                 std::vector<int>(32, 1));
+        signal_options o;
+        o.frequency = 700.0;
+        o.amplitude = 10000.0;
+        o.qpsk = c.qpsk;
+        o.lead_in = 8000;
+        std::vector<double> band = modulate(bits, o);
+        if (c.harmonic) {
+            const double a = o.amplitude;
+            for (double& v : band) v += 0.02 / a * v * v + 0.04 / (a * a) * v * v * v;
+        } else {
+            o.frequency = 3300.0;
+            o.amplitude = 100.0;
+            o.lsb = true;
+            const std::vector<double> image = modulate(bits, o);
+            for (size_t k = 0; k < band.size(); ++k) band[k] += image[k];
+        }
+        add_noise(band, 3.0, 29);
+        band_survey s;
+        survey_init(s, -1, 0, 15, 1);
+        feed_all(s, to_pcm(band));
+        survey_finish(s);
+        const std::string what = std::string(c.qpsk ? "QPSK " : "BPSK ") +
+                                 (c.harmonic ? "harmonic" : "image");
+        for (const survey_line& line : s.lines) {
+            EXPECT_NEAR(line.frequency, 700.0, 5.0) << what << ": " << line.text;
+        }
+        EXPECT_EQ(heard_at(s.lines, 700.0), text) << what;
+    }
 }

@@ -464,6 +464,7 @@ TEST_F(Tool, BadInputGivesOneLineAndFailure) {
         {"decode --all --dial 14m " + path("ok.wav"), "dial frequency '14m'"},
         {"decode --all --dial-lsb " + path("ok.wav"), "--dial-lsb goes with --dial"},
         {"decode --dial 14070000 " + path("ok.wav"), "go with --all"},
+        {"decode --all --qpsk --bpsk " + path("ok.wav"), "exclude each other"},
         {"decode", "no input file"},
         {"frobnicate", "unknown command"},
         {"encode -o " + path("no/such/dir.wav") + " x", "cannot write"},
@@ -509,8 +510,8 @@ TEST_F(Tool, DecodeAllPrintsEveryStationsLinesWithTimeAndFrequency) {
     write_wav(path("band.wav"), 8000, 1, to_pcm(band));
     const Result r = run("decode --all" + kTable + " " + path("band.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
-    // "mm:ss.t  ffff.f Hz  text", the 5 s late station's line after the other's.
-    const std::regex line(R"((\d\d):(\d\d\.\d)  ([ \d]{4}\.\d) Hz  (.*))");
+    // "mm:ss.t  ffff.f Hz  B  text", the 5 s late station's line after the other's.
+    const std::regex line(R"((\d\d):(\d\d\.\d)  ([ \d]{4}\.\d) Hz  B  (.*))");
     std::istringstream out(r.out);
     std::vector<std::string> texts;
     std::string text;
@@ -534,7 +535,7 @@ TEST_F(Tool, DecodeAllPrintsEveryStationsLinesWithTimeAndFrequency) {
     EXPECT_NEAR(seconds[1], 6.0, 0.5);
 
     // With the dial: the same lines, the audio frequency turned into the radio's.
-    const std::regex radio_format(R"((\d\d):(\d\d\.\d)  (\d+\.\d{3}) kHz  (.*))");
+    const std::regex radio_format(R"((\d\d):(\d\d\.\d)  (\d+\.\d{3}) kHz  ([BQ])  (.*))");
     for (const bool lsb : {false, true}) {
         const Result radio = run("decode --all --dial 14070000" + std::string(lsb ? " --dial-lsb" : "") +
                                  kTable + " " + path("band.wav"));
@@ -549,7 +550,8 @@ TEST_F(Tool, DecodeAllPrintsEveryStationsLinesWithTimeAndFrequency) {
             std::smatch k;
             ASSERT_TRUE(std::regex_match(audio_line, m, line));
             ASSERT_TRUE(std::regex_match(radio_line, k, radio_format)) << radio_line;
-            EXPECT_EQ(k[1].str() + k[2].str() + k[4].str(), m[1].str() + m[2].str() + m[4].str());
+            EXPECT_EQ(k[1].str() + k[2].str() + k[4].str() + k[5].str(),
+                      m[1].str() + m[2].str() + "B" + m[4].str());
             // The audio line rounds to 0.1 Hz, the radio line to 1 Hz.
             const double audio_hz = std::stod(m[3]);
             EXPECT_NEAR(std::stod(k[3]) * 1000, 14070000 + (lsb ? -audio_hz : audio_hz), 0.56)
@@ -600,5 +602,67 @@ TEST_F(Tool, ControlSequencesFromTheAirStayInAFileAndOutOfAllLines) {
     const Result all = run("decode --all" + kTable + " " + path("hostile.wav"));
     ASSERT_EQ(all.status, 0) << all.err;
     ASSERT_GT(all.out.size(), 20u) << all.out;
-    EXPECT_EQ(all.out.substr(20), "CQ  de N0CALL [2J ]0;pwned caf\xe9 1m k\n") << all.out;
+    EXPECT_EQ(all.out.substr(20), "B  CQ  de N0CALL [2J ]0;pwned caf\xe9 1m k\n") << all.out;
+}
+
+TEST_F(Tool, DecodeAllReadsAMixedBandEachStationInItsOwnMode) {
+    // 8 BPSK and 2 QPSK stations 60 to 500 Hz apart over 25 dB, one drifting 3 Hz in
+    // 40 s, in noise through a receiver's 300-2700 Hz filter. Each ends its
+    // transmission as transmitters do: idle, then a steady carrier.
+    using namespace psk31_signal;
+    const double hz[] = {400, 460, 700, 1000, 1060, 1400, 1700, 2000, 2300, 2600};
+    const double level[] = {0, -25, -8, -15, -3, -20, -12, -5, -25, -10};
+    const auto qpsk = [](size_t i) { return i == 3 || i == 6; };
+    std::vector<std::string> sent;
+    std::vector<double> band(60 * kSampleRate, 0.0);
+    double full_power = 0.0;
+    for (size_t i = 0; i < std::size(hz); ++i) {
+        const std::string n = std::to_string(i);
+        sent.push_back("cq cq de st" + n + "xyz st" + n + "xyz pse k\nst" + n + " de op" + n +
+                       " ur rst 579 579, name op" + n + " op" + n + ", qth town" + n + " town" +
+                       n + ", rig " + n + "0 watts, hw?\nst" + n + " de op" + n + " tnx qso 73 sk\n");
+        signal_options o;
+        o.frequency = hz[i];
+        o.amplitude = 6000.0 * std::pow(10.0, level[i] / 20);
+        o.qpsk = qpsk(i);
+        o.start_phase = static_cast<double>(i);
+        o.lead_in = static_cast<int>(i * 0.8 * kSampleRate);
+        o.drift = i == 7 ? 3.0 / 40 : 0.0;
+        const std::vector<double> wave = modulate(
+            concat(concat(concat(idle_bits(32), text_bits(sent[i])), idle_bits(32)),
+                   std::vector<int>(32, 1)),
+            o);
+        ASSERT_LE(wave.size(), band.size()) << hz[i];
+        for (size_t k = 0; k < wave.size(); ++k) band[k] += wave[k];
+        if (i == 0) full_power = mean_power(wave, static_cast<size_t>(o.lead_in));
+    }
+    std::vector<double> noise(band.size(), 0.0);
+    add_noise(noise, noise_sd_for_snr(full_power, 25), 7);
+    band_pass(noise, 300, 2700);
+    for (size_t k = 0; k < band.size(); ++k) band[k] += noise[k];
+    write_wav(path("band.wav"), 8000, 1, to_pcm(band));
+
+    const Result r = run("decode --all" + kTable + " " + path("band.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::regex line(R"(\d\d:\d\d\.\d  ([ \d]{4}\.\d) Hz  ([BQ])  (.*))");
+    std::vector<std::string> heard(sent.size());
+    std::istringstream out(r.out);
+    for (std::string text; std::getline(out, text);) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(text, m, line)) << text;
+        const double f = std::stod(m[1]);
+        const size_t i = static_cast<size_t>(
+            std::min_element(std::begin(hz), std::end(hz),
+                             [f](double a, double b) { return std::fabs(a - f) < std::fabs(b - f); }) -
+            std::begin(hz));
+        EXPECT_LT(std::fabs(hz[i] - f), 5.0) << text;
+        EXPECT_EQ(m[2], qpsk(i) ? "Q" : "B") << text;
+        heard[i] += m[3].str() + "\n";
+    }
+    for (size_t i = 0; i < sent.size(); ++i) {
+        const size_t errors = edit_distance(sent[i], heard[i]);
+        std::printf("%6.1f Hz %s %5.1f dB: CER %.1f%%\n", hz[i], qpsk(i) ? "QPSK" : "BPSK",
+                    level[i], 100.0 * errors / sent[i].size());
+        EXPECT_LE(errors * 50, sent[i].size()) << hz[i] << " Hz: " << heard[i];
+    }
 }
