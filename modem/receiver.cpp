@@ -1,5 +1,6 @@
 #include "modem/receiver.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <new>
@@ -16,6 +17,8 @@ constexpr int kDecimation = 16;           // 8000 -> 500 samples per second
 constexpr int32_t kSymbolPeriod = 1 << 24;
 constexpr int32_t kSymbolSixteenth = 1 << 20;
 constexpr int32_t kClockPull = 500;       // divisor of the early/late power difference
+// Two slots of log power (2^20 per factor of two) about 20 dB, i.e. 6.6 doublings, each.
+constexpr int64_t kTransitionMargin = int64_t{2 * 66} * kSymbolSixteenth / 10;
 constexpr double kAfcGain = 0.0005;       // Hz per 1/256 turn of drift per symbol
 
 // Channel filter at 500 samples per second, first half; the second half mirrors it.
@@ -67,6 +70,17 @@ int32_t log2_fixed(uint32_t v) {
     const uint32_t below = v & ~(1u << q);
     const uint32_t fraction = q >= 20 ? below >> (q - 20) : below << (20 - q);
     return static_cast<int32_t>((static_cast<uint32_t>(q) << 20) + fraction);
+}
+
+// True when the envelope around the decision lies far below the envelope half a
+// symbol away: the clock sits on the transitions, not between them. On a clean
+// signal early and late can balance exactly there, and only noise would move the
+// clock off. The margin (20 dB a slot on average) is far beyond what noise makes of
+// a locked signal's envelope.
+bool on_transition(const std::array<int32_t, 16>& history) {
+    const int64_t edge = int64_t{history[15]} + history[0];
+    const int64_t middle = int64_t{history[7]} + history[8];
+    return middle - edge > kTransitionMargin;
 }
 
 int hard_decision(int32_t change, int32_t qpsk, int32_t lsb) {
@@ -174,6 +188,14 @@ int decimated_step(psk31_receiver& r, const receiver_tables& t) {
         return NO_CHAR;
     }
     r.symbol_clock &= kSymbolPeriod - 1;
+    if (on_transition(r.power_history)) {
+        // The decision would fall on a phase transition, where the phase means
+        // nothing: skip it and decide half a symbol later, on the peak. The history
+        // turns with the clock so that each slot keeps its place in the symbol.
+        std::rotate(r.power_history.begin(), r.power_history.begin() + 8, r.power_history.end());
+        r.symbol_clock += kSymbolPeriod / 2;
+        return NO_CHAR;
+    }
     return receive_symbol(r, s, c);
 }
 
@@ -240,7 +262,20 @@ int receive_symbol(psk31_receiver& receiver, float s, float c) {
 
     const int decision = hard_decision(change, r.qpsk, r.lsb);
     // Decoding first: QPSK carrier detect reads the decoder's newest step.
-    const int character = decode_symbol(r.decoder, decision, s, c);
+    int character;
+    if (r.qpsk != 0) {
+        // The trellis hands out the bit of a symbol viterbi_delay back. A bit from
+        // before carrier detect came on belongs to the jump from noise or silence into
+        // the signal and reached the screen as a stray character once detect was on:
+        // such bits go to the framer as idle. Without a squelch carrier detect is set
+        // from outside, and every bit counts.
+        const int reversal = viterbi_step(r.decoder, s, c);
+        const bool heard = r.squelch <= 0 || ((r.carrier_history >> (viterbi_delay - 1)) & 1) != 0;
+        character = varicode_receive_bit(r.decoder.framer, heard && reversal == 0 ? 1 : 0);
+    } else {
+        character = decode_symbol(r.decoder, decision, s, c);
+    }
     carrier_detect(r, change & 0xFF, decision);
+    r.carrier_history = (r.carrier_history << 1) | (r.dcd != 0 ? 1u : 0u);
     return character;
 }

@@ -23,6 +23,7 @@ struct psk31_receiver {
     uint64_t dcd_register = 0;    // last 32 hard decisions, two bits each, newest lowest
     std::array<float, 2> dcd_vector{};  // smoothed unit vector of the multiplied change
     float dcd_spread = 0.0f;      // smoothed Viterbi metric spread (QPSK carrier detect)
+    uint32_t carrier_history = 0; // carrier detect after each of the last 32 symbols, newest lowest
     std::array<float, 64> mix_sin{};    // input x sine, 8000/s
     std::array<float, 64> mix_cos{};    // input x cosine, 8000/s
     std::array<float, 64> filt_sin{};   // first-stage output, 500/s
