@@ -2,7 +2,9 @@
 // offset from the receive frequency, and the power at the channel filter's output
 // against that of the same tone at the receive frequency. Prints the rejection in dB
 // at a few offsets and the least rejection from 150 Hz out, for a full-scale tone
-// rounded to 16 bits as a sound card hands it over.
+// rounded to 16 bits as a sound card hands it over. The tones lie 0.37 Hz off round
+// offsets: a tone at a whole fraction of the sample rate repeats its rounding error
+// and so puts rounding products exactly onto other round frequencies.
 //
 // Usage: measure_selectivity [RECEIVE_HZ] (default 1000)
 #include <algorithm>
@@ -51,12 +53,12 @@ int main(int argc, char** argv) {
     std::printf("| offset Hz | rejection dB |\n|---|---|\n");
     for (double offset : {-2500.0, -1000.0, -500.0, -250.0, -150.0, -50.0, -20.0, 0.0, 20.0, 50.0,
                           150.0, 250.0, 500.0, 750.0, 1000.0, 1500.0, 2000.0, 2500.0}) {
-        const double hz = receive_hz + offset;
+        const double hz = receive_hz + offset + (offset != 0 ? 0.37 : 0);
         if (hz <= 0 || hz >= 4000) continue;
         std::printf("| %+.0f | %.1f |\n", offset, rejection(hz));
     }
     double least = 1e9, at = 0;
-    for (double hz = 5; hz < 4000; hz += 2.5) {
+    for (double hz = 5.37; hz < 4000; hz += 2.5) {
         if (std::fabs(hz - receive_hz) < 150) continue;
         const double r = rejection(hz);
         if (r < least) least = r, at = hz;
