@@ -12,8 +12,8 @@
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr int kRingMask = 63;             // the first-stage output rings hold 64 entries
-constexpr int kMixMask = 127;             // the mixer rings 128
+constexpr int kRingMask = 63;  // the first-stage output rings hold 64 entries
+constexpr int kMixMask = 127;  // the mixer rings 128
 constexpr int kDecimatorTaps = 2 * static_cast<int>(decimator_half_taps.size());
 constexpr int kDecimation = 16;           // 8000 -> 500 samples per second
 constexpr int32_t kSymbolPeriod = 1 << 24;
@@ -29,7 +29,7 @@ constexpr float kChannelFloor = 0.0625f * 1.5e-12f;
 // in white noise the channel holds 0.0012 of it. Symbols 60 dB below a tone's share
 // are taken as silence: 40 dB below what noise alone would give.
 constexpr float kDynamicRange = 0.125f * 1e-6f;
-constexpr uint32_t kPullInMask = 0x3F;   // a symbol and five before it
+constexpr uint32_t kPullInMask = 0x3F;    // a symbol and five before it
 constexpr float kInputSmoothing = 0.02f;  // per decimated step: about 0.1 s
 
 // Filter taps and the oscillator's sine and cosine for each of its 65536 phases. The
