@@ -1,5 +1,6 @@
 #include "modem/receiver.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <new>
@@ -11,35 +12,39 @@
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr int kRingMask = 63;             // all rings hold 64 entries
+constexpr int kRingMask = 63;  // the first-stage output rings hold 64 entries
+constexpr int kMixMask = 127;  // the mixer rings 128
+constexpr int kDecimatorTaps = 2 * static_cast<int>(decimator_half_taps.size());
 constexpr int kDecimation = 16;           // 8000 -> 500 samples per second
 constexpr int32_t kSymbolPeriod = 1 << 24;
 constexpr int32_t kSymbolSixteenth = 1 << 20;
 constexpr int32_t kClockPull = 500;       // divisor of the early/late power difference
+// Two slots of log power (2^20 per factor of two) about 20 dB, i.e. 6.6 doublings, each.
+constexpr int64_t kTransitionMargin = int64_t{2 * 66} * kSymbolSixteenth / 10;
 constexpr double kAfcGain = 0.0005;       // Hz per 1/256 turn of drift per symbol
-
-// Channel filter at 500 samples per second, first half; the second half mirrors it.
-constexpr std::array<float, 32> kChannelHalf = {
-    -0.00044789f, -0.00063167f, -0.00100256f, -0.00156531f, -0.00232266f, -0.00327063f,
-    -0.00439342f, -0.00565850f, -0.00701253f, -0.00837907f, -0.00965823f, -0.01072878f,
-    -0.01145278f, -0.01168246f, -0.01126911f, -0.01007335f, -0.00797606f, -0.00488924f,
-    -0.00076591f, 0.00439171f,  0.01052660f,  0.01752432f,  0.02521404f,  0.03337329f,
-    0.04173643f,  0.05000649f,  0.05786981f,  0.06501264f,  0.07113857f,  0.07598566f,
-    0.07934199f,  0.08105860f};
+// Channel power of the rounding noise of 16-bit samples (uniform, 1/12 of a step
+// squared): 118 dB below the 0.0625 of a full-scale tone at the receive frequency.
+constexpr float kChannelFloor = 0.0625f * 1.5e-12f;
+// A tone at the receive frequency puts 0.125 of the input's power into the channel;
+// in white noise the channel holds 0.0012 of it. Symbols 60 dB below a tone's share
+// are taken as silence: 40 dB below what noise alone would give.
+constexpr float kDynamicRange = 0.125f * 1e-6f;
+constexpr uint32_t kPullInMask = 0x3F;    // a symbol and five before it
+constexpr float kInputSmoothing = 0.02f;  // per decimated step: about 0.1 s
 
 // Filter taps and the oscillator's sine and cosine for each of its 65536 phases. The
 // table holds exactly what sinf/cosf give for the angle of each phase, so a lookup
 // costs one cache line instead of two function calls and changes no bit.
 struct receiver_tables {
-    std::array<float, 64> decimator;  // periodic Hann, sums to 0.5
+    std::array<float, kDecimatorTaps> decimator;
     std::array<float, 64> channel;
     std::array<std::array<float, 2>, 65536> oscillator;  // {sin, cos}
 
     receiver_tables() {
-        for (int k = 0; k < 64; ++k) {
-            decimator[k] = static_cast<float>((1.0 - std::cos(2.0 * kPi * k / 64)) / 128);
-            channel[k] = k < 32 ? kChannelHalf[k] : kChannelHalf[63 - k];
+        for (int k = 0; k < kDecimatorTaps; ++k) {
+            decimator[k] = decimator_half_taps[k < kDecimatorTaps / 2 ? k : kDecimatorTaps - 1 - k];
         }
+        for (int k = 0; k < 64; ++k) channel[k] = channel_half_taps[k < 32 ? k : 63 - k];
         for (int32_t p = 0; p < 65536; ++p) {
             const float theta = phase_angle(p);
             oscillator[p] = {std::sin(theta), std::cos(theta)};
@@ -67,6 +72,17 @@ int32_t log2_fixed(uint32_t v) {
     const uint32_t below = v & ~(1u << q);
     const uint32_t fraction = q >= 20 ? below >> (q - 20) : below << (20 - q);
     return static_cast<int32_t>((static_cast<uint32_t>(q) << 20) + fraction);
+}
+
+// True when the envelope around the decision lies far below the envelope half a
+// symbol away: the clock sits on the transitions, not between them. On a clean
+// signal early and late can balance exactly there, and only noise would move the
+// clock off. The margin (20 dB a slot on average) is far beyond what noise makes of
+// a locked signal's envelope.
+bool on_transition(const std::array<int32_t, 16>& history) {
+    const int64_t edge = int64_t{history[15]} + history[0];
+    const int64_t middle = int64_t{history[7]} + history[8];
+    return middle - edge > kTransitionMargin;
 }
 
 int hard_decision(int32_t change, int32_t qpsk, int32_t lsb) {
@@ -188,22 +204,26 @@ void carrier_detect(psk31_receiver& r, int32_t change_byte, int decision, float 
 
 // 500 times a second: both filter stages, strength and the symbol clock.
 int decimated_step(psk31_receiver& r, const receiver_tables& t) {
-    // The newest first-stage output meets the last channel tap, so the other 63
-    // channel terms are summed alongside the first stage, in the same order.
+    // The first stage over the newest kDecimatorTaps mixer outputs, oldest first. The
+    // newest first-stage output meets the last channel tap, so the other 63 channel
+    // terms are summed alongside, in the same order.
+    static_assert(kDecimatorTaps >= 63);
     float a = 0.0f, b = 0.0f, s = 0.0f, c = 0.0f;
-    const int in = r.in_index;
+    const int oldest_mix = r.in_index - kDecimatorTaps;
     const int oldest_filt = (r.filt_index + 1) & kRingMask;
     for (int k = 0; k < 63; ++k) {
-        const int i = (in + k) & kRingMask;
+        const int i = (oldest_mix + k) & kMixMask;
         const int f = (oldest_filt + k) & kRingMask;
         a += t.decimator[k] * r.mix_sin[i];
         b += t.decimator[k] * r.mix_cos[i];
         s += t.channel[k] * r.filt_sin[f];
         c += t.channel[k] * r.filt_cos[f];
     }
-    const int last = (in + 63) & kRingMask;
-    a += t.decimator[63] * r.mix_sin[last];
-    b += t.decimator[63] * r.mix_cos[last];
+    for (int k = 63; k < kDecimatorTaps; ++k) {
+        const int i = (oldest_mix + k) & kMixMask;
+        a += t.decimator[k] * r.mix_sin[i];
+        b += t.decimator[k] * r.mix_cos[i];
+    }
     r.filt_sin[r.filt_index] = a;
     r.filt_cos[r.filt_index] = b;
     r.filt_index = oldest_filt;
@@ -212,6 +232,8 @@ int decimated_step(psk31_receiver& r, const receiver_tables& t) {
     c += t.channel[63] * b;
 
     const float p = s * s + c * c;
+    r.input_power += kInputSmoothing * (r.input_energy / kDecimation - r.input_power);
+    r.input_energy = 0.0f;
     int32_t strength = 0;
     if (p > 0) {
         strength = static_cast<int32_t>(10.0 * std::log10(65536.0 * p));
@@ -238,6 +260,21 @@ int decimated_step(psk31_receiver& r, const receiver_tables& t) {
         return NO_CHAR;
     }
     r.symbol_clock &= kSymbolPeriod - 1;
+    if (p < kChannelFloor || p < kDynamicRange * r.input_power) {
+        // Far below the rest of the band, or below the rounding noise of 16-bit audio,
+        // nothing is a signal of its own: noise-free audio (a software recording, a
+        // sound-server loopback) lets the faint splatter and filter leak of a strong
+        // station elsewhere decode. Any real recording has noise above this.
+        s = c = 0.0f;
+    }
+    if (on_transition(r.power_history)) {
+        // The decision would fall on a phase transition, where the phase means
+        // nothing: skip it and decide half a symbol later, on the peak. The history
+        // turns with the clock so that each slot keeps its place in the symbol.
+        std::rotate(r.power_history.begin(), r.power_history.begin() + 8, r.power_history.end());
+        r.symbol_clock += kSymbolPeriod / 2;
+        return NO_CHAR;
+    }
     return receive_symbol(r, s, c);
 }
 
@@ -275,11 +312,12 @@ int receive_sample(psk31_receiver& receiver, int16_t sample) {
     if (r.spectrum != nullptr) r.spectrum->put_sample(sample);
 
     const float x = static_cast<float>(sample * (1.0 / 32767));
+    r.input_energy += x * x;
     r.nco_phase = advance_phase(r.nco_phase, r.step);
     const std::array<float, 2>& oscillator = t.oscillator[r.nco_phase];
     r.mix_sin[r.in_index] = oscillator[0] * x;
     r.mix_cos[r.in_index] = oscillator[1] * x;
-    r.in_index = (r.in_index + 1) & kRingMask;
+    r.in_index = (r.in_index + 1) & kMixMask;
 
     const bool decimate = (r.sample_count & (kDecimation - 1)) == 0;
     r.sample_count = (r.sample_count + 1) & 255;
@@ -305,7 +343,20 @@ int receive_symbol(psk31_receiver& receiver, float s, float c) {
 
     const int decision = hard_decision(change, r.qpsk, r.lsb);
     // Decoding first: QPSK carrier detect reads the decoder's newest step.
-    const int character = decode_symbol(r.decoder, decision, s, c);
+    int character;
+    if (r.qpsk != 0) {
+        // The trellis hands out the bit of a symbol viterbi_delay back. Silence and
+        // the first symbols after it, while the clock pulls in, hold no bit but the
+        // jump into the signal, which reached the screen as a stray first character
+        // once carrier detect had come on: such bits go to the framer as idle (every
+        // transmission starts with idle anyway).
+        const int reversal = viterbi_step(r.decoder, s, c);
+        const bool heard = ((r.silent_history >> (viterbi_delay - 1)) & kPullInMask) == 0;
+        character = varicode_receive_bit(r.decoder.framer, heard && reversal == 0 ? 1 : 0);
+    } else {
+        character = decode_symbol(r.decoder, decision, s, c);
+    }
     carrier_detect(r, change & 0xFF, decision, s * s + c * c);
+    r.silent_history = (r.silent_history << 1) | (s == 0.0f && c == 0.0f ? 1u : 0u);
     return character;
 }

@@ -13,7 +13,7 @@ constexpr double kPi = std::numbers::pi;
 constexpr std::array<int32_t, 4> kUsbShift = {0, 192, 128, 64};
 constexpr std::array<int32_t, 4> kLsbShift = {0, 64, 128, 192};
 
-constexpr int kDecisionDepth = 20;  // symbols between a trellis step and its decision
+constexpr int kDecisionDepth = viterbi_delay;
 constexpr float kNoMetric = 1000000.0f;
 
 // The phase of (x, y) in 1/256 turn, -128..127. The float rounding of the angle and

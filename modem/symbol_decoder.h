@@ -13,6 +13,9 @@ inline constexpr std::array<int, 32> qpsk_code_table = {
     0, 3, 1, 2, 1, 2, 0, 3, 2, 1, 3, 0, 3, 0, 2, 1,
     3, 0, 2, 1, 2, 1, 3, 0, 1, 2, 0, 3, 0, 3, 1, 2};
 
+// Symbols between a trellis step and the decision it returns.
+inline constexpr int viterbi_delay = 20;
+
 struct viterbi_survivor {
     float metric;    // accumulated distance, best candidate of the last step at 0
     int32_t phase;   // measured phase of the last symbol, 1/256 turn

@@ -208,6 +208,42 @@ TEST_F(Tool, TuneIsASteadyCarrier) {
     EXPECT_EQ(dec.out, "");
 }
 
+// A new user's first try: one clean full-scale station; receivers 150 to 2500 Hz away
+// print at most 2 characters with the squelch, and without it nothing nearer the
+// station's text than noise decodes to. A station 30 dB weaker 150 Hz away comes through.
+TEST_F(Tool, ReceiversAwayFromAStrongStationPrintOnlyTheirOwn) {
+    const std::string text =
+        "CQ CQ de K1ABC pse k. The quick brown fox jumps over the lazy dog 0123456789";
+    const std::string weak = "de G4XYZ the weak one answers 599 73";
+    std::vector<double> noise(8000 * 20, 0.0);
+    psk31_signal::add_noise(noise, 3000.0, 7);
+    write_wav(path("noise.wav"), 8000, 1, psk31_signal::to_pcm(noise));
+    for (const std::string mode : {" --freq ", " --qpsk --freq "}) {
+        const auto errors = [&](const std::string& out) {
+            return psk31_signal::edit_distance(text, out);
+        };
+        const size_t noise_errors =
+            errors(run("decode --squelch -1" + kTable + mode + "1000 " + path("noise.wav")).out);
+        run("encode" + kTable + mode + "1000 -o " + path("s.wav") + " '" + text + "'");
+        run("encode" + kTable + mode + "1150 -o " + path("w.wav") + " '" + weak + "'");
+        for (const std::string hz : {"500 ", "750 ", "850 ", "1150 ", "1250 ", "1500 ", "1750 ",
+                                     "2000 ", "2500 ", "3500 "}) {
+            EXPECT_LE(run("decode" + kTable + mode + hz + path("s.wav")).out.size(), 2u)
+                << mode << hz;
+            EXPECT_GE(errors(run("decode --squelch -1" + kTable + mode + hz + path("s.wav")).out),
+                      noise_errors)
+                << mode << hz;
+        }
+        std::vector<int16_t> mix = wav_samples(read_file(path("s.wav")));
+        const std::vector<int16_t> second = wav_samples(read_file(path("w.wav")));
+        for (size_t n = 0; n < std::min(mix.size(), second.size()); ++n)
+            mix[n] = static_cast<int16_t>(std::lround(mix[n] + second[n] * 0.031623));
+        write_wav(path("mix.wav"), 8000, 2, mix);
+        const std::string out = run("decode" + kTable + mode + "1150 " + path("mix.wav")).out;
+        EXPECT_TRUE(out == weak || out == weak + "~") << mode << ": " << out;
+    }
+}
+
 TEST_F(Tool, ReadsMonoStereoAndOtherRates) {
     const std::string text = "mono and resampled\n";
     const std::vector<int16_t> mono = transmitted(text);
