@@ -124,6 +124,7 @@ start_pipewire() {
     done
 
     export PULSE_SERVER="unix:$dir/runtime/pulse/native"
+    export PIPEWIRE_RUNTIME_DIR="$dir/runtime"  # for pw-top, wpctl and the like
     unset PULSE_RUNTIME_PATH PULSE_COOKIE
     until pactl info >/dev/null 2>&1; do
         [ $SECONDS -lt $end ] ||
@@ -132,14 +133,15 @@ start_pipewire() {
     done
     pactl load-module module-null-sink sink_name=vorda_null rate=8000 channels=2 >/dev/null ||
         fail "cannot make the null sink"
-    pactl set-default-sink vorda_null >/dev/null || fail "cannot set the default sink"
-    pactl set-default-source vorda_null.monitor >/dev/null || fail "cannot set the default source"
-    # The session manager links new streams to the defaults; it has taken them up
-    # once the server reports them.
-    until [ "$(pactl get-default-sink 2>/dev/null)" = vorda_null ] &&
+    # The sink appears a moment after the module is loaded (until then it cannot be
+    # made the default), and the session manager, which links new streams to the
+    # defaults, has taken them up once the server reports them.
+    until pactl set-default-sink vorda_null 2>/dev/null &&
+        pactl set-default-source vorda_null.monitor 2>/dev/null &&
+        [ "$(pactl get-default-sink 2>/dev/null)" = vorda_null ] &&
         [ "$(pactl get-default-source 2>/dev/null)" = vorda_null.monitor ]; do
-        [ $SECONDS -lt $end ] ||
-            fail "wireplumber did not take up the null sink: $(tail -n 5 "$dir/wireplumber.log")"
+        [ $SECONDS -lt $end ] || fail "the null sink did not become the default: $(pactl info 2>&1 |
+            grep Default) $(tail -n 5 "$dir/wireplumber.log")"
         sleep 0.1
     done
 }
