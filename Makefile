@@ -10,19 +10,23 @@ PREFIX     ?= /usr/local
 DEB_PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
                libmotif-dev libxpm-dev libxt-dev libx11-dev libpulse-dev \
                libsndfile1-dev libsamplerate0-dev libfftw3-dev libhamlib-dev libhamlib-utils \
-               xvfb xauth x11-utils xdotool xsel pulseaudio pulseaudio-utils \
+               xvfb xauth x11-utils xdotool xsel pulseaudio-utils \
                fonts-dejavu-core dpkg-dev groff-base desktop-file-utils imagemagick sox
+# The sound servers the tests start privately, each in turn. Installed for the tests
+# only: each package enables its user service for every login, and the two take the
+# same socket, so on a desktop one could displace the server the operator runs.
+DEB_TEST_PACKAGES = pulseaudio pipewire pipewire-pulse wireplumber dbus-daemon
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test unit-test shuffle-test asan-test tsan-test bench sensitivity run install uninstall \
+.PHONY: all deps test-deps build test unit-test shuffle-test asan-test tsan-test bench sensitivity run install uninstall \
         package package-test package-install-test clean
 
 all: build
 
-deps:
+deps test-deps:
 	@missing=""; \
-	for p in $(DEB_PACKAGES); do \
+	for p in $(DEB_PACKAGES) $(if $(filter test-deps,$@),$(DEB_TEST_PACKAGES)); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -40,7 +44,7 @@ build: $(BUILD)/CMakeCache.txt
 # Every test, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
 # then the server's tests (where the two threads meet) under ThreadSanitizer, and last
 # the Debian package, checked and run from a temporary root: the system is left as it was.
-test: deps
+test: test-deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORDA_WERROR=ON $(CMAKE_ARGS)
 	$(MAKE) build
 	$(MAKE) unit-test
@@ -50,7 +54,9 @@ test: deps
 	$(MAKE) package-test
 
 # Every test runs once: a test that fails now and then is a fault to find.
-# Tests that need an X server or the sound server start private ones each.
+# Tests that need an X server or the sound server start private ones each. Those
+# that play or record audio run twice, on PulseAudio and, labelled pipewire, on
+# PipeWire's PulseAudio server (see tests/with-services.sh).
 unit-test:
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
@@ -127,7 +133,9 @@ sensitivity: deps
 	$(BUILD)/bench/measure_carrier_detect --seeds 5
 
 # Builds, then starts the copy staged in $(BUILD)/stage (program, code table,
-# example QSO files and the resource file) on $DISPLAY with the user's sound server.
+# example QSO files and the resource file) on $DISPLAY with the user's sound server:
+# PulseAudio, or PipeWire's PulseAudio server; a PulseAudio daemon is started only
+# when neither answers and PulseAudio is installed.
 run: deps
 	$(MAKE) build
 	@if [ -z "$$DISPLAY" ] || ! xdpyinfo >/dev/null 2>&1; then \
@@ -135,10 +143,15 @@ run: deps
 	  exit 1; \
 	fi; \
 	if ! pactl info >/dev/null 2>&1; then \
-	  echo "make run: no PulseAudio server answers; starting one"; \
+	  command -v pulseaudio >/dev/null || { \
+	    echo "make run: no sound server answers (pactl info) and none is installed; installing PulseAudio"; \
+	    $(SUDO) apt-get update && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends pulseaudio || exit 1; }; \
+	  echo "make run: no PulseAudio or PipeWire server answers; starting PulseAudio"; \
 	  pulseaudio --start --exit-idle-time=-1 >/dev/null 2>&1; \
 	  pactl info >/dev/null 2>&1 || { echo "make run: PulseAudio did not start"; exit 1; }; \
 	fi; \
+	echo "make run: sound server: $$(pactl info | sed -n 's/^Server Name: //p')"; \
 	XFILESEARCHPATH="$(CURDIR)/$(BUILD)/stage/app-defaults/%N" exec $(BUILD)/stage/bin/vorda
 
 # Installs under $(PREFIX) (data in $(PREFIX)/share/vorda). The resource file goes
@@ -167,12 +180,12 @@ package: deps
 
 # Checks the package's contents, dependencies and scripts, and runs it unpacked in a
 # temporary root under Xvfb with a PulseAudio daemon.
-package-test: package
+package-test: package test-deps
 	tests/with-services.sh tests/package/package_test.sh unpacked $(PKG_BUILD)/vorda_*.deb
 
 # The same, then installs it into this machine with apt-get, runs it, removes and
 # purges it (needs root or sudo; meant for a throwaway machine such as CI's).
-package-install-test: package
+package-install-test: package test-deps
 	tests/with-services.sh tests/package/package_test.sh installed $(PKG_BUILD)/vorda_*.deb
 
 clean:

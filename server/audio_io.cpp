@@ -57,9 +57,17 @@ int pulse_drain(void* stream, int* error) {
     return pa_simple_drain(static_cast<pa_simple*>(stream), error);
 }
 
+// PipeWire's PulseAudio server plays a stream that ran empty, once it gets data
+// again, from within its current cycle: with a long cycle (a quantum forced to
+// 128 ms) a transmission lost its first 110 ms. A flush makes it wait for the
+// buffer to fill again and start whole; PulseAudio does that after a drain anyway.
+int pulse_restart(void* stream, int* error) {
+    return pa_simple_flush(static_cast<pa_simple*>(stream), error);
+}
+
 const char* pulse_error_text(int error) { return pa_strerror(error); }
 
 }  // namespace
 
-const audio_io pulse_audio_io = {pulse_open, pulse_read, pulse_write, pulse_drain,
-                                 pulse_error_text};
+const audio_io pulse_audio_io = {pulse_open,    pulse_read,      pulse_write,
+                                 pulse_drain,   pulse_restart,   pulse_error_text};

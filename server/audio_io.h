@@ -16,6 +16,10 @@ struct audio_io {
     int (*write)(void* stream, const void* data, size_t bytes, int* error);
     // Waits until everything written for playback has been played.
     int (*drain)(void* stream, int* error);
+    // Readies a playback stream, idle since its last drain, for a new signal: it is
+    // played from its first sample once enough is written, not from wherever the
+    // sound server's cycle has got to.
+    int (*restart)(void* stream, int* error);
     const char* (*error_text)(int error);
 };
 

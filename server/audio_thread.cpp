@@ -121,6 +121,10 @@ bool transmit_phase(server_state& s) {
         s.transmitter.put_command(TX_BEGIN);
         s.transmit_request.store(0, std::memory_order_relaxed);
     }
+    int error = 0;
+    if (s.audio->restart(s.playback, &error) < 0) {
+        std::fprintf(stderr, "transmit_phase pa_simple_flush error %s\n", s.audio->error_text(error));
+    }
     change_over(s, true);
 
     for (;;) {
@@ -146,7 +150,6 @@ bool transmit_phase(server_state& s) {
         std::lock_guard<std::mutex> hold(s.transmitter_lock);
         if (s.transmitter.processor() == TX_ERROR) std::fputs("TX_ERROR\n", stderr);
     }
-    int error = 0;
     if (s.audio->drain(s.playback, &error) < 0) {
         std::fprintf(stderr, "transmit_phase pa_simple_drain error %s\n", s.audio->error_text(error));
     }

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Runs a command with the services the integration tests need: a private PulseAudio
-# daemon whose default sink is a null sink (its monitor is the default source) and an
-# X server (Xvfb) on a free display. Both are stopped by PID when the command ends,
-# whatever its outcome; the command's exit status is returned.
+# Runs a command with the services the integration tests need: a private sound server
+# whose default sink is a null sink named vorda_null (its monitor is the default
+# source) and an X server (Xvfb) on a free display. All are stopped by PID when the
+# command ends, whatever its outcome; the command's exit status is returned.
 #
-# Works as root on a machine without a session bus: the daemon gets its own runtime
-# and state directories, loads only the modules named here and never exits idle.
+# VORDA_SOUND_SERVER chooses the sound server: pulseaudio (the default), or pipewire:
+# PipeWire with its session manager and its PulseAudio server, which most desktops
+# run now. The command reaches either through $PULSE_SERVER.
+#
+# Works as root on a machine without a session bus: the servers get their own runtime
+# and state directories (PipeWire a session bus of its own too) and never exit idle.
 # The command gets a fresh HOME of its own too. Each test that needs the services
 # runs under its own copy of this script, so parallel tests never meet.
 set -uo pipefail
@@ -14,9 +18,13 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vorda-services.XXXXXX") || exit 1
 chmod 700 "$work"
 pulse_pid=""
 xvfb_pid=""
+pipewire_pids=""  # pipewire-pulse, wireplumber, pipewire, dbus-daemon: stopped in that order
 
 stop_services() {
     if [ -n "$pulse_pid" ]; then kill "$pulse_pid" 2>/dev/null; fi
+    # Our children, quick to end; each before the one it talks to.
+    local pid
+    for pid in $pipewire_pids; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; fi
     # Xvfb is our child: waited for (it ends at once).
     if [ -n "$xvfb_pid" ]; then wait "$xvfb_pid" 2>/dev/null; fi
@@ -42,7 +50,7 @@ fail() {
 }
 
 start_pulseaudio() {
-    command -v pulseaudio >/dev/null || fail "pulseaudio is not installed (make deps)"
+    command -v pulseaudio >/dev/null || fail "pulseaudio is not installed (make test-deps)"
     local dir="$work/pulse"
     mkdir -p "$dir/runtime" "$dir/state" "$dir/home"
     chmod 700 "$dir/runtime"
@@ -77,8 +85,69 @@ start_pulseaudio() {
     pactl set-default-source vorda_null.monitor >/dev/null || fail "cannot set the default source"
 }
 
+# PipeWire's graph runs at 8000 frames per second, as the PulseAudio daemon's null
+# sink does, so that what is played comes back from the monitor sample for sample;
+# the quantum is left to what the clients ask for, as on a desktop.
+start_pipewire() {
+    local tool
+    for tool in pipewire wireplumber pipewire-pulse dbus-daemon; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed (make test-deps)"
+    done
+    local dir="$work/pipewire"
+    mkdir -p "$dir/runtime" "$dir/home" "$dir/config/pipewire/pipewire.conf.d"
+    chmod 700 "$dir/runtime"
+    printf '%s\n' 'context.properties = {' '    default.clock.rate = 8000' \
+        '    default.clock.allowed-rates = [ 8000 ]' '}' \
+        >"$dir/config/pipewire/pipewire.conf.d/vorda.conf"
+    # WirePlumber does not run without a session bus; the machine's is not used.
+    dbus-daemon --session --address="unix:path=$dir/runtime/bus" --nofork --print-address=3 \
+        3>"$dir/bus" >"$dir/dbus.log" 2>&1 &
+    pipewire_pids="$!"
+    local end=$((SECONDS + 10))
+    until [ -s "$dir/bus" ]; do
+        [ $SECONDS -lt $end ] || fail "dbus-daemon did not start: $(tail -n 5 "$dir/dbus.log")"
+        sleep 0.05
+    done
+
+    local name
+    for name in pipewire wireplumber pipewire-pulse; do
+        # Both clients need the core's socket, which it makes once ready.
+        until [ "$name" = pipewire ] || [ -S "$dir/runtime/pipewire-0" ]; do
+            [ $SECONDS -lt $end ] || fail "pipewire did not start: $(tail -n 5 "$dir/pipewire.log")"
+            sleep 0.05
+        done
+        HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" PIPEWIRE_RUNTIME_DIR="$dir/runtime" \
+        XDG_CONFIG_HOME="$dir/config" XDG_STATE_HOME="$dir/home/state" \
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/runtime/bus" DISPLAY= PULSE_SERVER= \
+            "$name" >"$dir/$name.log" 2>&1 &
+        pipewire_pids="$! $pipewire_pids"
+    done
+
+    export PULSE_SERVER="unix:$dir/runtime/pulse/native"
+    export PIPEWIRE_RUNTIME_DIR="$dir/runtime"  # for pw-top, wpctl and the like
+    unset PULSE_RUNTIME_PATH PULSE_COOKIE
+    until pactl info >/dev/null 2>&1; do
+        [ $SECONDS -lt $end ] ||
+            fail "pipewire-pulse does not answer: $(tail -n 5 "$dir/pipewire-pulse.log")"
+        sleep 0.1
+    done
+    pactl load-module module-null-sink sink_name=vorda_null rate=8000 channels=2 >/dev/null ||
+        fail "cannot make the null sink"
+    # The sink appears a moment after the module is loaded (until then it cannot be
+    # made the default), and the session manager, which links new streams to the
+    # defaults, has taken them up once the server reports them.
+    until pactl set-default-sink vorda_null 2>/dev/null &&
+        pactl set-default-source vorda_null.monitor 2>/dev/null &&
+        [ "$(pactl get-default-sink 2>/dev/null)" = vorda_null ] &&
+        [ "$(pactl get-default-source 2>/dev/null)" = vorda_null.monitor ]; do
+        [ $SECONDS -lt $end ] || fail "the null sink did not become the default: $(pactl info 2>&1 |
+            grep Default) $(tail -n 5 "$dir/wireplumber.log")"
+        sleep 0.1
+    done
+}
+
 start_xvfb() {
-    command -v Xvfb >/dev/null || fail "Xvfb is not installed (make deps)"
+    command -v Xvfb >/dev/null || fail "Xvfb is not installed (make test-deps)"
     # Xvfb picks a free display itself and writes its number to the descriptor.
     # -noreset: by default the server resets whenever its last client leaves, and a
     # test connecting during that reset is refused ("Can't open display").
@@ -97,7 +166,11 @@ start_xvfb() {
 }
 
 [ $# -gt 0 ] || fail "usage: tests/with-services.sh COMMAND [ARGS...]"
-start_pulseaudio
+case ${VORDA_SOUND_SERVER:-pulseaudio} in
+pulseaudio) start_pulseaudio ;;
+pipewire) start_pipewire ;;
+*) fail "VORDA_SOUND_SERVER is '$VORDA_SOUND_SERVER', not pulseaudio or pipewire" ;;
+esac
 start_xvfb
 mkdir -p "$work/home"
 export HOME="$work/home"

@@ -47,6 +47,7 @@ struct scripted_audio {
     std::vector<int32_t> transmitting_seen;  // the server's flag at every write
     int drains = 0;
     int32_t transmitting_at_drain = -1;  // the server's flag when it drained
+    std::vector<int> restarts;           // blocks written before each restart
     std::function<void()> on_write;      // called at every write and at the drain,
     std::function<void()> on_drain;      // before the block or the drain counts
 
@@ -115,6 +116,11 @@ inline const audio_io scripted_audio_io = {
         if (a->on_drain) a->on_drain();
         ++a->drains;
         a->transmitting_at_drain = a->target != nullptr ? a->target->transmitting.load() : -1;
+        return 0;
+    },
+    [](void* stream, int*) {
+        auto* a = static_cast<scripted_audio*>(stream);
+        a->restarts.push_back(a->writes.load());
         return 0;
     },
     [](int error) { return error == 43 ? "end of script" : "scripted failure"; },

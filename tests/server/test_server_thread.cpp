@@ -254,7 +254,9 @@ TEST(ServerThread, TransmissionEchoesInOrderWhileTransmittingAndReturnsToReceive
     EXPECT_EQ(drain(*t.s, 0), "cq de vorda\n");
     EXPECT_EQ(t.s->transmitting.load(), 0);
     for (int32_t seen : t.audio.transmitting_seen) ASSERT_EQ(seen, 1);
-    // Everything written is played out before the flag drops and the radio unkeys.
+    // The stream is readied before the first block, so the signal is played whole;
+    // everything written is played out before the flag drops and the radio unkeys.
+    EXPECT_EQ(t.audio.restarts, std::vector<int>{0});
     EXPECT_EQ(t.audio.drains, 1);
     EXPECT_EQ(t.audio.transmitting_at_drain, 1);
     EXPECT_EQ(t.s->transmit_request.load(), 1);

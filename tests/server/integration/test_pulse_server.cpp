@@ -221,7 +221,7 @@ protected:
 
     // parecord on the monitor, once silence from it reaches the file; -1 when not.
     static pid_t start_recording(const std::string& path) {
-        const pid_t recorder = spawn({"parecord", "--rate=8000", "--channels=2",
+        const pid_t recorder = spawn({"parecord", "--latency-msec=20", "--rate=8000", "--channels=2",
                                       "--format=s16le", "--file-format=wav", path});
         if (recorder <= 0) return -1;
         if (!poll_until([&] { return fs::exists(path) && fs::file_size(path) > 8000; }, 10)) {
