@@ -165,8 +165,10 @@ stations)
     line_at_click=$(line_of "$(band_text)" "$drift_hz")
     grep -qF "$drift_tail" <<<"$line_at_click" && fail "the drifting station ended before the click"
     read -r id x y <<<"$(band_find_field)"
-    marked_before=$(row_greys)
-    some_row_marked "$marked_before" || fail "the line holding the operator's call N0CALL is not marked"
+    # Every station has a line by now, but the one calling N0CALL may not have sent the
+    # whole call yet.
+    retry_for 15 0.5 eval 'marked_before=$(row_greys); some_row_marked "$marked_before"' ||
+        fail "the line holding the operator's call N0CALL is not marked"
     xdotool windowraise "$band" mousemove $((x + 20)) $((y + 10)) click 1
     press_in "$band" J A 6 P Q R
     retry_for 3 0.2 eval 'middle=$(new_mark_middle "$marked_before" "$(row_greys)"); [ -n "$middle" ]' ||
