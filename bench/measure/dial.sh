@@ -6,12 +6,12 @@
 # (about 0.1 to 0.3 s); readings are 0.3 s apart, longer than a multi-click, so that
 # one reading's triple click never runs into the next.
 #
-# Usage: tests/with-services.sh tests/app/measure_dial.sh [ROUNDS]
+# Usage: tests/with-services.sh bench/measure/dial.sh [ROUNDS]
 # Needs VORDA_STAGE, VORDA_MODEM and VORDA_SOURCE_DATA_DIR as the black-box tests do.
 set -uo pipefail
 rounds=${1:-10}
 case_name=measure
-. "$(dirname "$0")/../blackbox/lib.sh"
+. "$(dirname "$0")/../../tests/blackbox/lib.sh"
 need_tools xdotool xsel xwininfo rigctld rigctl python3
 instance=vorda-cat
 fresh_home measure
